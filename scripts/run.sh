@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the utility and starts it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+cmake --preset default >/dev/null
+cmake --build --preset default
+exec build/app/tolvane "$@"

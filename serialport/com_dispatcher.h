@@ -1,0 +1,58 @@
+// Hands work from a port's event thread to the thread that owns the port.
+//
+// Owner thread: the thread that opens and closes the port. It runs queued work in Drain(),
+// called whenever the wake-up hook fires (the application binds the hook to its event loop;
+// tests drain by hand), and inside ServeUntil() while it waits for an event thread to end.
+// Other threads: Synchronize() and HandOver() queue work and block as documented. The queue is
+// guarded by one mutex; no lock is held while queued work runs.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace tolvane {
+
+class TComDispatcher {
+ public:
+  using TWork = std::function<void()>;
+  using TWakeUp = std::function<void()>;
+
+  // The dispatcher every port uses unless told otherwise.
+  static TComDispatcher& Default();
+
+  TComDispatcher() = default;
+  TComDispatcher(const TComDispatcher&) = delete;
+  TComDispatcher& operator=(const TComDispatcher&) = delete;
+
+  // Called from the queuing thread after each new item; may be called on any thread.
+  void SetWakeUp(TWakeUp WakeUp);
+
+  // Runs Work on the owner thread and waits until it has run. An exception it raises is
+  // carried back and raised again here.
+  void Synchronize(TWork Work);
+  // Queues Work and returns once the owner thread has taken it, before it runs. An exception
+  // it raises goes to HandleApplicationException.
+  void HandOver(TWork Work);
+
+  // Owner thread: runs every queued item, including those queued while draining.
+  void Drain();
+  // Owner thread: serves queued items until Done() is true. Whoever makes Done() true calls
+  // Notify() afterwards.
+  void ServeUntil(const std::function<bool()>& Done);
+  void Notify();
+
+ private:
+  struct TItem;
+  std::shared_ptr<TItem> Take();
+
+  std::mutex Mutex_;
+  std::condition_variable Changed_;
+  std::deque<std::shared_ptr<TItem>> Queue_;
+  TWakeUp WakeUp_;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,66 @@
+// The one error type of the serial port component, and its table of messages.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace tolvane {
+
+// Root of the errors this code raises; the message is the text shown to the operator.
+class Exception : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+  std::string Message() const { return what(); }
+};
+
+// Numbers of the rows of PortErrorTexts.
+enum : std::int32_t {
+  CError_OpenFailed = 1,
+  CError_WriteFailed = 2,
+  CError_ReadFailed = 3,
+  CError_InvalidAsync = 4,
+  CError_PurgeFailed = 5,
+  CError_AsyncCheck = 6,
+  CError_SetStateFailed = 7,
+  CError_TimeoutsFailed = 8,
+  CError_SetupComFailed = 9,
+  CError_ClearComFailed = 10,
+  CError_ModemStatFailed = 11,
+  CError_EscapeComFailed = 12,
+  CError_TransmitFailed = 13,
+  CError_ConnChangeProp = 14,
+  CError_EnumPortsFailed = 15,
+  CError_StoreFailed = 16,
+  CError_LoadFailed = 17,
+  CError_RegFailed = 18,
+  CError_LedStateFailed = 19,
+  CError_ThreadCreated = 20,
+  CError_WaitFailed = 21,
+  CError_HasLink = 22,
+  CError_RegError = 23,
+};
+inline constexpr int PortErrorCount = 23;
+
+// The texts indexed by error number (row 0 is unused). They are passed through the installed
+// translator once by TranslatePortErrorTexts, which the program calls at start.
+const std::array<std::string, PortErrorCount + 1>& PortErrorTexts();
+void TranslatePortErrorTexts();
+
+class EComPort : public Exception {
+ public:
+  // An error without a system code: the table text alone, SystemErrorCode -1.
+  explicit EComPort(std::int32_t ErrorNumber);
+  // An error of a failed system call: the table text followed by the system code.
+  EComPort(std::int32_t ErrorNumber, std::int32_t SystemErrorCode);
+
+  std::int32_t SystemErrorCode() const { return SystemErrorCode_; }
+  std::int32_t ErrorNumber() const { return ErrorNumber_; }
+
+ private:
+  std::int32_t SystemErrorCode_;
+  std::int32_t ErrorNumber_;
+};
+
+}  // namespace tolvane

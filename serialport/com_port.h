@@ -1,0 +1,239 @@
+// The serial port: one object for one communications device. It holds the whole line
+// configuration as properties, opens the device by name, re-applies a changed setting while
+// open, delivers the device's events through an event thread, and raises EComPort on failure.
+//
+// Threads: every member is called on the owner thread (the one that opens the port), except the
+// delivery steps, which run on the thread SyncMethod chooses (see serialport/com_thread.h).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "serialport/com_device.h"
+#include "serialport/com_link.h"
+#include "serialport/com_settings.h"
+#include "serialport/com_transfer.h"
+#include "serialport/com_types.h"
+#include "serialport/component.h"
+
+namespace tolvane {
+
+class TComThread;
+class TComDispatcher;
+class TIniFile;
+class TRegistryAccessor;
+
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+using TRxCharEvent = std::function<void(TObject* Sender, std::int32_t Count)>;
+using TRxBufEvent = std::function<void(TObject* Sender, const void* Buffer, std::int32_t Count)>;
+using TComErrorEvent = std::function<void(TObject* Sender, TComErrors Errors)>;
+using TComSignalEvent = std::function<void(TObject* Sender, bool OnOff)>;
+
+// The port event message of window-sync delivery; its parameter is one EV_ bit.
+inline constexpr std::uint32_t CM_COMPORT = 1025;
+
+class TCustomComPort : public TComponent {
+ public:
+  explicit TCustomComPort(TComponent* AOwner);
+  ~TCustomComPort() override;
+  const char* ClassName() const override { return "TCustomComPort"; }
+
+  // --- Opening and configuration ---
+  void OpenPort();
+  void ClosePort();
+  void BeginConfig();
+  void EndConfig();
+  void ShowPortSetup();  // runs the setup dialog installed with SetPortSetupRunner
+
+  bool Connected() const { return Connected_; }
+  void SetConnected(bool Value);
+  TBaudRate BaudRate() const { return BaudRate_; }
+  void SetBaudRate(TBaudRate Value);
+  std::int32_t CustomBaudRate() const { return CustomBaudRate_; }
+  void SetCustomBaudRate(std::int32_t Value);
+  const std::string& Port() const { return Port_; }
+  void SetPort(const std::string& Value);
+  TStopBits StopBits() const { return StopBits_; }
+  void SetStopBits(TStopBits Value);
+  TDataBits DataBits() const { return DataBits_; }
+  void SetDataBits(TDataBits Value);
+  bool DiscardNull() const { return DiscardNull_; }
+  void SetDiscardNull(bool Value);
+  char EventChar() const { return EventChar_; }
+  void SetEventChar(char Value);
+  TComEvents Events() const { return Events_; }
+  void SetEvents(TComEvents Value) { Events_ = Value; }
+  TSyncMethod SyncMethod() const { return SyncMethod_; }
+  void SetSyncMethod(TSyncMethod Value);
+  TStoredGroups StoredGroups() const { return StoredGroups_; }
+  void SetStoredGroups(TStoredGroups Value) { StoredGroups_ = Value; }
+  bool RxCharEnabled() const { return RxCharEnabled_; }
+  void SetRxCharEnabled(bool Value) { RxCharEnabled_ = Value; }
+  TThreadPriority ThreadPriority() const { return ThreadPriority_; }
+  void SetThreadPriority(TThreadPriority Value) { ThreadPriority_ = Value; }
+  bool HasRxBufLink() const { return HasRxBufLink_; }
+
+  // The settings objects belong to the port; the setters copy the given object's values and
+  // always re-apply the group.
+  TComParity& Parity() { return *Parity_; }
+  const TComParity& Parity() const { return *Parity_; }
+  void SetParity(const TComParity& Value);
+  TComFlowControl& FlowControl() { return *FlowControl_; }
+  const TComFlowControl& FlowControl() const { return *FlowControl_; }
+  void SetFlowControl(const TComFlowControl& Value);
+  TComTimeouts& Timeouts() { return *Timeouts_; }
+  const TComTimeouts& Timeouts() const { return *Timeouts_; }
+  void SetTimeouts(const TComTimeouts& Value);
+  TComBuffer& Buffer() { return *Buffer_; }
+  const TComBuffer& Buffer() const { return *Buffer_; }
+  void SetBuffer(const TComBuffer& Value);
+
+  // --- Reading, writing and status ---
+  std::int32_t InputQueueCount();
+  TComLineSignals LineSignals();
+  TComErrors PendingErrors();
+  std::int32_t StartWrite(const void* Buffer, std::int32_t Count, PComTransfer& Transfer);
+  std::int32_t StartWriteStr(const std::string& Str, PComTransfer& Transfer);
+  std::int32_t WriteString(const std::string& Str);
+  std::int32_t StartRead(void* Buffer, std::int32_t Count, PComTransfer& Transfer);
+  std::int32_t ReadData(void* Buffer, std::int32_t Count);
+  std::int32_t WaitTransfer(PComTransfer& Transfer);
+  void AbortTransfers();
+
+  // --- Links ---
+  void AttachLink(TComLink* Link);
+  void DetachLink(TComLink* Link);
+
+  // --- Settings store (serialport/com_port_store.cpp) ---
+  void SaveSettings(TSettingsStore Store, const std::string& Path);
+  void RestoreSettings(TSettingsStore Store, const std::string& Path);
+
+  // --- Platform seams ---
+  // The device the port drives; replaced only while the port is closed.
+  TComDevice& Device() { return *Device_; }
+  void SetDevice(std::unique_ptr<TComDevice> Device);
+  // The dispatcher that delivers events to the owner thread (TComDispatcher::Default()).
+  TComDispatcher& Dispatcher() { return *Dispatcher_; }
+  void SetDispatcher(TComDispatcher& Dispatcher) { Dispatcher_ = &Dispatcher; }
+
+  // The routine ShowPortSetup runs; installed by the setup dialog's module.
+  using TPortSetupRunner = std::function<void(TCustomComPort& Port)>;
+  static void SetPortSetupRunner(TPortSetupRunner Runner);
+
+  // --- Events ---
+  TNotifyEvent OnAfterOpen;
+  TNotifyEvent OnAfterClose;
+  TNotifyEvent OnBeforeOpen;
+  TNotifyEvent OnBeforeClose;
+  TRxCharEvent OnRxChar;
+  TRxBufEvent OnRxBuf;
+  TNotifyEvent OnTxEmpty;
+  TNotifyEvent OnBreak;
+  TNotifyEvent OnRing;
+  TComSignalEvent OnCTSChange;
+  TComSignalEvent OnDSRChange;
+  TComSignalEvent OnRLSDChange;
+  TComErrorEvent OnError;
+  TNotifyEvent OnRxFlag;
+  TNotifyEvent OnRx80Full;
+
+  // --- Delivery (called by the event thread's dispatch; public for it and for tests) ---
+  void ProcessRxChar();
+  void ProcessTxEmpty();
+  void ProcessRxFlag();
+  void ProcessRing();
+  void ProcessBreak();
+  void ProcessCTSChange();
+  void ProcessDSRChange();
+  void ProcessRLSDChange();
+  void ProcessError();
+  void ProcessRx80Full();
+  // The window procedure of window-sync delivery: CM_COMPORT runs the step WParam names.
+  void EventWindowProc(std::uint32_t Message, std::uint32_t WParam);
+
+ protected:
+  void Loaded() override;
+
+  virtual void SaveToRegistry(TRegistryAccessor& Registry);
+  virtual void SaveToIniFile(TIniFile& IniFile);
+  virtual void RestoreFromRegistry(TRegistryAccessor& Registry);
+  virtual void RestoreFromIniFile(TIniFile& IniFile);
+  virtual void OpenDevice();
+  virtual void CloseDevice();
+  virtual void ApplySettings();
+
+  virtual void FireAfterClose();
+  virtual void FireAfterOpen();
+  virtual void FireBeforeClose();
+  virtual void FireBeforeOpen();
+  virtual void FireRxChar(std::int32_t Count);
+  virtual void FireRxBuf(const void* Buffer, std::int32_t Count);
+  virtual void FireTxEmpty();
+  virtual void FireBreak();
+  virtual void FireRing();
+  virtual void FireRxFlag();
+  virtual void FireCTSChange(bool OnOff);
+  virtual void FireDSRChange(bool OnOff);
+  virtual void FireError(TComErrors Errors);
+  virtual void FireRLSDChange(bool OnOff);
+  virtual void FireRx80Full();
+  virtual void ApplyLineSettings();
+  virtual void ApplyTimeoutSettings();
+  virtual void ApplyBufferSizes();
+
+  void ProcessBeforeOpen();
+  void ProcessAfterOpen();
+  void ProcessBeforeClose();
+  void ProcessAfterClose();
+  void ReportSignals(bool Opening);
+
+ private:
+  friend class TComParity;
+  friend class TComFlowControl;
+  friend class TComTimeouts;
+  friend class TComBuffer;
+  friend class TComThread;
+
+  bool CanApply() const;
+  // Calls Call on every link that has the callback, in attach order, counting the links once.
+  template <typename Call>
+  void ForEachLink(Call&& Visit);
+
+  std::unique_ptr<TComThread> EventThread_;
+  bool ThreadCreated_ = false;
+  std::unique_ptr<TComDevice> Device_;
+  TComDispatcher* Dispatcher_;
+  bool EventWindow_ = false;  // the window-sync mailbox is open
+  std::int32_t ConfigDepth_ = 0;
+  std::vector<TComLink*> LinkList_;
+  bool RxCharEnabled_ = true;
+  TThreadPriority ThreadPriority_ = TThreadPriority::tpNormal;
+  bool HasRxBufLink_ = false;
+  bool Connected_ = false;
+  TBaudRate BaudRate_ = TBaudRate::br9600;
+  std::int32_t CustomBaudRate_ = 9600;
+  std::string Port_ = "COM1";
+  TStopBits StopBits_ = TStopBits::sbOneStopBit;
+  TDataBits DataBits_ = TDataBits::dbEight;
+  bool DiscardNull_ = false;
+  char EventChar_ = 0;
+  TComEvents Events_ = AllComEvents;
+  std::unique_ptr<TComBuffer> Buffer_;
+  std::unique_ptr<TComParity> Parity_;
+  std::unique_ptr<TComTimeouts> Timeouts_;
+  std::unique_ptr<TComFlowControl> FlowControl_;
+  TSyncMethod SyncMethod_ = TSyncMethod::smThreadSync;
+  TStoredGroups StoredGroups_ = {TStoredGroup::sgBasic};
+};
+
+// The port as the main window's form description uses it; it adds no behaviour.
+class TComPort : public TCustomComPort {
+ public:
+  using TCustomComPort::TCustomComPort;
+  const char* ClassName() const override { return "TComPort"; }
+};
+
+}  // namespace tolvane
