@@ -23,8 +23,6 @@ namespace tolvane {
 
 class TComThread;
 class TComDispatcher;
-class TIniFile;
-class TRegistryAccessor;
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 using TRxCharEvent = std::function<void(TObject* Sender, std::int32_t Count)>;
@@ -107,10 +105,6 @@ class TCustomComPort : public TComponent {
   void AttachLink(TComLink* Link);
   void DetachLink(TComLink* Link);
 
-  // --- Settings store (serialport/com_port_store.cpp) ---
-  void SaveSettings(TSettingsStore Store, const std::string& Path);
-  void RestoreSettings(TSettingsStore Store, const std::string& Path);
-
   // --- Platform seams ---
   // The device the port drives; replaced only while the port is closed.
   TComDevice& Device() { return *Device_; }
@@ -157,10 +151,6 @@ class TCustomComPort : public TComponent {
  protected:
   void Loaded() override;
 
-  virtual void SaveToRegistry(TRegistryAccessor& Registry);
-  virtual void SaveToIniFile(TIniFile& IniFile);
-  virtual void RestoreFromRegistry(TRegistryAccessor& Registry);
-  virtual void RestoreFromIniFile(TIniFile& IniFile);
   virtual void OpenDevice();
   virtual void CloseDevice();
   virtual void ApplySettings();
