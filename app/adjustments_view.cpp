@@ -42,7 +42,6 @@ constexpr std::array<int, 5> ColumnLefts = {6, 78, 150, 222, 294};
 constexpr std::array<int, FieldRows> LabelTops = {13, 48, 83, 118};
 constexpr std::array<int, FieldRows> FieldTops = {27, 62, 97, 132};
 constexpr QSize FieldSize(60, 21);
-constexpr int LabelHeight = 13;
 
 }  // namespace
 
@@ -89,7 +88,8 @@ void TAdjustmentsView::BuildFields() {
     auto* Label = new QLabel(Place.Label, GroupSettings);
     Label->setObjectName(QString("Label_") + Place.Field);
     Label->setFont(FieldFont);
-    Label->setGeometry(Left, LabelTops[Row], FieldSize.width() + 6, LabelHeight);
+    Label->move(Left, LabelTops[Row]);
+    Label->adjustSize();
     Label->setEnabled(Place.Enabled);
 
     auto* Edit = new QLineEdit(Place.InitialText, GroupSettings);
