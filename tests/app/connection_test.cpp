@@ -1,0 +1,118 @@
+// Connecting, disconnecting and the terminal's Send on a real pseudo-terminal.
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QToolButton>
+
+#include "app/application_title.h"
+#include "main_window_fixture.h"
+#include "pseudo_terminal.h"
+
+namespace tolvane {
+namespace {
+
+class Connection : public MainWindowTest {
+ protected:
+  Connection() { Form->ComPort().SetPort(Controller.SlavePath()); }
+
+  void ExpectTransferButtonsEnabled(bool Enabled) {
+    for (const char* Button : {"Button4", "Button5", "Button6", "Button7"}) {
+      EXPECT_EQ(Find<QToolButton>(Button)->isEnabled(), Enabled) << Button;
+    }
+  }
+
+  void ExpectConnectedLook(bool Connected) {
+    QToolButton* Connect = Find<QToolButton>("Button_Open");
+    EXPECT_EQ(Connect->isChecked(), Connected);
+    EXPECT_EQ(Connect->text(), "Connect");
+    EXPECT_EQ(Find<QAction>("MMConnect")->text(), Connected ? "Disconnect" : "Connect");
+    EXPECT_EQ(Find<QAction>("MMCOMPortSettings")->isEnabled(), !Connected);
+  }
+
+  TPseudoTerminal Controller;
+};
+
+TEST_F(Connection, ConnectOpensThePortAndSwitchesTheWindow) {
+  Form->PanelTerminal->AppendPacket("left from before");
+  Find<QToolButton>("Button_Open")->click();
+
+  EXPECT_TRUE(Messages.Boxes.empty());
+  EXPECT_TRUE(Form->ComPort().Connected());
+  ExpectConnectedLook(true);
+  ExpectTransferButtonsEnabled(true);
+  EXPECT_EQ(Find<QToolButton>("Button_Open")->toolTip(), "Disconnect");
+  EXPECT_TRUE(Find<QPlainTextEdit>("Memo")->toPlainText().isEmpty());
+  EXPECT_EQ(Controller.ReadAvailable(), "");
+}
+
+TEST_F(Connection, DisconnectSendsTheNoticeThenClosesThePort) {
+  Find<QToolButton>("Button_Open")->click();
+  Form->PanelTerminal->AppendPacket("ID200");
+  Find<QToolButton>("Button_Open")->click();
+
+  EXPECT_TRUE(Messages.Boxes.empty());
+  EXPECT_EQ(Controller.ReadAvailable(), "DI;");
+  EXPECT_FALSE(Form->ComPort().Connected());
+  ExpectConnectedLook(false);
+  ExpectTransferButtonsEnabled(false);
+  EXPECT_EQ(Find<QToolButton>("Button_Open")->toolTip(), "Connect");
+  EXPECT_EQ(Find<QPlainTextEdit>("Memo")->toPlainText(), "ID200");  // disconnecting keeps it
+}
+
+TEST_F(Connection, TheFileMenuConnectsAndDisconnectsToo) {
+  Find<QAction>("MMTerminal")->trigger();
+  Find<QAction>("MMConnect")->trigger();
+  EXPECT_TRUE(Form->ComPort().Connected());
+  ExpectConnectedLook(true);
+  Find<QAction>("MMConnect")->trigger();
+  EXPECT_FALSE(Form->ComPort().Connected());
+  EXPECT_EQ(Controller.ReadAvailable(), "DI;");
+}
+
+TEST_F(Connection, ClosingTheWindowWhileConnectedSendsNoNotice) {
+  Find<QToolButton>("Button_Open")->click();
+  Form.reset();
+  EXPECT_EQ(Controller.ReadAvailable(), "");
+  EXPECT_TRUE(Messages.Boxes.empty());
+}
+
+TEST_F(Connection, AMissingDeviceIsReportedAndTheWindowStaysDisconnected) {
+  Form->ComPort().SetPort(Directory.filePath("no-such-tty").toStdString());
+  Find<QToolButton>("Button_Open")->click();
+
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_EQ(Messages.Boxes[0].Caption.toStdString(), ApplicationTitle);
+  EXPECT_TRUE(Messages.Boxes[0].Text.startsWith("Unable to open com port"))
+      << Messages.Boxes[0].Text.toStdString();
+  EXPECT_FALSE(Form->ComPort().Connected());
+  ExpectConnectedLook(false);
+  ExpectTransferButtonsEnabled(false);
+  EXPECT_EQ(Find<QToolButton>("Button_Open")->toolTip(), "Connect to TRX");
+}
+
+TEST_F(Connection, SendWritesTheLineExactlyAsTypedAndKeepsIt) {
+  Find<QToolButton>("Button_Open")->click();
+  Find<QLineEdit>("Edit_Data")->setText("ST0012;ID;");
+  Find<QToolButton>("Button4")->click();
+  EXPECT_EQ(Controller.ReadAvailable(), "ST0012;ID;");
+  EXPECT_EQ(Find<QLineEdit>("Edit_Data")->text(), "ST0012;ID;");
+}
+
+TEST_F(Connection, SendWithAnEmptyLineWritesNothing) {
+  Find<QToolButton>("Button_Open")->click();
+  Find<QLineEdit>("Edit_Data")->clear();
+  Find<QToolButton>("Button4")->click();
+  EXPECT_EQ(Controller.ReadAvailable(), "");
+  EXPECT_TRUE(Messages.Boxes.empty());
+}
+
+TEST_F(Connection, ClearEmptiesTheLogAndTheSendLine) {
+  Find<QToolButton>("Button_Open")->click();
+  Form->PanelTerminal->AppendPacket("ID200");
+  Find<QLineEdit>("Edit_Data")->setText("ID;");
+  Find<QToolButton>("Button5")->click();
+  EXPECT_TRUE(Find<QPlainTextEdit>("Memo")->toPlainText().isEmpty());
+  EXPECT_TRUE(Find<QLineEdit>("Edit_Data")->text().isEmpty());
+}
+
+}  // namespace
+}  // namespace tolvane
