@@ -134,8 +134,11 @@ int TPosixDevice::Close() {
   }
   Drainer_.StopAndJoin();
   ModemWatcher_.StopAndJoin();
-  // Closing releases the flock and the exclusive mode with the descriptor. An error of close()
-  // on a tty (say, EIO after a hang-up) leaves nothing to retry: the descriptor is gone.
+  // The exclusive mode belongs to the tty, not to the descriptor: it would outlive this close
+  // while anyone else still holds the tty open and keep even this device from opening it again.
+  ioctl(Fd, TIOCNXCL);
+  // Closing releases the flock with the descriptor. An error of close() on a tty (say, EIO after
+  // a hang-up) leaves nothing to retry: the descriptor is gone.
   close(Fd);
   std::lock_guard Lock(Mutex_);
   CloseWakeups();

@@ -47,6 +47,11 @@ int TInterruptibleThread::Start(std::function<void()> Body) {
   if (DoneFd_ < 0) return errno;
   try {
     Thread_ = std::thread([Body = std::move(Body), Done = DoneFd_] {
+      // The thread inherits its creator's signal mask; the interrupt must get through.
+      sigset_t Interrupt;
+      sigemptyset(&Interrupt);
+      sigaddset(&Interrupt, InterruptSignal);
+      pthread_sigmask(SIG_UNBLOCK, &Interrupt, nullptr);
       Body();
       const std::uint64_t One = 1;
       [[maybe_unused]] ssize_t Written = write(Done, &One, sizeof One);

@@ -1,4 +1,5 @@
 #include <dirent.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -80,6 +81,17 @@ TEST_F(PosixDeviceOpenTest, SecondOpenOfAHeldPortIsBusy) {
   EXPECT_EQ(Device.Open(Pty.SlavePath()), EBUSY) << "an open device is not opened again";
   Device.Close();
   EXPECT_EQ(Second.Open(Pty.SlavePath()), 0) << "closing releases the port";
+}
+
+TEST_F(PosixDeviceOpenTest, ExclusiveModeEndsWithTheDevice) {
+  // Root may open an exclusive tty anyway, so the flag is looked at rather than a second open.
+  int Exclusive = -1;
+  ASSERT_EQ(Device.Open(Pty.SlavePath()), 0);
+  ASSERT_EQ(ioctl(Pty.SlaveFd(), TIOCGEXCL, &Exclusive), 0);
+  EXPECT_EQ(Exclusive, 1);
+  Device.Close();
+  ASSERT_EQ(ioctl(Pty.SlaveFd(), TIOCGEXCL, &Exclusive), 0);
+  EXPECT_EQ(Exclusive, 0) << "the tty outlives the device here and must not stay exclusive";
 }
 
 TEST_F(PosixDeviceOpenTest, NoDescriptorLeaksOnAnyPath) {
