@@ -1,3 +1,5 @@
+#include "serialport/posix_device.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -6,7 +8,6 @@
 #include <string>
 #include <thread>
 
-#include "serialport/posix_device.h"
 #include "tests/serialport/pty_pair.h"
 
 namespace tolvane {
@@ -214,6 +215,23 @@ TEST_F(PosixDeviceIoTest, PurgeAbortEndsAReadBlockedInAnotherThread) {
   Pty.Send("ok");
   ASSERT_EQ(WaitForQueued(2), 2u);
   EXPECT_EQ(Read(4), "ok") << "a later read is not aborted";
+}
+
+TEST_F(PosixDeviceIoTest, PurgeAbortEndsAWriteBlockedInAnotherThread) {
+  ASSERT_EQ(Device.SetCommTimeouts({MAXDWORD, 0, 0, 0, 0}), 0);  // writes without a limit
+  const std::string Big(4 << 20, 'x');  // the far end never reads, so this cannot finish
+  auto Blocked = std::async(std::launch::async, [&] {
+    TOverlapped Overlapped;
+    Device.WriteFile(Big.data(), static_cast<std::uint32_t>(Big.size()), Overlapped);
+    return Overlapped;
+  });
+  EXPECT_EQ(Blocked.wait_for(200ms), std::future_status::timeout) << "the write must block";
+  ASSERT_EQ(Device.PurgeComm(PURGE_TXABORT), 0);
+  ASSERT_EQ(Blocked.wait_for(10s), std::future_status::ready);
+  const TOverlapped Overlapped = Blocked.get();
+  EXPECT_EQ(Overlapped.Error, ECANCELED);
+  EXPECT_GT(Overlapped.Transferred, 0u);
+  EXPECT_LT(Overlapped.Transferred, Big.size());
 }
 
 TEST_F(PosixDeviceIoTest, CloseEndsAReadBlockedInAnotherThread) {
