@@ -73,7 +73,7 @@ class TPosixDevice final : public TComDevice {
   void ModemLoop();
 
   // Moves what the kernel holds into the queue, without blocking; the caller holds Mutex_.
-  // Returns EIO once the far end has hung up.
+  // Returns EIO once the far end has hung up, or the error that made the tty unreadable.
   int PullLocked();
   void AddEventsLocked(std::uint32_t Events);
   std::uint32_t CounterErrorsLocked();
@@ -89,7 +89,7 @@ class TPosixDevice final : public TComDevice {
   int DrainKick_ = -1;
 
   TInputQueue Queue_;
-  bool HungUp_ = false;
+  bool HungUp_ = false;  // the far end hung up, or the tty cannot be read any more
   TCommTimeouts Timeouts_;
   std::uint64_t RxAborts_ = 0;
   std::uint64_t TxAborts_ = 0;

@@ -86,12 +86,17 @@ int TPosixDevice::PullLocked() {
       continue;
     }
     // A tty gives end of file only once its far end has hung up.
-    if (Count == 0 || errno == EIO) {
+    if (Count == 0) {
       HungUp_ = true;
       return EIO;
     }
     if (errno == EINTR) continue;
-    return errno == EAGAIN ? 0 : errno;
+    if (errno == EAGAIN) return 0;
+    // Any other failure would repeat on every try while poll() keeps calling the tty readable;
+    // the line counts as gone, so waits fail instead of spinning.
+    const int Error = errno;
+    HungUp_ = true;
+    return Error;
   }
 }
 
