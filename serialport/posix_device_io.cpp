@@ -26,6 +26,14 @@ struct TReadPlan {
   std::optional<TMilliseconds> Interval;  // the longest gap between two bytes
 };
 
+// Products of the time-out fields can exceed what a clock can add; longer waits than this
+// (some 24 days) are treated as this long.
+constexpr std::uint64_t LongestWaitMs = 0x7FFFFFFF;
+
+TMilliseconds ClampedWait(std::uint64_t Milliseconds) {
+  return TMilliseconds(std::min(Milliseconds, LongestWaitMs));
+}
+
 TReadPlan PlanRead(const TCommTimeouts& Timeouts, std::uint32_t Count) {
   TReadPlan Plan;
   const std::uint32_t Interval = Timeouts.ReadIntervalTimeout;
@@ -41,7 +49,7 @@ TReadPlan PlanRead(const TCommTimeouts& Timeouts, std::uint32_t Count) {
     return Plan;
   }
   const std::uint64_t Total = std::uint64_t{Multiplier} * Count + Constant;
-  if (Total != 0) Plan.Total = TMilliseconds(Total);
+  if (Total != 0) Plan.Total = ClampedWait(Total);
   if (Interval != 0 && Interval != MAXDWORD) Plan.Interval = TMilliseconds(Interval);
   return Plan;
 }
@@ -176,7 +184,7 @@ int TPosixDevice::WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped
     std::lock_guard Lock(Mutex_);
     const std::uint64_t Limit = std::uint64_t{Timeouts_.WriteTotalTimeoutMultiplier} * Count +
                                 Timeouts_.WriteTotalTimeoutConstant;
-    if (Limit != 0) Deadline = TClock::now() + TMilliseconds(Limit);
+    if (Limit != 0) Deadline = TClock::now() + ClampedWait(Limit);
     Aborts = TxAborts_;
   }
   const auto* In = static_cast<const std::uint8_t*>(Buffer);

@@ -128,14 +128,21 @@ TEST_F(PosixDeviceIoTest, WaitForFirstByteReturnsWithIt) {
 }
 
 TEST_F(PosixDeviceIoTest, ReadReturnsWhenAllBytesCame) {
-  ASSERT_EQ(Device.SetCommTimeouts({0, 0, 0, 0, 0}), 0);  // no time-out at all
-  std::thread FarEnd([&] {
-    Pty.Send("ID2");
-    std::this_thread::sleep_for(50ms);
-    Pty.Send("00");
-  });
-  EXPECT_EQ(Read(5), "ID200");
-  FarEnd.join();
+  const TCommTimeouts Unlimited[] = {
+      {0, 0, 0, 0, 0},                    // no time-out at all
+      {0, MAXDWORD, MAXDWORD - 1, 0, 0},  // a total far too long for the clock to add
+  };
+  const std::string Half(3000, 'h');
+  for (const TCommTimeouts& Timeouts : Unlimited) {
+    ASSERT_EQ(Device.SetCommTimeouts(Timeouts), 0);
+    std::thread FarEnd([&] {
+      Pty.Send(Half);
+      std::this_thread::sleep_for(50ms);
+      Pty.Send(Half);
+    });
+    EXPECT_EQ(Read(6000), Half + Half);
+    FarEnd.join();
+  }
 }
 
 TEST_F(PosixDeviceIoTest, WriteTimeoutReportsThePartWrittenNotAnError) {
