@@ -1,7 +1,6 @@
-// TEMPORARY: stands in for the platform device and the dispatcher until they land; deleted at
+// TEMPORARY: stands in for the platform device until it lands; deleted at
 // the merge.
 #include "serialport/com_device.h"
-#include "serialport/com_dispatcher.h"
 #include "tests/serialport/fake_device.h"
 
 namespace tolvane {
@@ -12,11 +11,6 @@ std::unique_ptr<TComDevice> NewPlatformDevice() {
 
 std::string DevicePathFor(const std::string& PortName) {
   return "/dev/" + PortName;
-}
-
-TComDispatcher& TComDispatcher::Default() {
-  static TComDispatcher Dispatcher;
-  return Dispatcher;
 }
 
 }  // namespace tolvane
