@@ -298,12 +298,5 @@ TEST_F(ComPortLoadingTest, AFailedOpeningAfterLoadingGoesToTheApplicationHandler
   EXPECT_EQ(Error.SystemErrorCode(), ENOENT);
 }
 
-TEST_F(ComPortLoadingTest, APortNotStoredAsConnectedStaysClosed) {
-  Port.BeginLoading();
-  Port.EndLoading();
-  EXPECT_FALSE(Port.Connected());
-  EXPECT_EQ(Device.Calls(), TCalls{});
-}
-
 }  // namespace
 }  // namespace tolvane

@@ -219,12 +219,6 @@ TEST_F(ComPortIoTest, ParityErrorsCountOnlyWhenCheckIsOn) {
   EXPECT_EQ(Port.PendingErrors(), (TComErrors{TComError::ceFrame, TComError::ceRxParity}));
 }
 
-TEST_F(ComPortIoTest, InputQueueCountIsTheWaitingBytes) {
-  EXPECT_EQ(Port.InputQueueCount(), 0);
-  Device.InjectInput("12345");
-  EXPECT_EQ(Port.InputQueueCount(), 5);
-}
-
 TEST(ComPortClosedIoTest, EveryOperationOnAClosedPortFailsWithABadHandle) {
   TComPort Port(nullptr);
   TFakeDevice& Device = InstallFakeDevice(Port);

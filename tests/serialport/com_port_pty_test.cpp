@@ -66,13 +66,5 @@ TEST(ComPortPtyTest, NamesThatAreNoSerialPortGiveAnOpenError) {
   }
 }
 
-TEST(ComPortPtyTest, AClosedPortReportsABadHandle) {
-  TComPort Port(nullptr);
-  char Buffer[4] = {};
-  EXPECT_EQ(CatchComPortError([&] { Port.WriteString("ID;"); }).SystemErrorCode(), EBADF);
-  EXPECT_EQ(CatchComPortError([&] { Port.ReadData(Buffer, 4); }).SystemErrorCode(), EBADF);
-  EXPECT_EQ(CatchComPortError([&] { Port.LineSignals(); }).SystemErrorCode(), EBADF);
-}
-
 }  // namespace
 }  // namespace tolvane
