@@ -4,6 +4,7 @@
 
 #include "app/application_title.h"
 #include "main_window_fixture.h"
+#include "window_pictures.h"
 
 namespace tolvane {
 namespace {
@@ -169,6 +170,19 @@ TEST_F(MainWindow, ExitClosesTheWindow) {
   Find<QAction>("MMExit")->trigger();
   EXPECT_FALSE(Form->isVisible());
   EXPECT_TRUE(Messages.Boxes.empty());
+}
+
+TEST_F(MainWindow, PicturesOfEachView) {
+  Form->show();
+  const std::pair<const char*, const char*> Views[] = {{"MMAdjustments", "main_window_adjustments"},
+                                                       {"MMTerminal", "main_window_terminal"},
+                                                       {"MMControl", "main_window_control"}};
+  for (const auto& [Item, Picture] : Views) {
+    Find<QAction>(Item)->trigger();
+    EXPECT_TRUE(ControlsOutsideTheirParent(*Form).isEmpty())
+        << ControlsOutsideTheirParent(*Form).join(", ").toStdString();
+    SavePicture(*Form, Picture);
+  }
 }
 
 }  // namespace

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace tolvane {
 
@@ -31,17 +33,26 @@ class TPseudoTerminal {
 
   const std::string& SlavePath() const { return SlavePath_; }
 
-  // Everything the port has written so far; the port's writes return once the bytes are in
-  // the terminal, so nothing needs to be waited for.
-  std::string ReadAvailable() {
-    std::string Received;
-    char Chunk[256];
-    for (;;) {
-      const ssize_t Count = read(Master_, Chunk, sizeof Chunk);
-      if (Count <= 0) break;
-      Received.append(Chunk, static_cast<std::size_t>(Count));
+  // Everything the port has written so far. The terminal hands written bytes to the master
+  // side asynchronously, so a marker is written behind them through the test's own slave
+  // descriptor and the master is read up to it: what comes before the marker is all the port
+  // wrote, in order, whether the port is still open or not.
+  std::string EverythingSent() {
+    static constexpr std::string_view Marker = "<end of port output>";
+    if (write(Slave_, Marker.data(), Marker.size()) != static_cast<ssize_t>(Marker.size())) {
+      throw std::runtime_error("write of the marker failed");
     }
-    return Received;
+    std::string Received;
+    while (Received.size() < Marker.size() ||
+           Received.compare(Received.size() - Marker.size(), Marker.size(), Marker) != 0) {
+      pollfd Readable{Master_, POLLIN, 0};
+      // A generous bound so that a broken port fails the test instead of hanging it.
+      if (poll(&Readable, 1, 10000) <= 0) throw std::runtime_error("the marker never arrived");
+      char Chunk[256];
+      const ssize_t Count = read(Master_, Chunk, sizeof Chunk);
+      if (Count > 0) Received.append(Chunk, static_cast<std::size_t>(Count));
+    }
+    return Received.substr(0, Received.size() - Marker.size());
   }
 
   void Send(const std::string& Text) {

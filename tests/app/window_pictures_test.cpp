@@ -12,25 +12,10 @@
 #include "app/glyphs.h"
 #include "app/terminal_view.h"
 #include "app/window_fonts.h"
+#include "window_pictures.h"
 
 namespace tolvane {
 namespace {
-
-// The names of the visible controls under Root whose rectangle leaves their parent's.
-QStringList ControlsOutsideTheirParent(const QWidget& Root) {
-  QStringList Outside;
-  for (const QWidget* Control : Root.findChildren<QWidget*>()) {
-    if (Control->isWindow() || Control->isHidden()) continue;
-    const QWidget* Parent = Control->parentWidget();
-    if (!Parent->rect().contains(Control->geometry())) Outside << Control->objectName();
-  }
-  return Outside;
-}
-
-void SavePicture(QWidget& Window, const QString& Name) {
-  QDir().mkpath(TOLVANE_PICTURE_DIR);
-  EXPECT_TRUE(Window.grab().save(QDir(TOLVANE_PICTURE_DIR).filePath(Name + ".png")));
-}
 
 // Puts a view on a plain parent with the main window's font, as it sits in the window.
 struct TViewHost {
