@@ -61,7 +61,7 @@ void TForm1::BuildWindow() {
   setWindowIcon(ApplicationIcon());
   setFont(SansFont(WindowFontHeight));
 
-  Menu = new TMainMenu(menuBar());
+  Menu = std::make_unique<TMainMenu>(menuBar());
 
   auto* Client = new QWidget(this);
   Client->setObjectName("Client");

@@ -58,7 +58,7 @@ class TForm1 : public QMainWindow {
   // Shows the view whose View item is checked; with several checked the last one wins.
   void ViewFace();
 
-  TMainMenu* Menu;
+  std::unique_ptr<TMainMenu> Menu;
   TAdjustmentsView* PanelTuning;
   TTerminalView* PanelTerminal;
   TControlView* PanelControl;
