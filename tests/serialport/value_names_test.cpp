@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-
 #include <string>
 #include <vector>
 
