@@ -225,13 +225,6 @@ TEST_F(ComPortStoreTest, RestoredTextsGoThroughTheConverters) {
        [](const TCustomComPort& P) { return P.CustomBaudRate() == 500000; }},
       {"BaudRate=Custom\nCustomBaudRate=fast\n",
        [](const TCustomComPort& P) { return P.CustomBaudRate() == 9600; }},
-      {"StopBits=1.50\n",
-       [](const TCustomComPort& P) { return P.StopBits() == TStopBits::sbOneStopBit; }},
-      {"StopBits=2\n",
-       [](const TCustomComPort& P) { return P.StopBits() == TStopBits::sbTwoStopBits; }},
-      {"DataBits=9\n", [](const TCustomComPort& P) { return P.DataBits() == TDataBits::dbEight; }},
-      {"Parity=even\n",
-       [](const TCustomComPort& P) { return P.Parity().Bits() == TParityBits::prEven; }},
       {"FlowControl=none\n",
        [](const TCustomComPort& P) {
          return P.FlowControl().FlowControl() == TFlowControl::fcNone;
@@ -256,25 +249,6 @@ TEST_F(ComPortStoreTest, RestoredTextsGoThroughTheConverters) {
     Fresh.RestoreSettings(TSettingsStore::ssIniFile, Path);
     EXPECT_TRUE(Case.Holds(Fresh)) << Case.Lines;
   }
-}
-
-TEST_F(ComPortStoreTest, RestoredSwitchesAndCharacters) {
-  WriteWholeFile(Path,
-                 "[ComPort]\nDiscardNull=yes\nParity.Check=True\nParity.Replace=YES\n"
-                 "Parity.ReplaceChar=#\nEventChar=#300\nFlowControl.XonChar=A\n"
-                 "FlowControl.XoffChar=\nFlowControl.OutCTSFlow=1\n");
-  Port.SetStoredGroups(AllGroups);
-  Port.Parity().SetCheck(true);
-  Port.FlowControl().SetOutCTSFlow(true);
-  Port.RestoreSettings(TSettingsStore::ssIniFile, Path);
-  EXPECT_TRUE(Port.DiscardNull());
-  EXPECT_FALSE(Port.Parity().Check());
-  EXPECT_TRUE(Port.Parity().Replace());
-  EXPECT_EQ(Port.Parity().ReplaceChar(), '#');
-  EXPECT_EQ(Port.EventChar(), static_cast<char>(44));
-  EXPECT_EQ(Port.FlowControl().XonChar(), 'A');
-  EXPECT_EQ(Port.FlowControl().XoffChar(), '\0');
-  EXPECT_FALSE(Port.FlowControl().OutCTSFlow());
 }
 
 TEST_F(ComPortStoreTest, AMissingFileChangesNothingButACustomRate) {

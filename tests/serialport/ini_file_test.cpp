@@ -21,13 +21,13 @@ using testing::ReadWholeFile;
 using testing::TScratchDirectory;
 using testing::WriteWholeFile;
 
-class IniFileFileTest : public ::testing::Test {
+class IniFileTest : public ::testing::Test {
  protected:
   TScratchDirectory Scratch;
   std::string Path = Scratch.File("Settings.ini");
 };
 
-TEST_F(IniFileFileTest, MissingFileSectionOrKeyGivesTheDefault) {
+TEST_F(IniFileTest, MissingFileSectionOrKeyGivesTheDefault) {
   const TIniFile Ini(Path);
   EXPECT_EQ(Ini.ReadString("ComPort", "Port", "COM1"), "COM1");
   EXPECT_EQ(Ini.ReadInteger("ComPort", "CustomBaudRate", 9600), 9600);
@@ -37,7 +37,7 @@ TEST_F(IniFileFileTest, MissingFileSectionOrKeyGivesTheDefault) {
   EXPECT_EQ(Ini.ReadString("Other", "Port", "x"), "COM7");
 }
 
-TEST_F(IniFileFileTest, WritingCreatesFileSectionsAndKeysInOrderOfWriting) {
+TEST_F(IniFileTest, WritingCreatesFileSectionsAndKeysInOrderOfWriting) {
   TIniFile Ini(Path);
   Ini.WriteString("ComPort", "Port", "COM1");
   Ini.WriteString("ComPort", "BaudRate", "9600");
@@ -49,7 +49,7 @@ TEST_F(IniFileFileTest, WritingCreatesFileSectionsAndKeysInOrderOfWriting) {
   EXPECT_EQ(Ini.ReadInteger("ComPort", "CustomBaudRate", 0), -250000);
 }
 
-TEST_F(IniFileFileTest, ReplacingAValueKeepsEveryOtherLineAsItWas) {
+TEST_F(IniFileTest, ReplacingAValueKeepsEveryOtherLineAsItWas) {
   const std::string Before =
       "; written by hand\n"
       "[Settings]\n"
@@ -81,14 +81,15 @@ TEST_F(IniFileFileTest, ReplacingAValueKeepsEveryOtherLineAsItWas) {
             "BaudRate=19200\n");
 }
 
-TEST_F(IniFileFileTest, LookupIgnoresCaseAndBlanksAroundNamesAndValues) {
-  WriteWholeFile(Path, "  [ ComPort ]  \n\t Port \t=  COM3  \nEmpty=\n");
+TEST_F(IniFileTest, LookupIgnoresCaseAndBlanksAroundNamesAndValues) {
+  WriteWholeFile(Path, "  [ ComPort ]  \n\t Port \t=  COM3  \nQuoted=\"COM4\"\nEmpty=\n");
   const TIniFile Ini(Path);
   EXPECT_EQ(Ini.ReadString("COMPORT", "port", "?"), "COM3");
+  EXPECT_EQ(Ini.ReadString("ComPort", "Quoted", "?"), "COM4");
   EXPECT_EQ(Ini.ReadString("ComPort", "Empty", "?"), "");
 }
 
-TEST_F(IniFileFileTest, EveryStorableValueReadsBackUnchanged) {
+TEST_F(IniFileTest, EveryStorableValueReadsBackUnchanged) {
   const std::vector<std::string> Values = {
       "",    " ",     "  lead", "trail\t", "\"quoted\"", "\"",           "\"\"", "a=b=c",
       "[x]", ";semi", "#hash",  "\"half",  "tab\tin",    "\x01\x7f\xff", "#13",  " \"both\" "};
@@ -101,12 +102,7 @@ TEST_F(IniFileFileTest, EveryStorableValueReadsBackUnchanged) {
   }
 }
 
-TEST_F(IniFileFileTest, QuotesWrittenByHandAreRemoved) {
-  WriteWholeFile(Path, "[S]\nPort=\"COM1\"\n");
-  EXPECT_EQ(TIniFile(Path).ReadString("S", "Port", ""), "COM1");
-}
-
-TEST_F(IniFileFileTest, TextThatWouldBreakTheFileIsRefusedAndNothingChanges) {
+TEST_F(IniFileTest, TextThatWouldBreakTheFileIsRefusedAndNothingChanges) {
   WriteWholeFile(Path, "[S]\nA=1\n");
   TIniFile Ini(Path);
   struct Row {
@@ -130,7 +126,7 @@ TEST_F(IniFileFileTest, TextThatWouldBreakTheFileIsRefusedAndNothingChanges) {
   EXPECT_EQ(ReadWholeFile(Path), "[S]\nA=1\n");
 }
 
-TEST_F(IniFileFileTest, WriteErrorTextPassesThroughTheTranslator) {
+TEST_F(IniFileTest, WriteErrorTextPassesThroughTheTranslator) {
   SetTranslator([](const std::string& Text) {
     return Text == "Unable to write to %s" ? std::string("Kann %s nicht schreiben") : Text;
   });
@@ -144,26 +140,22 @@ TEST_F(IniFileFileTest, WriteErrorTextPassesThroughTheTranslator) {
   EXPECT_EQ(Message, "Kann " + Path + " nicht schreiben");
 }
 
-TEST_F(IniFileFileTest, IntegersAreDecimalOrHexAndAnythingElseGivesTheDefault) {
-  WriteWholeFile(Path,
-                 "[S]\nDec=1024\nNeg=-1\nHex=0x1F\nHEX=0XFF\nBare=0x\nText=12abc\nBlank=\n"
-                 "Big=99999999999\n");
+// The text forms themselves are ParseInteger's; here only the default for text that is none.
+TEST_F(IniFileTest, IntegersReadDecimalOrHexAndOtherTextGivesTheDefault) {
+  WriteWholeFile(Path, "[S]\nDec=-1024\nHex=0x1F\nText=12abc\nBlank=\n");
   const TIniFile Ini(Path);
-  EXPECT_EQ(Ini.ReadInteger("S", "Dec", 7), 1024);
-  EXPECT_EQ(Ini.ReadInteger("S", "Neg", 7), -1);
+  EXPECT_EQ(Ini.ReadInteger("S", "Dec", 7), -1024);
   EXPECT_EQ(Ini.ReadInteger("S", "Hex", 7), 31);
-  for (const char* Key : {"Bare", "Text", "Blank", "Big", "Missing"}) {
-    EXPECT_EQ(Ini.ReadInteger("S", Key, 7), 7) << Key;
-  }
+  for (const char* Key : {"Text", "Blank", "Missing"}) EXPECT_EQ(Ini.ReadInteger("S", Key, 7), 7);
 }
 
-TEST_F(IniFileFileTest, ValuesReadBackAreCutTo2047Characters) {
+TEST_F(IniFileTest, ValuesReadBackAreCutTo2047Characters) {
   TIniFile Ini(Path);
   Ini.WriteString("S", "Long", std::string(5000, 'v'));
   EXPECT_EQ(Ini.ReadString("S", "Long", ""), std::string(2047, 'v'));
 }
 
-TEST_F(IniFileFileTest, NewLinesFollowCrLfAndAMissingFinalLineBreakIsMended) {
+TEST_F(IniFileTest, NewLinesFollowCrLfAndAMissingFinalLineBreakIsMended) {
   WriteWholeFile(Path, "[S]\r\nA=1\r\n[T]\r\nB=2");
   TIniFile Ini(Path);
   Ini.WriteString("S", "C", "3");
@@ -173,7 +165,7 @@ TEST_F(IniFileFileTest, NewLinesFollowCrLfAndAMissingFinalLineBreakIsMended) {
   EXPECT_EQ(Ini.ReadString("S", "A", ""), "5");
 }
 
-TEST_F(IniFileFileTest, FirstOfDuplicateSectionsAndKeysIsReadAndReplaced) {
+TEST_F(IniFileTest, FirstOfDuplicateSectionsAndKeysIsReadAndReplaced) {
   WriteWholeFile(Path, "[S]\nA=first\nA=second\n[S]\nB=later\n");
   TIniFile Ini(Path);
   EXPECT_EQ(Ini.ReadString("S", "A", ""), "first");
@@ -183,7 +175,7 @@ TEST_F(IniFileFileTest, FirstOfDuplicateSectionsAndKeysIsReadAndReplaced) {
   EXPECT_EQ(ReadWholeFile(Path), "[S]\nA=new\nA=second\n[S]\nB=newer\n");
 }
 
-TEST_F(IniFileFileTest, ReplacingKeepsTheFilesPermissionsAndFollowsASymbolicLink) {
+TEST_F(IniFileTest, ReplacingKeepsTheFilesPermissionsAndFollowsASymbolicLink) {
   const std::string Real = Scratch.File("real.ini");
   WriteWholeFile(Real, "[S]\nA=1\n");
   ::chmod(Real.c_str(), 0640);
@@ -197,7 +189,7 @@ TEST_F(IniFileFileTest, ReplacingKeepsTheFilesPermissionsAndFollowsASymbolicLink
   EXPECT_EQ(testing::CountEntries(Scratch.Path()), 2u);  // no temporary file left behind
 }
 
-TEST_F(IniFileFileTest, APathThatIsADirectoryOrLiesInNoDirectoryFails) {
+TEST_F(IniFileTest, APathThatIsADirectoryOrLiesInNoDirectoryFails) {
   std::filesystem::create_directory(Path);
   EXPECT_EQ(TIniFile(Path).ReadString("S", "A", "d"), "d");
   EXPECT_THROW(TIniFile(Path).WriteString("S", "A", "1"), EIniFileException);
@@ -221,7 +213,7 @@ int TryWrite(const std::string& Path) {
   }
 }
 
-TEST_F(IniFileFileTest, AReadOnlyDirectoryOrFileRefusesTheWriteAndKeepsTheFile) {
+TEST_F(IniFileTest, AReadOnlyDirectoryOrFileRefusesTheWriteAndKeepsTheFile) {
   WriteWholeFile(Path, "[S]\nA=old\n");
   ::chmod(Path.c_str(), 0666);
   ::chmod(Scratch.Path().c_str(), 0555);
@@ -237,7 +229,7 @@ TEST_F(IniFileFileTest, AReadOnlyDirectoryOrFileRefusesTheWriteAndKeepsTheFile) 
 
 // A file-size limit below the new content stops the write of the temporary file half-way:
 // first by the signal that kills the process, then, with the signal ignored, as a failed write.
-TEST_F(IniFileFileTest, ASaveStoppedHalfWayLeavesTheOldFileWhole) {
+TEST_F(IniFileTest, ASaveStoppedHalfWayLeavesTheOldFileWhole) {
   const std::string Old = "[S]\nA=old\n";
   WriteWholeFile(Path, Old);
   const std::string Large(64 * 1024, 'x');

@@ -1,3 +1,5 @@
+#include "serialport/gettext_translator.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -7,7 +9,6 @@
 #include <string>
 
 #include "serialport/com_error.h"
-#include "serialport/gettext_translator.h"
 #include "serialport/translation.h"
 #include "tests/serialport/settings_files_fixture.h"
 
