@@ -13,11 +13,11 @@ constexpr std::string_view RegisterCommand = "ST";
 constexpr char PacketEnd = ';';
 
 bool IsLineSpace(char C) {
-  return C == '\r' || C == '\n' || C == ' ' || C == '\t';
+  return C == '\r' || C == '\n';
 }
 
-// Someone typing at a terminal sends line ends and blanks between packets; they are no part
-// of a command.
+// Someone typing at a terminal sends line ends between packets; they are no part of a command.
+// Blanks are kept: they may belong to a value.
 std::string_view TrimLineSpace(std::string_view Text) {
   while (!Text.empty() && IsLineSpace(Text.front())) Text.remove_prefix(1);
   while (!Text.empty() && IsLineSpace(Text.back())) Text.remove_suffix(1);
