@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "serialport/com_port.h"
+#include "tests/serialport/fake_device.h"
+
 namespace tolvane {
 namespace {
 
@@ -534,6 +537,88 @@ TEST_F(ComDataPacketTest, OneReadOfManyRepliesKeepsTheirOrder) {
   }
   Packet.TakeData(Text);
   EXPECT_EQ(Events, Expected);
+}
+
+// The assembler on a real port object with the recording fake device underneath.
+class ComDataPacketOnPortTest : public ::testing::Test {
+ protected:
+  static void OpenQuietly(TComPort& Port) {
+    Port.SetEvents({});  // no event thread: the test runs the reception step itself
+    Port.OpenPort();
+  }
+
+  std::vector<std::string> Events;
+};
+
+TEST_F(ComDataPacketOnPortTest, LinkFollowsThePortProperty) {
+  TComPort First(nullptr);
+  TComPort Second(nullptr);
+  TComDataPacket Packet(nullptr);
+  Packet.SetComPort(&First);
+  EXPECT_EQ(Packet.ComPort(), &First);
+  EXPECT_TRUE(First.HasRxBufLink());
+  Packet.SetComPort(&First);  // the same port again: no second attach, which would raise
+  Packet.SetComPort(&Second);
+  EXPECT_FALSE(First.HasRxBufLink());
+  EXPECT_TRUE(Second.HasRxBufLink());
+  Packet.SetComPort(nullptr);
+  EXPECT_FALSE(Second.HasRxBufLink());
+  Packet.SetComPort(&Second);
+  {
+    TComDataPacket Other(nullptr);
+    Other.SetComPort(&First);
+    EXPECT_TRUE(First.HasRxBufLink());
+  }
+  EXPECT_FALSE(First.HasRxBufLink());  // a destroyed assembler takes its link along
+  EXPECT_TRUE(Second.HasRxBufLink());
+}
+
+TEST_F(ComDataPacketOnPortTest, ReceivedBytesReachTheAssemblerThroughItsLink) {
+  TComPort Port(nullptr);
+  TFakeDevice& Device = InstallFakeDevice(Port);
+  TComDataPacket Packet(nullptr);
+  Record(Packet, Events);
+  Packet.SetStopString(";");
+  Packet.SetComPort(&Port);
+  OpenQuietly(Port);
+  Device.InjectInput("ID200;ST0012");
+  Port.ProcessRxChar();
+  Device.InjectInput(std::string("03200;\x00\xFF;", 9));
+  Port.ProcessRxChar();
+  EXPECT_EQ(Events,
+            (std::vector<std::string>{"P:ID200", "P:ST001203200", std::string("P:\x00\xFF", 4)}));
+  // A partial packet outlives closing and opening the port.
+  Device.InjectInput("ST00");
+  Port.ProcessRxChar();
+  Port.ClosePort();
+  OpenQuietly(Port);
+  EXPECT_EQ(Packet.Collected(), "ST00");
+}
+
+TEST_F(ComDataPacketOnPortTest, FreedPortIsForgottenAndAnotherPortServes) {
+  TComDataPacket Packet(nullptr);
+  Record(Packet, Events);
+  Packet.SetStopString(";");
+  auto* Freed = new TComPort(nullptr);
+  Packet.SetComPort(Freed);
+  delete Freed;
+  EXPECT_EQ(Packet.ComPort(), nullptr);
+
+  TComPort Other(nullptr);
+  TFakeDevice& Device = InstallFakeDevice(Other);
+  Packet.SetComPort(&Other);
+  EXPECT_TRUE(Other.HasRxBufLink());
+  OpenQuietly(Other);
+  Device.InjectInput("ID200;");
+  Other.ProcessRxChar();
+  EXPECT_EQ(Events, std::vector<std::string>{"P:ID200"});
+}
+
+TEST_F(ComDataPacketOnPortTest, AssemblerOwnedByItsPortGoesWithIt) {
+  auto* Port = new TComPort(nullptr);
+  auto* Packet = new TComDataPacket(Port);
+  Packet->SetComPort(Port);
+  delete Port;  // must neither touch the freed assembler nor leak it (the sanitizers watch)
 }
 
 }  // namespace
