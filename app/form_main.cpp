@@ -158,7 +158,9 @@ void TForm1::Button_OpenClick() {
   }
 }
 
-void TForm1::SavePortSettings() {}
+void TForm1::SavePortSettings() {
+  ComPort_->SaveSettings(TSettingsStore::ssIniFile, SettingsPath_.toStdString());
+}
 
 void TForm1::ComPortOpen() {
   SavePortSettings();

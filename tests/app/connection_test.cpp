@@ -1,4 +1,5 @@
 // Connecting, disconnecting and the terminal's Send on a real pseudo-terminal.
+#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QToolButton>
@@ -129,6 +130,29 @@ TEST_F(Connection, PictureOfTheConnectedWindow) {
   EXPECT_TRUE(ControlsOutsideTheirParent(*Form).isEmpty())
       << ControlsOutsideTheirParent(*Form).join(", ").toStdString();
   SavePicture(*Form, "main_window_connected");
+}
+
+TEST_F(Connection, ConnectingStoresThePortSettingsInTheSettingsFile) {
+  Find<QToolButton>("Button_Open")->click();
+  QFile Settings(Form->SettingsPath());
+  ASSERT_TRUE(Settings.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(Settings.readAll().contains("[ComPort]"));
+}
+
+TEST_F(Connection, AFailedStoreOnOpeningLeavesThePortOpenButTheWindowDisconnected) {
+  Form = std::make_unique<TForm1>(Directory.filePath("missing/directory/Settings.ini"));
+  Form->ComPort().SetPort(Controller.SlavePath());
+  Find<QToolButton>("Button_Open")->click();
+
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_TRUE(Form->ComPort().Connected());
+  ExpectConnectedLook(false);
+  ExpectTransferButtonsEnabled(false);
+
+  // The next press finds the port open and disconnects it.
+  Find<QToolButton>("Button_Open")->click();
+  EXPECT_FALSE(Form->ComPort().Connected());
+  EXPECT_EQ(Messages.Boxes.size(), 1u);
 }
 
 }  // namespace
