@@ -15,6 +15,7 @@ namespace {
 constexpr const char* SettingsFileName = "Settings.ini";
 constexpr const char* DesignedPortName = "COM1";
 constexpr const char* DisconnectPacket = "DI;";
+constexpr const char* PacketStopString = ";";
 constexpr int WindowFontHeight = 11;
 
 QString SettingsFileBesideExecutable() {
@@ -40,6 +41,7 @@ TForm1::TForm1(const QString& SettingsPath)
                                Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                                Qt::WindowCloseButtonHint),
       ComPort_(std::make_unique<TComPort>(nullptr)),
+      ComDataPacket1_(std::make_unique<TComDataPacket>(nullptr)),
       SettingsPath_(SettingsPath),
       ModalRunner_([](QDialog& Dialog) { return Dialog.exec(); }) {
   BuildWindow();
@@ -52,6 +54,7 @@ TForm1::~TForm1() {
   // The port closes as it goes and its after-close reaction must leave the controls alone.
   TearingDown_ = true;
   Status->stop();
+  ComDataPacket1_.reset();
   ComPort_.reset();
 }
 
@@ -104,6 +107,13 @@ void TForm1::ConfigurePort() {
   Flow.SetXonXoffIn(false);
   Port.OnAfterOpen = [this](TObject*) { ComPortOpen(); };
   Port.OnAfterClose = [this](TObject*) { ComPortClose(); };
+
+  ComDataPacket1_->SetName("ComDataPacket1");
+  ComDataPacket1_->SetStopString(PacketStopString);
+  ComDataPacket1_->SetComPort(&Port);
+  ComDataPacket1_->OnPacket = [this](TObject* Sender, const std::string& Str) {
+    ComDataPacket1Packet(Sender, Str);
+  };
 }
 
 void TForm1::Bind(QAction* Trigger, void (TForm1::*Handler)()) {

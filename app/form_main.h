@@ -16,6 +16,7 @@
 #include "app/form_about.h"
 #include "app/main_menu.h"
 #include "app/terminal_view.h"
+#include "serialport/com_data_packet.h"
 #include "serialport/com_port.h"
 
 namespace tolvane {
@@ -34,6 +35,7 @@ class TForm1 : public QMainWindow {
   ~TForm1() override;
 
   TComPort& ComPort() { return *ComPort_; }
+  TComDataPacket& ComDataPacket1() { return *ComDataPacket1_; }
   const QString& SettingsPath() const { return SettingsPath_; }
   TFormAbout* About() const { return About_; }
   void SetModalRunner(TModalRunner Runner) { ModalRunner_ = std::move(Runner); }
@@ -80,6 +82,7 @@ class TForm1 : public QMainWindow {
   void SelectView(QAction* Item);
 
   std::unique_ptr<TComPort> ComPort_;
+  std::unique_ptr<TComDataPacket> ComDataPacket1_;
   QString SettingsPath_;
   TFormAbout* About_ = nullptr;
   TModalRunner ModalRunner_;

@@ -7,6 +7,7 @@
 #include "app/application_title.h"
 #include "main_window_fixture.h"
 #include "pseudo_terminal.h"
+#include "serialport/com_dispatcher.h"
 #include "window_pictures.h"
 
 namespace tolvane {
@@ -121,6 +122,20 @@ TEST_F(Connection, ClearEmptiesTheLogAndTheSendLine) {
   Find<QToolButton>("Button5")->click();
   EXPECT_TRUE(Find<QPlainTextEdit>("Memo")->toPlainText().isEmpty());
   EXPECT_TRUE(Find<QLineEdit>("Edit_Data")->text().isEmpty());
+}
+
+TEST_F(Connection, AReplySplitOverTwoReadsReachesTheLogAsOneLine) {
+  Find<QToolButton>("Button_Open")->click();
+  QPlainTextEdit* Log = Find<QPlainTextEdit>("Memo");
+
+  Controller.Send("ST0012032");
+  Controller.Send("00;");
+  // The event thread hands each reception to this thread through the port's dispatcher.
+  TComDispatcher::Default().ServeUntil([&] { return !Log->toPlainText().isEmpty(); });
+
+  EXPECT_EQ(Log->toPlainText(), "ST001203200");
+  EXPECT_EQ(Form->PanelTerminal->LogLineCount(), 1);
+  EXPECT_TRUE(Messages.Boxes.empty());
 }
 
 TEST_F(Connection, PictureOfTheConnectedWindow) {
