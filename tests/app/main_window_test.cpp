@@ -83,6 +83,10 @@ struct TViewCase {
   const char* Shown;
 };
 
+void PrintTo(const TViewCase& Case, std::ostream* Out) {
+  *Out << Case.Control << Case.Terminal << Case.Adjustments << " shows " << Case.Shown;
+}
+
 class ViewMenuRules : public MainWindowTest, public testing::WithParamInterface<TViewCase> {};
 
 TEST_P(ViewMenuRules, TheLastCheckedItemInMenuOrderWins) {
