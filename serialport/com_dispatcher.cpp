@@ -29,19 +29,20 @@ bool TComDispatcher::Synchronize(TWork Work, const std::function<bool()>& Abando
   auto Item = std::make_shared<TItem>();
   Item->Work = std::move(Work);
   Item->WaitForEnd = true;
-  if (!Queue(Item, Abandon)) return false;
-  if (Item->Error) std::rethrow_exception(Item->Error);
+  std::exception_ptr Error;
+  if (!Queue(Item, Abandon, &Error)) return false;
+  if (Error) std::rethrow_exception(Error);
   return true;
 }
 
 bool TComDispatcher::HandOver(TWork Work, const std::function<bool()>& Abandon) {
   auto Item = std::make_shared<TItem>();
   Item->Work = std::move(Work);
-  return Queue(Item, Abandon);
+  return Queue(Item, Abandon, nullptr);
 }
 
-bool TComDispatcher::Queue(const std::shared_ptr<TItem>& Item,
-                           const std::function<bool()>& Abandon) {
+bool TComDispatcher::Queue(const std::shared_ptr<TItem>& Item, const std::function<bool()>& Abandon,
+                           std::exception_ptr* Error) {
   TWakeUp WakeUp;
   {
     std::lock_guard Lock(Mutex_);
@@ -54,7 +55,12 @@ bool TComDispatcher::Queue(const std::shared_ptr<TItem>& Item,
   std::unique_lock Lock(Mutex_);
   const auto Finished = [&] { return Item->WaitForEnd ? Item->Done : Item->Taken; };
   Changed_.wait(Lock, [&] { return Finished() || (Abandon && Abandon()); });
-  if (Finished()) return true;
+  if (Finished()) {
+    // Moved out under the lock, so the owner thread, which may drop the item last, never
+    // touches the exception this thread is about to raise.
+    if (Error != nullptr) *Error = std::move(Item->Error);
+    return true;
+  }
   // Abandoned: withdraw the item unless the owner is already running it.
   if (!Item->Taken) std::erase(Queue_, Item);
   return false;

@@ -50,7 +50,8 @@ class TComDispatcher {
 
  private:
   struct TItem;
-  bool Queue(const std::shared_ptr<TItem>& Item, const std::function<bool()>& Abandon);
+  bool Queue(const std::shared_ptr<TItem>& Item, const std::function<bool()>& Abandon,
+             std::exception_ptr* Error);
   std::shared_ptr<TItem> Take();
   void Run(TItem& Item);
 
