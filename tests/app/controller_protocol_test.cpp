@@ -4,7 +4,6 @@
 
 #include <optional>
 #include <ostream>
-#include <set>
 #include <string>
 
 #include "app/register_table.h"
@@ -22,16 +21,6 @@ TEST(RegisterTableTest, AddressesRunEvenFrom0012To0032InStepOrder) {
     EXPECT_EQ(RegisterTable[Row].Address.size(), 4u);
     ExpectedAddress += 2;
   }
-}
-
-TEST(RegisterTableTest, KeysAndFieldsAreDistinct) {
-  std::set<std::string_view> Keys, Fields;
-  for (const TRegisterRow& Row : RegisterTable) {
-    Keys.insert(Row.FileKey);
-    Fields.insert(Row.FieldName);
-  }
-  EXPECT_EQ(Keys.size(), RegisterCount);
-  EXPECT_EQ(Fields.size(), RegisterCount);
 }
 
 TEST(ControllerProtocolTest, BuildsRequestsAndWritesForEveryRow) {

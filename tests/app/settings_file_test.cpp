@@ -131,18 +131,6 @@ TEST_F(SettingsFileTest, FailingPortStepSkipsTheSettingsKeys) {
   EXPECT_EQ(Fields.Texts[0], "edited");
 }
 
-TEST_F(SettingsFileTest, StoreReplacesKeysInPlaceAndKeepsOtherSections) {
-  WriteFile("[ComPort]\nPort=COM3\n[Other]\nKeep=1\n[Settings]\nT_Slp=99999\n");
-  Fields.Texts[7] = "00011";
-  Settings.StoreSet();
-  const std::vector<std::string> Lines = FileLines(FilePath());
-  ASSERT_GE(Lines.size(), 6u);
-  EXPECT_EQ(std::vector<std::string>(Lines.begin(), Lines.begin() + 6),
-            (std::vector<std::string>{"[ComPort]", "Port=COM1", "[Other]", "Keep=1", "[Settings]",
-                                      "T_Slp=00011"}));
-  EXPECT_EQ(Lines.size(), 4u + 1u + RegisterCount);
-}
-
 TEST_F(SettingsFileTest, FieldTextThatWouldBreakTheFileStopsTheStoreAtThatKey) {
   Fields.Texts[2] = "00650\n[ComPort]";
   try {
