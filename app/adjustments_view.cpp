@@ -2,31 +2,9 @@
 
 #include "app/glyphs.h"
 #include "app/speed_button.h"
+#include "app/transfer_sequencer.h"
 
 namespace tolvane {
-
-const std::array<TFieldPlace, FieldCount> FieldPlaces = {{
-    {"Ua max, V", "Edit_Ua_max", "03200", true},
-    {"Ia max, mA", "Edit_Ia_max", "00999", true},
-    {"Ug max, V", "Edit_Ug_max", "00650", true},
-    {"Ig max, mA", "Edit_Ig_max", "00250", true},
-    {"Time ON", "Edit_Time_ON", "00020", true},
-    {"Time OFF", "Edit_Time_OFF", "00040", true},
-    {"Time Light", "Edit_Time_Light", "00002", true},
-    {"Time Sleep", "Edit_Time_Sleep", "00010", true},
-    {"SWR HI", "Edit_SWR_HI", "00005", true},
-    {"VOX Delay", "Edit_VOX_Delay", "00010", true},
-    {"Switch Delay", "Edit_Switch_Delay", "00050", true},
-    {"Setting1", "Edit9", "0", false},
-    {"Setting2", "Edit10", "0", false},
-    {"Setting3", "Edit11", "0", false},
-    {"Setting4", "Edit12", "0", false},
-    {"Setting5", "Edit13", "0", false},
-    {"Setting6", "Edit14", "0", false},
-    {"Setting7", "Edit15", "0", false},
-    {"Setting8", "Edit16", "0", false},
-    {"Setting9", "Edit17", "0", false},
-}};
 
 namespace {
 
@@ -42,6 +20,10 @@ constexpr std::array<int, 5> ColumnLefts = {6, 78, 150, 222, 294};
 constexpr std::array<int, FieldRows> LabelTops = {13, 48, 83, 118};
 constexpr std::array<int, FieldRows> FieldTops = {27, 62, 97, 132};
 constexpr QSize FieldSize(60, 21);
+
+QString TextOf(std::string_view Text) {
+  return QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()));
+}
 
 }  // namespace
 
@@ -85,15 +67,15 @@ void TAdjustmentsView::BuildFields() {
     const int Left = ColumnLefts[Index / FieldRows];
     const int Row = Index % FieldRows;
 
-    auto* Label = new QLabel(Place.Label, GroupSettings);
-    Label->setObjectName(QString("Label_") + Place.Field);
+    auto* Label = new QLabel(TextOf(Place.Label), GroupSettings);
+    Label->setObjectName("Label_" + TextOf(Place.Field));
     Label->setFont(FieldFont);
     Label->move(Left, LabelTops[Row]);
     Label->adjustSize();
     Label->setEnabled(Place.Enabled);
 
-    auto* Edit = new QLineEdit(Place.InitialText, GroupSettings);
-    Edit->setObjectName(Place.Field);
+    auto* Edit = new QLineEdit(TextOf(Place.InitialText), GroupSettings);
+    Edit->setObjectName(TextOf(Place.Field));
     Edit->setFont(FieldFont);
     Edit->setGeometry(QRect(QPoint(Left, FieldTops[Row]), FieldSize));
     Edit->setEnabled(Place.Enabled);
@@ -120,8 +102,8 @@ void TAdjustmentsView::BuildProgressPanel() {
   ProgressBar1 = new QProgressBar(PaneProgress);
   ProgressBar1->setObjectName("ProgressBar1");
   ProgressBar1->setGeometry(56, 8, 209, 25);
-  ProgressBar1->setRange(0, ProgressMaximum);
-  ProgressBar1->setValue(0);
+  ProgressBar1->setRange(ProgressMin, ProgressMax);
+  ProgressBar1->setValue(ProgressMin);
   ProgressBar1->setTextVisible(false);
 
   LabelProgress = new QLabel(ProgressStartCaption, PaneProgress);

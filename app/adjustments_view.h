@@ -10,12 +10,11 @@
 #include <QProgressBar>
 #include <QToolButton>
 #include <array>
+#include <string_view>
+
+#include "app/register_table.h"
 
 namespace tolvane {
-
-inline constexpr int ProgressMaximum = 1000;
-// How far one tick of a transfer sequence advances the progress bar.
-inline constexpr int ProgressStep = 25;
 
 inline constexpr const char* ConnectCaption = "Connect";
 inline constexpr const char* ConnectHint = "Connect to TRX";
@@ -25,16 +24,42 @@ inline constexpr const char* DisconnectedHint = "Connect";
 // One place of the field grid: its label, the field's name and text at start, and whether
 // it holds a controller setting (enabled) or a reserved place (disabled).
 struct TFieldPlace {
-  const char* Label;
-  const char* Field;
-  const char* InitialText;
+  std::string_view Label;
+  std::string_view Field;
+  std::string_view InitialText;
   bool Enabled;
 };
 
 inline constexpr int FieldCount = 20;
 inline constexpr int FieldRows = 4;
-// Column by column, top to bottom: the grid order is the tab order.
-extern const std::array<TFieldPlace, FieldCount> FieldPlaces;
+inline constexpr std::size_t ReservedCount = FieldCount - RegisterCount;
+
+inline constexpr std::array<TFieldPlace, ReservedCount> ReservedPlaces = {{
+    {"Setting1", "Edit9", "0", false},
+    {"Setting2", "Edit10", "0", false},
+    {"Setting3", "Edit11", "0", false},
+    {"Setting4", "Edit12", "0", false},
+    {"Setting5", "Edit13", "0", false},
+    {"Setting6", "Edit14", "0", false},
+    {"Setting7", "Edit15", "0", false},
+    {"Setting8", "Edit16", "0", false},
+    {"Setting9", "Edit17", "0", false},
+}};
+
+// Column by column, top to bottom, the grid order being the tab order: the eleven registers in
+// table order, so field n shows register row n, then the reserved places.
+constexpr std::array<TFieldPlace, FieldCount> MakeFieldPlaces() {
+  std::array<TFieldPlace, FieldCount> Places{};
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
+    const TRegisterRow& Register = RegisterTable[Row];
+    Places[Row] = {Register.Label, Register.FieldName, Register.Default, true};
+  }
+  for (std::size_t Place = 0; Place < ReservedCount; ++Place) {
+    Places[RegisterCount + Place] = ReservedPlaces[Place];
+  }
+  return Places;
+}
+inline constexpr std::array<TFieldPlace, FieldCount> FieldPlaces = MakeFieldPlaces();
 
 class TAdjustmentsView : public QFrame {
   Q_OBJECT

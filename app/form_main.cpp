@@ -5,22 +5,20 @@
 #include <QLayout>
 
 #include "app/application_title.h"
+#include "app/controller_protocol.h"
 #include "app/error_report.h"
 #include "app/glyphs.h"
+#include "app/message_presenter.h"
+#include "app/packet_reaction.h"
+#include "app/settings_path.h"
 #include "app/window_fonts.h"
 
 namespace tolvane {
 namespace {
 
-constexpr const char* SettingsFileName = "Settings.ini";
 constexpr const char* DesignedPortName = "COM1";
-constexpr const char* DisconnectPacket = "DI;";
 constexpr const char* PacketStopString = ";";
 constexpr int WindowFontHeight = 11;
-
-QString SettingsFileBesideExecutable() {
-  return QDir(QCoreApplication::applicationDirPath()).filePath(SettingsFileName);
-}
 
 // Packets are byte strings: one character of the send line per byte on the wire.
 std::string PacketBytes(const QString& Text) {
@@ -48,6 +46,7 @@ TForm1::TForm1(const QString& SettingsPath)
   ConfigurePort();
   BindHandlers();
   Guarded([this] { FormCreate(); });
+  Status->start();
 }
 
 TForm1::~TForm1() {
@@ -143,10 +142,19 @@ void TForm1::BindHandlers() {
   Bind(Menu->MMAbout, &TForm1::MMAboutClick);
   Bind(PanelTerminal->Button4, &TForm1::Button4Click);
   Bind(PanelTerminal->Button5, &TForm1::Button5Click);
+  Bind(PanelTuning->Button6, &TForm1::ButtonReadClick);
+  Bind(PanelTuning->Button7, &TForm1::ButtonWriteClick);
+  connect(Status, &QTimer::timeout, this, [this] { Guarded([this] { StatusTimer(); }); });
 }
 
 void TForm1::FormCreate() {
-  if (SettingsPath_.isEmpty()) SettingsPath_ = SettingsFileBesideExecutable();
+  if (SettingsPath_.isEmpty()) {
+    SettingsPath_ = QString::fromStdString(SettingsFilePath(RunningProgramPlaces()));
+  }
+  SettingsFile_ = std::make_unique<TSettingsFile>(SettingsPath_.toStdString(), PortSection_, *this);
+  if (!SettingsFile_->Exists()) StoreSet();
+  LoadSet();
+  Sequencer_.Reset();
   ViewFace();
 }
 
@@ -160,7 +168,7 @@ void TForm1::SetTransferButtonsEnabled(bool Enabled) {
 void TForm1::Button_OpenClick() {
   if (ComPort_->Connected()) {
     SetTransferButtonsEnabled(false);
-    ComPort_->WriteString(DisconnectPacket);
+    ComPort_->WriteString(std::string(DisconnectPacket));
     ComPort_->ClosePort();
   } else {
     ComPort_->OpenPort();
@@ -169,7 +177,7 @@ void TForm1::Button_OpenClick() {
 }
 
 void TForm1::SavePortSettings() {
-  ComPort_->SaveSettings(TSettingsStore::ssIniFile, SettingsPath_.toStdString());
+  PortSection_.Store(SettingsPath_.toStdString());
 }
 
 void TForm1::ComPortOpen() {
@@ -179,6 +187,7 @@ void TForm1::ComPortOpen() {
   PanelTerminal->ClearLog();
   PanelTuning->Button_Open->setToolTip(ConnectedHint);
   Menu->MMCOMPortSettings->setEnabled(false);
+  Sequencer_.ArmIdentification();
 }
 
 void TForm1::ComPortClose() {
@@ -190,6 +199,7 @@ void TForm1::ComPortClose() {
 }
 
 void TForm1::ComDataPacket1Packet(TObject* /*Sender*/, const std::string& Str) {
+  ApplyReceivedPacket(Str, *this, Sequencer_);
   PanelTerminal->AppendPacket(Str);
 }
 
@@ -253,6 +263,67 @@ void TForm1::MMColorClick() {
                          static_cast<QWidget*>(PanelTuning)}) {
     if (!Panel->isHidden()) PaintBackground(Panel, Chosen);
   }
+  StoreSet();
+}
+
+void TForm1::StoreSet() {
+  SettingsFile_->StoreSet();
+}
+void TForm1::LoadSet() {
+  SettingsFile_->LoadSet();
+}
+
+void TForm1::ButtonReadClick() {
+  Sequencer_.ButtonReadClick();
+}
+void TForm1::ButtonWriteClick() {
+  Sequencer_.ButtonWriteClick();
+}
+void TForm1::StatusTimer() {
+  Sequencer_.StatusTimer();
+}
+
+bool TForm1::PortConnected() {
+  return ComPort_->Connected();
+}
+void TForm1::WritePacket(const std::string& Packet) {
+  ComPort_->WriteString(Packet);
+}
+void TForm1::ClosePort() {
+  ComPort_->ClosePort();
+}
+void TForm1::ShowProgress(bool Visible) {
+  PanelTuning->PaneProgress->setVisible(Visible);
+}
+int TForm1::ProgressPosition() {
+  return PanelTuning->ProgressBar1->value();
+}
+void TForm1::SetProgressPosition(int Position) {
+  PanelTuning->ProgressBar1->setValue(Position);
+}
+
+void TForm1::SetProgressLabel(const std::string& Caption) {
+  PanelTuning->LabelProgress->setText(QString::fromStdString(Caption));
+}
+
+void TForm1::RepaintProgress() {
+  PanelTuning->ProgressBar1->repaint();
+}
+void TForm1::DisableTransferButtons() {
+  SetTransferButtonsEnabled(false);
+}
+
+void TForm1::ShowError(const std::string& Text, const std::string& Title) {
+  ShowErrorBox(QString::fromStdString(Title), QString::fromStdString(Text));
+}
+
+// Field texts travel as byte strings, one character per byte.
+std::string TForm1::FieldText(std::size_t Row) const {
+  return PanelTuning->Fields.at(Row)->text().toLatin1().toStdString();
+}
+
+void TForm1::SetFieldText(std::size_t Row, const std::string& Text) {
+  PanelTuning->Fields.at(Row)->setText(QString::fromLatin1(Text.data(), qsizetype(Text.size())));
 }
 
 }  // namespace tolvane

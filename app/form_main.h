@@ -12,10 +12,14 @@
 #include <string>
 
 #include "app/adjustments_view.h"
+#include "app/com_port_section.h"
 #include "app/control_view.h"
 #include "app/form_about.h"
 #include "app/main_menu.h"
+#include "app/sequencer_window.h"
+#include "app/settings_file.h"
 #include "app/terminal_view.h"
+#include "app/transfer_sequencer.h"
 #include "serialport/com_data_packet.h"
 #include "serialport/com_port.h"
 
@@ -25,7 +29,7 @@ inline constexpr int StatusInterval = 100;  // ms
 inline constexpr QPoint DesignedPosition(224, 129);
 inline constexpr QSize ClientSize(457, 169);
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public TSequencerWindow {
  public:
   // Runs a modal dialog and returns its result; replaced by tests so nothing blocks.
   using TModalRunner = std::function<int(QDialog& Dialog)>;
@@ -36,6 +40,7 @@ class TForm1 : public QMainWindow {
 
   TComPort& ComPort() { return *ComPort_; }
   TComDataPacket& ComDataPacket1() { return *ComDataPacket1_; }
+  const TTransferSequencer& Sequencer() const { return Sequencer_; }
   const QString& SettingsPath() const { return SettingsPath_; }
   TFormAbout* About() const { return About_; }
   void SetModalRunner(TModalRunner Runner) { ModalRunner_ = std::move(Runner); }
@@ -51,6 +56,9 @@ class TForm1 : public QMainWindow {
   void MMCOMPortSettingsClick();
   void MMAboutClick();
   void MMColorClick();
+  void ButtonReadClick();
+  void ButtonWriteClick();
+  void StatusTimer();
 
   // --- Reactions of the port and the packet assembler ---
   void ComPortOpen();
@@ -59,6 +67,9 @@ class TForm1 : public QMainWindow {
 
   // Shows the view whose View item is checked; with several checked the last one wins.
   void ViewFace();
+  // Write and read the settings file: the port's section and the eleven settings fields.
+  void StoreSet() override;
+  void LoadSet();
 
   std::unique_ptr<TMainMenu> Menu;
   TAdjustmentsView* PanelTuning;
@@ -81,8 +92,25 @@ class TForm1 : public QMainWindow {
   void SetTransferButtonsEnabled(bool Enabled);
   void SelectView(QAction* Item);
 
+  // The sequencer's view of the window.
+  bool PortConnected() override;
+  void WritePacket(const std::string& Packet) override;
+  void ClosePort() override;
+  void ShowProgress(bool Visible) override;
+  int ProgressPosition() override;
+  void SetProgressPosition(int Position) override;
+  void SetProgressLabel(const std::string& Caption) override;
+  void RepaintProgress() override;
+  void DisableTransferButtons() override;
+  void ShowError(const std::string& Text, const std::string& Title) override;
+  std::string FieldText(std::size_t Row) const override;
+  void SetFieldText(std::size_t Row, const std::string& Text) override;
+
   std::unique_ptr<TComPort> ComPort_;
   std::unique_ptr<TComDataPacket> ComDataPacket1_;
+  TComPortSection PortSection_{*ComPort_};
+  std::unique_ptr<TSettingsFile> SettingsFile_;  // made once the path is known
+  TTransferSequencer Sequencer_{*this};
   QString SettingsPath_;
   TFormAbout* About_ = nullptr;
   TModalRunner ModalRunner_;

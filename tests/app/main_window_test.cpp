@@ -74,7 +74,7 @@ TEST_F(MainWindow, TabOrderRunsDownTheColumns) {
   }
   ASSERT_EQ(Order.size(), FieldPlaces.size());
   for (std::size_t Index = 0; Index < Order.size(); ++Index) {
-    EXPECT_EQ(Order[Index], FieldPlaces[Index].Field) << Index;
+    EXPECT_EQ(Order[Index].toStdString(), FieldPlaces[Index].Field) << Index;
   }
 }
 
