@@ -1,4 +1,5 @@
 #include <QColorDialog>
+#include <QFile>
 #include <QLineEdit>
 #include <QToolButton>
 
@@ -62,6 +63,21 @@ TEST_F(MainWindow, StartsWithTheSettingsFieldsAndEverythingElseDisconnected) {
   EXPECT_FALSE(Find<QToolButton>("Button_Open")->isChecked());
   EXPECT_EQ(Find<QToolButton>("Button_Open")->toolTip(), "Connect to TRX");
   EXPECT_TRUE(Find<QWidget>("PaneProgress")->isHidden());
+}
+
+TEST_F(MainWindow, StartingWithoutASettingsFileCreatesItAndLoadsItBack) {
+  QFile Settings(Form->SettingsPath());
+  ASSERT_TRUE(Settings.open(QIODevice::ReadOnly));
+  const QByteArray Text = Settings.readAll();
+  EXPECT_TRUE(Text.contains("[ComPort]"));
+  EXPECT_TRUE(Text.contains("UaMAX=03200"));
+  EXPECT_TRUE(Messages.Boxes.empty());
+
+  // A second window loads what the file holds.
+  Find<QLineEdit>("Edit_Ua_max")->setText("01234");
+  Form->StoreSet();
+  TForm1 Second(Form->SettingsPath());
+  EXPECT_EQ(Second.findChild<QLineEdit*>("Edit_Ua_max")->text(), "01234");
 }
 
 TEST_F(MainWindow, TabOrderRunsDownTheColumns) {
