@@ -45,7 +45,8 @@ class TFarEnd {
  public:
   TFarEnd() {
     char Name[256] = {};
-    if (openpty(&Master_, &Slave_, Name, nullptr, nullptr) != 0) throw std::runtime_error("openpty");
+    if (openpty(&Master_, &Slave_, Name, nullptr, nullptr) != 0)
+      throw std::runtime_error("openpty");
     SlavePath_ = Name;
   }
   ~TFarEnd() {
@@ -78,7 +79,9 @@ class TFarEnd {
   std::string SlavePath_;
 };
 
-double Seconds(Clock::duration Duration) { return std::chrono::duration<double>(Duration).count(); }
+double Seconds(Clock::duration Duration) {
+  return std::chrono::duration<double>(Duration).count();
+}
 
 double ProcessCpuSeconds() {
   rusage Usage{};
