@@ -10,54 +10,13 @@
 #include <vector>
 
 #include "serialport/com_error.h"
+#include "tests/serialport/sysfs_tree.h"
 
 namespace tolvane {
 namespace {
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
-
-// A made-up /sys laid out like the kernel's: class/tty/<name> links to the device's tty node,
-// which has a `device` link to the hardware when there is any, and serial-core ports a `type`.
-class TSysfsTree {
- public:
-  TSysfsTree() {
-    std::string Template = (fs::temp_directory_path() / "sysfs-XXXXXX").string();
-    Base_ = mkdtemp(Template.data());
-    fs::create_directories(ClassRoot());
-  }
-  ~TSysfsTree() { fs::remove_all(Base_); }
-
-  std::string ClassRoot() const { return (Base_ / "class" / "tty").string(); }
-
-  // A port with hardware behind it; Type empty means the driver has no `type` file.
-  void AddPort(const std::string& Name, const std::string& Type = "") {
-    const fs::path Hardware = Base_ / "devices" / Name;
-    const fs::path Node = Hardware / "tty" / Name;
-    fs::create_directories(Node);
-    fs::create_directory_symlink(Hardware, Node / "device");
-    if (!Type.empty()) std::ofstream(Node / "type") << Type << "\n";
-    fs::create_directory_symlink(Node, fs::path(ClassRoot()) / Name);
-  }
-  // A terminal without hardware (console, tty1, ptmx).
-  void AddVirtual(const std::string& Name) {
-    const fs::path Node = Base_ / "devices" / "virtual" / Name;
-    fs::create_directories(Node);
-    fs::create_directory_symlink(Node, fs::path(ClassRoot()) / Name);
-  }
-  void AddBrokenEntry(const std::string& Name) {
-    fs::create_directory_symlink(Base_ / "gone" / Name, fs::path(ClassRoot()) / Name);
-  }
-  void AddBrokenDeviceLink(const std::string& Name) {
-    const fs::path Node = fs::path(ClassRoot()) / Name;
-    fs::create_directories(Node);
-    fs::create_directory_symlink(Base_ / "gone" / Name, Node / "device");
-  }
-  fs::path Base() const { return Base_; }
-
- private:
-  fs::path Base_;
-};
 
 TEST(ListComPortsTest, ListsHardwarePortsSortedCaseInsensitivelyCharacterByCharacter) {
   TSysfsTree Tree;
