@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QPushButton>
+
 #include "portsetup/com_setup_form.h"
 #include "portsetup/run_setup_dialog.h"
 #include "serialport/com_port.h"

@@ -30,9 +30,12 @@ class TRecordingPort : public TComPort {
  protected:
   void ApplySettings() override {
     Log.push_back("apply " + Summary());
+    InApplySettings_ = true;
     TComPort::ApplySettings();
+    InApplySettings_ = false;
   }
   void ApplyLineSettings() override {
+    if (InApplySettings_) return TComPort::ApplyLineSettings();  // part of "apply"
     Log.push_back("line");
     if (RefuseLineSettings) {
       RefuseLineSettings = false;
@@ -40,6 +43,9 @@ class TRecordingPort : public TComPort {
     }
     TComPort::ApplyLineSettings();
   }
+
+ private:
+  bool InApplySettings_ = false;
 };
 
 }  // namespace tolvane

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
@@ -66,6 +67,17 @@ TEST_F(SetupDialogTest, ShowsThePortsCurrentValues) {
   QStringList Seen;
   RunSetupDialog(Port, PressCancel([&](TComSetupFrm& Form) { Seen = Shown(Form); }));
   EXPECT_EQ(Seen, (QStringList{"ttyUSB0", "9600", "8", "1", "None", "Hardware"}));
+}
+
+TEST_F(SetupDialogTest, GrabsAPictureOfTheDialogShowingAPort) {
+  QPixmap Picture;
+  RunSetupDialog(Port, PressCancel([&](TComSetupFrm& Form) {
+                   Form.show();
+                   Picture = Form.grab();
+                 }));
+  EXPECT_EQ(Picture.size(), QSize(231, 216));
+  const QString Path = QString(TOLVANE_TEST_OUTPUT_DIR) + "/setup_dialog.png";
+  EXPECT_TRUE(Picture.save(Path)) << Path.toStdString();
 }
 
 TEST_F(SetupDialogTest, ListsTheInstalledPortsSorted) {

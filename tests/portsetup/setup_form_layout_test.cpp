@@ -118,13 +118,5 @@ TEST_F(SetupFormLayoutTest, EscapeDoesNotCancelTheButtonsDo) {
   EXPECT_EQ(Form->result(), QDialog::Accepted);
 }
 
-TEST_F(SetupFormLayoutTest, GrabsAPictureOfTheDialog) {
-  Form->show();
-  const QPixmap Picture = Form->grab();
-  EXPECT_EQ(Picture.size(), QSize(231, 216));
-  const QString Path = QString(TOLVANE_TEST_OUTPUT_DIR) + "/setup_dialog.png";
-  EXPECT_TRUE(Picture.save(Path)) << Path.toStdString();
-}
-
 }  // namespace
 }  // namespace tolvane
