@@ -31,7 +31,12 @@ class TRecordingPort : public TComPort {
   void ApplySettings() override {
     Log.push_back("apply " + Summary());
     InApplySettings_ = true;
-    TComPort::ApplySettings();
+    try {
+      TComPort::ApplySettings();
+    } catch (...) {
+      InApplySettings_ = false;
+      throw;
+    }
     InApplySettings_ = false;
   }
   void ApplyLineSettings() override {
