@@ -31,12 +31,15 @@ class TComDispatcher {
   // Called from the queuing thread after each new item; may be called on any thread.
   void SetWakeUp(TWakeUp WakeUp);
 
-  // Runs Work on the owner thread and waits until it has run. An exception it raises is
-  // carried back and raised again here.
-  void Synchronize(TWork Work);
-  // Queues Work and returns once the owner thread has taken it, before it runs. An exception
-  // it raises goes to HandleApplicationException.
-  void HandOver(TWork Work);
+  // Runs Work on the owner thread and waits until it has run; an exception it raises is
+  // carried back and raised again here. Returns false, without waiting any longer, when Abandon()
+  // becomes true first; Work then does not run unless the owner thread had already taken it.
+  // Whoever makes Abandon() true calls Notify() afterwards.
+  bool Synchronize(TWork Work, const std::function<bool()>& Abandon = {});
+  // Queues Work and returns once the owner thread has taken it, before it runs (or when
+  // Abandon() becomes true first, as above). An exception Work raises goes to
+  // HandleApplicationException.
+  bool HandOver(TWork Work, const std::function<bool()>& Abandon = {});
 
   // Owner thread: runs every queued item, including those queued while draining.
   void Drain();
@@ -47,7 +50,10 @@ class TComDispatcher {
 
  private:
   struct TItem;
+  bool Queue(const std::shared_ptr<TItem>& Item, const std::function<bool()>& Abandon,
+             std::exception_ptr* Error);
   std::shared_ptr<TItem> Take();
+  void Run(TItem& Item);
 
   std::mutex Mutex_;
   std::condition_variable Changed_;

@@ -1,6 +1,5 @@
 #include "serialport/com_error.h"
 
-
 #include "serialport/translation.h"
 
 namespace tolvane {
@@ -64,7 +63,9 @@ std::string WithSystemCode(std::int32_t ErrorNumber, std::int32_t SystemErrorCod
 
 }  // namespace
 
-const std::array<std::string, PortErrorCount + 1>& PortErrorTexts() { return MutableTexts(); }
+const std::array<std::string, PortErrorCount + 1>& PortErrorTexts() {
+  return MutableTexts();
+}
 
 void TranslatePortErrorTexts() {
   auto& Texts = MutableTexts();

@@ -33,16 +33,34 @@ class TSet {
     return *this;
   }
   friend constexpr bool operator==(TSet A, TSet B) { return A.Bits_ == B.Bits_; }
-  friend constexpr TSet operator|(TSet A, TSet B) { return FromWord(static_cast<Word>(A.Bits_ | B.Bits_)); }
+  friend constexpr TSet operator|(TSet A, TSet B) {
+    return FromWord(static_cast<Word>(A.Bits_ | B.Bits_));
+  }
 
  private:
-  static constexpr Word Bit(Enum Value) { return static_cast<Word>(Word{1} << static_cast<unsigned>(Value)); }
+  static constexpr Word Bit(Enum Value) {
+    return static_cast<Word>(Word{1} << static_cast<unsigned>(Value));
+  }
   Word Bits_ = 0;
 };
 
 enum class TBaudRate : std::uint8_t {
-  brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400,
-  br56000, br57600, br115200, br128000, br256000
+  brCustom,
+  br110,
+  br300,
+  br600,
+  br1200,
+  br2400,
+  br4800,
+  br9600,
+  br14400,
+  br19200,
+  br38400,
+  br56000,
+  br57600,
+  br115200,
+  br128000,
+  br256000
 };
 enum class TStopBits : std::uint8_t { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
 enum class TDataBits : std::uint8_t { dbFive, dbSix, dbSeven, dbEight };
@@ -53,12 +71,28 @@ enum class TFlowControl : std::uint8_t { fcHardware, fcSoftware, fcNone, fcCusto
 enum class TSyncMethod : std::uint8_t { smThreadSync, smWindowSync, smNone };
 
 enum class TComError : std::uint8_t {
-  ceFrame, ceRxParity, ceOverrun, ceBreak, ceIO, ceMode, ceRxOver, ceTxFull
+  ceFrame,
+  ceRxParity,
+  ceOverrun,
+  ceBreak,
+  ceIO,
+  ceMode,
+  ceRxOver,
+  ceTxFull
 };
 using TComErrors = TSet<TComError, std::uint8_t>;
 
 enum class TComEvent : std::uint8_t {
-  evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full
+  evRxChar,
+  evTxEmpty,
+  evRxFlag,
+  evRing,
+  evBreak,
+  evCTS,
+  evDSR,
+  evError,
+  evRLSD,
+  evRx80Full
 };
 using TComEvents = TSet<TComEvent, std::uint16_t>;
 inline constexpr TComEvents AllComEvents = TComEvents::FromWord(0x03FF);
@@ -69,12 +103,23 @@ using TComLineSignals = TSet<TComLineSignal, std::uint8_t>;
 enum class TSettingsStore : std::uint8_t { ssRegistry, ssIniFile };
 // Ordinals follow the stored bit values (sgBasic = 1, sgFlowControl = 2, ... sgOthers = 32).
 enum class TStoredGroup : std::uint8_t {
-  sgBasic, sgFlowControl, sgBuffer, sgTimeouts, sgParity, sgOthers
+  sgBasic,
+  sgFlowControl,
+  sgBuffer,
+  sgTimeouts,
+  sgParity,
+  sgOthers
 };
 using TStoredGroups = TSet<TStoredGroup, std::uint8_t>;
 
 enum class TThreadPriority : std::uint8_t {
-  tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical
+  tpIdle,
+  tpLowest,
+  tpLower,
+  tpNormal,
+  tpHigher,
+  tpHighest,
+  tpTimeCritical
 };
 
 }  // namespace tolvane

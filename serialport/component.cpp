@@ -4,7 +4,9 @@
 
 namespace tolvane {
 
-void TPersistent::Assign(const TPersistent& Source) { AssignError(Source); }
+void TPersistent::Assign(const TPersistent& Source) {
+  AssignError(Source);
+}
 
 void TPersistent::AssignError(const TPersistent& Source) const {
   throw EConvertError(std::string("Cannot assign a ") + Source.ClassName() + " to a " +
@@ -63,8 +65,12 @@ void TComponent::Destroying() {
   }
 }
 
-void TComponent::InsertComponent(TComponent* Component) { Components_.push_back(Component); }
+void TComponent::InsertComponent(TComponent* Component) {
+  Components_.push_back(Component);
+}
 
-void TComponent::RemoveComponent(TComponent* Component) { std::erase(Components_, Component); }
+void TComponent::RemoveComponent(TComponent* Component) {
+  std::erase(Components_, Component);
+}
 
 }  // namespace tolvane

@@ -14,7 +14,9 @@ TStopSignal::TStopSignal() : Fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   if (Fd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
 }
 
-TStopSignal::~TStopSignal() { close(Fd_); }
+TStopSignal::~TStopSignal() {
+  close(Fd_);
+}
 
 void TStopSignal::Set() {
   const std::uint64_t One = 1;

@@ -12,7 +12,9 @@ TTranslator& InstalledTranslator() {
 
 }  // namespace
 
-void SetTranslator(TTranslator Translator) { InstalledTranslator() = std::move(Translator); }
+void SetTranslator(TTranslator Translator) {
+  InstalledTranslator() = std::move(Translator);
+}
 
 std::string Translate(const std::string& Text) {
   const TTranslator& Translator = InstalledTranslator();

@@ -1,0 +1,155 @@
+#include "serialport/com_thread.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <array>
+
+#include "serialport/application_exception.h"
+#include "serialport/com_dispatcher.h"
+#include "serialport/com_port.h"
+#include "serialport/event_mask.h"
+
+namespace tolvane {
+namespace {
+
+constexpr std::array<TComEvent, 10> DeliveryOrder = {
+    TComEvent::evError, TComEvent::evRxChar,  TComEvent::evTxEmpty, TComEvent::evBreak,
+    TComEvent::evRing,  TComEvent::evCTS,     TComEvent::evDSR,     TComEvent::evRxFlag,
+    TComEvent::evRLSD,  TComEvent::evRx80Full};
+
+void RunStep(TCustomComPort& Port, TComEvent Event) {
+  switch (Event) {
+    case TComEvent::evRxChar:
+      Port.ProcessRxChar();
+      break;
+    case TComEvent::evTxEmpty:
+      Port.ProcessTxEmpty();
+      break;
+    case TComEvent::evRxFlag:
+      Port.ProcessRxFlag();
+      break;
+    case TComEvent::evRing:
+      Port.ProcessRing();
+      break;
+    case TComEvent::evBreak:
+      Port.ProcessBreak();
+      break;
+    case TComEvent::evCTS:
+      Port.ProcessCTSChange();
+      break;
+    case TComEvent::evDSR:
+      Port.ProcessDSRChange();
+      break;
+    case TComEvent::evError:
+      Port.ProcessError();
+      break;
+    case TComEvent::evRLSD:
+      Port.ProcessRLSDChange();
+      break;
+    case TComEvent::evRx80Full:
+      Port.ProcessRx80Full();
+      break;
+  }
+}
+
+// Nice values for the priorities; raising above normal needs privileges and may be refused,
+// which leaves the thread at normal priority.
+int NiceValue(TThreadPriority Priority) {
+  constexpr std::array<int, 7> Nice = {19, 10, 5, 0, -5, -10, -20};
+  return Nice[static_cast<std::size_t>(Priority)];
+}
+
+void ApplyPriority(TThreadPriority Priority) {
+  if (Priority == TThreadPriority::tpNormal) return;
+  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), NiceValue(Priority));
+}
+
+}  // namespace
+
+TComThread::TComThread(TCustomComPort& Port) : OwnerPort(Port) {
+  // The result is not examined: a device that cannot select events simply reports none.
+  OwnerPort.Device().SetCommMask(EventsToMask(OwnerPort.Events()));
+  const TThreadPriority Priority = OwnerPort.ThreadPriority();
+  Thread_ = std::thread([this, Priority] {
+    ApplyPriority(Priority);
+    Execute();
+  });
+}
+
+TComThread::~TComThread() {
+  SignalStop();
+  OwnerPort.Dispatcher().ServeUntil([this] { return Finished_.load(); });
+  Thread_.join();
+}
+
+void TComThread::SignalStop() {
+  Stopping_.store(true);
+  StopSignal.Set();
+  OwnerPort.Dispatcher().Notify();  // a delivery waiting on the owner thread gives up
+}
+
+void TComThread::Execute() {
+  TComDevice& Device = OwnerPort.Device();
+  try {
+    for (;;) {
+      std::uint32_t Mask = 0;
+      if (Device.WaitCommEvent(Mask, StopSignal) != TWaitResult::Event) break;
+      CurrentEvents = MaskToEvents(Mask);
+      DispatchEvents();
+    }
+  } catch (...) {
+    // A delivery error ends the thread without a report; the port stays open and receives no
+    // more events until it is opened again.
+  }
+  Device.SetCommMask(0);
+  Device.PurgeComm(PURGE_TXCLEAR | PURGE_RXCLEAR);
+  Finished_.store(true);
+  OwnerPort.Dispatcher().Notify();
+}
+
+void TComThread::DispatchEvents() {
+  switch (OwnerPort.SyncMethod()) {
+    case TSyncMethod::smThreadSync: {
+      TCustomComPort& Port = OwnerPort;
+      const TComEvents Events = CurrentEvents;
+      OwnerPort.Dispatcher().Synchronize([&Port, Events] { DeliverEvents(Port, Events); },
+                                         [this] { return Stopping(); });
+      break;
+    }
+    case TSyncMethod::smWindowSync:
+      PostEvents();
+      break;
+    case TSyncMethod::smNone:
+      DeliverEvents(OwnerPort, CurrentEvents);
+      break;
+  }
+}
+
+void TComThread::DeliverEvents(TCustomComPort& Port, TComEvents Events) {
+  for (TComEvent Event : DeliveryOrder) {
+    // A handler may close the port in the middle of a batch; the rest of it has no device.
+    if (!Port.Connected()) return;
+    if (Events.Contains(Event)) RunStep(Port, Event);
+  }
+}
+
+void TComThread::PostEvents() {
+  TCustomComPort& Port = OwnerPort;
+  for (TComEvent Event : DeliveryOrder) {
+    if (!CurrentEvents.Contains(Event)) continue;
+    const std::uint32_t Bit = EventMaskBits[static_cast<std::size_t>(Event)];
+    const bool Accepted = OwnerPort.Dispatcher().HandOver(
+        [&Port, Bit] {
+          try {
+            Port.EventWindowProc(CM_COMPORT, Bit);
+          } catch (...) {
+            HandleApplicationException(&Port, std::current_exception());
+          }
+        },
+        [this] { return Stopping(); });
+    if (!Accepted) return;
+  }
+}
+
+}  // namespace tolvane

@@ -1,0 +1,53 @@
+// The thread that waits for device events while a port is open, and hands each batch of events
+// to the port according to its SyncMethod.
+//
+// Threads and sharing:
+// - The owner thread (the port's) constructs and destroys this object. The constructor selects
+//   the device events and starts the loop; the destructor signals the stop and waits for the
+//   loop to end while serving the port's dispatcher, so a delivery in progress can finish.
+// - The loop runs on its own thread and touches the port only through its device (whose calls
+//   are safe across threads) and through the delivery: smThreadSync runs it on the owner thread
+//   and waits (Synchronize), smWindowSync hands one event at a time to the owner thread and goes
+//   on once it is taken (HandOver), smNone runs it on this thread.
+// - CurrentEvents is written only by this thread between waits; each delivery takes a copy, so
+//   no lock is needed. The stop flag is atomic; the stop signal is an eventfd that the device
+//   wait watches, so stopping never waits for a time-out.
+#pragma once
+
+#include <atomic>
+#include <thread>
+
+#include "serialport/com_types.h"
+#include "serialport/stop_signal.h"
+
+namespace tolvane {
+
+class TCustomComPort;
+
+class TComThread {
+ public:
+  explicit TComThread(TCustomComPort& Port);
+  ~TComThread();
+  TComThread(const TComThread&) = delete;
+  TComThread& operator=(const TComThread&) = delete;
+
+  void SignalStop();
+  // The steps of one batch run in this order: evError, evRxChar, evTxEmpty, evBreak, evRing,
+  // evCTS, evDSR, evRxFlag, evRLSD, evRx80Full.
+  static void DeliverEvents(TCustomComPort& Port, TComEvents Events);
+
+ private:
+  void Execute();
+  void DispatchEvents();
+  void PostEvents();
+  bool Stopping() const { return Stopping_.load(); }
+
+  TCustomComPort& OwnerPort;
+  TStopSignal StopSignal;
+  TComEvents CurrentEvents;
+  std::atomic<bool> Stopping_{false};
+  std::atomic<bool> Finished_{false};
+  std::thread Thread_;
+};
+
+}  // namespace tolvane

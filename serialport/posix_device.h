@@ -1,0 +1,106 @@
+// The production device on Linux: a tty (a real serial port or a pseudo-terminal) driven through
+// termios, behaving the way the port expects of its driver.
+//
+// Threads. The owner thread opens, configures, writes, purges and closes; the event thread waits
+// in WaitCommEvent; reads and status queries run on whichever thread delivers events. Two helper
+// threads live while the device is open: one waits for the output to drain after writes (for
+// EV_TXEMPTY), one waits for modem line changes (only on devices that have modem lines). One
+// mutex guards the input queue, the pending events and errors, the time-outs and the abort
+// counters; it is never held across a blocking call. Blocking calls wait in poll() on the tty and
+// on an eventfd of their own, which purge, SetCommMask and Close write to wake them. Close waits
+// until no other thread is inside a call before it releases the descriptor.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "serialport/com_device.h"
+#include "serialport/posix_device_helper.h"
+#include "serialport/posix_device_queue.h"
+
+namespace tolvane {
+
+class TPosixDevice final : public TComDevice {
+ public:
+  TPosixDevice() = default;
+  ~TPosixDevice() override;
+  TPosixDevice(const TPosixDevice&) = delete;
+  TPosixDevice& operator=(const TPosixDevice&) = delete;
+
+  int Open(const std::string& Path) override;
+  int Close() override;
+  bool IsOpen() const override;
+
+  int SetupComm(std::int32_t InputSize, std::int32_t OutputSize) override;
+  int SetCommState(const TDcb& Dcb) override;
+  int SetCommTimeouts(const TCommTimeouts& Timeouts) override;
+
+  int WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) override;
+  int ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) override;
+  int GetOverlappedResult(const TOverlapped& Overlapped, std::uint32_t& Transferred) override;
+
+  int PurgeComm(std::uint32_t Flags) override;
+  int ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) override;
+  int GetCommModemStatus(std::uint32_t& Status) override;
+
+  int SetCommMask(std::uint32_t Mask) override;
+  TWaitResult WaitCommEvent(std::uint32_t& Mask, const TStopSignal& Stop) override;
+
+ private:
+  // Marks the calling thread as inside a call on the open descriptor, so Close waits for it.
+  class TUse {
+   public:
+    explicit TUse(TPosixDevice& Device);
+    ~TUse();
+    TUse(const TUse&) = delete;
+    TUse& operator=(const TUse&) = delete;
+    int Error() const { return Error_; }  // EBADF when the device is not open or is closing
+    int Fd() const { return Fd_; }
+
+   private:
+    TPosixDevice& Device_;
+    int Error_ = 0;
+    int Fd_ = -1;
+  };
+
+  int OpenWakeups();
+  void CloseWakeups();
+  void WakeAll();
+  int StartHelpers();
+  void DrainLoop();
+  void ModemLoop();
+
+  // Moves what the kernel holds into the queue, without blocking; the caller holds Mutex_.
+  // Returns EIO once the far end has hung up, or the error that made the tty unreadable.
+  int PullLocked();
+  void AddEventsLocked(std::uint32_t Events);
+  std::uint32_t CounterErrorsLocked();
+
+  mutable std::mutex Mutex_;
+  std::condition_variable NoUsers_;
+  int Users_ = 0;
+  bool Closing_ = false;
+  int Fd_ = -1;
+  int RxWake_ = -1;
+  int TxWake_ = -1;
+  int EventWake_ = -1;
+  int DrainKick_ = -1;
+
+  TInputQueue Queue_;
+  bool HungUp_ = false;  // the far end hung up, or the tty cannot be read any more
+  TCommTimeouts Timeouts_;
+  std::uint64_t RxAborts_ = 0;
+  std::uint64_t TxAborts_ = 0;
+  std::uint32_t Mask_ = 0;
+  std::uint64_t MaskChanges_ = 0;
+  std::uint32_t PendingEvents_ = 0;
+  bool HasCounters_ = false;
+  std::uint32_t LastCounters_[5] = {};
+
+  TInterruptibleThread Drainer_;
+  TInterruptibleThread ModemWatcher_;
+};
+
+}  // namespace tolvane

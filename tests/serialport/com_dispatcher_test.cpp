@@ -1,0 +1,127 @@
+#include "serialport/com_dispatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "serialport/application_exception.h"
+
+namespace tolvane {
+namespace {
+
+TEST(ComDispatcherTest, SynchronizeRunsTheWorkOnTheOwnerThreadAndWaitsForIt) {
+  TComDispatcher Dispatcher;
+  std::atomic<bool> Returned{false};
+  std::thread::id RanOn;
+  std::thread Worker([&] {
+    Dispatcher.Synchronize([&] { RanOn = std::this_thread::get_id(); });
+    Returned = true;
+    Dispatcher.Notify();
+  });
+  Dispatcher.ServeUntil([&] { return Returned.load(); });
+  Worker.join();
+  EXPECT_EQ(RanOn, std::this_thread::get_id());
+}
+
+TEST(ComDispatcherTest, SynchronizeCarriesTheExceptionBackToTheCaller) {
+  TComDispatcher Dispatcher;
+  std::atomic<bool> Returned{false};
+  std::string Caught;
+  std::thread Worker([&] {
+    try {
+      Dispatcher.Synchronize([] { throw std::runtime_error("from the owner"); });
+    } catch (const std::runtime_error& Error) {
+      Caught = Error.what();
+    }
+    Returned = true;
+    Dispatcher.Notify();
+  });
+  Dispatcher.ServeUntil([&] { return Returned.load(); });
+  Worker.join();
+  EXPECT_EQ(Caught, "from the owner");
+}
+
+TEST(ComDispatcherTest, HandOverReturnsOnceTakenAndTheWorkRunsAfterwards) {
+  TComDispatcher Dispatcher;
+  std::atomic<int> Accepted{0};
+  std::vector<int> Ran;
+  std::thread Worker([&] {
+    for (int I = 0; I < 3; ++I) {
+      Dispatcher.HandOver([&Ran, I] { Ran.push_back(I); });
+      ++Accepted;
+      Dispatcher.Notify();
+    }
+  });
+  Dispatcher.ServeUntil([&] { return Accepted.load() == 3; });
+  Worker.join();
+  Dispatcher.Drain();
+  EXPECT_EQ(Ran, (std::vector<int>{0, 1, 2}));
+}
+
+TEST(ComDispatcherTest, AHandOverThatRaisesGoesToTheApplicationHandler) {
+  TComDispatcher Dispatcher;
+  std::string Reported;
+  SetApplicationExceptionHandler([&](TObject*, std::exception_ptr Error) {
+    try {
+      std::rethrow_exception(Error);
+    } catch (const std::exception& E) {
+      Reported = E.what();
+    }
+  });
+  std::atomic<bool> Returned{false};
+  std::thread Worker([&] {
+    Dispatcher.HandOver([] { throw std::runtime_error("step failed"); });
+    Returned = true;
+    Dispatcher.Notify();
+  });
+  Dispatcher.ServeUntil([&] { return Returned.load(); });
+  Worker.join();
+  SetApplicationExceptionHandler({});
+  EXPECT_EQ(Reported, "step failed");
+}
+
+TEST(ComDispatcherTest, AnAbandonedSynchronizeIsWithdrawnAndNeverRuns) {
+  TComDispatcher Dispatcher;
+  std::atomic<bool> Stop{false};
+  std::atomic<bool> Returned{false};
+  bool Result = true;
+  bool Ran = false;
+  std::thread Worker([&] {
+    Result = Dispatcher.Synchronize([&] { Ran = true; }, [&] { return Stop.load(); });
+    Returned = true;
+    Dispatcher.Notify();
+  });
+  // Let the worker queue its item, then give up on it without serving.
+  while (true) {
+    std::this_thread::yield();
+    Stop = true;
+    Dispatcher.Notify();
+    if (Returned.load()) break;
+  }
+  Worker.join();
+  Dispatcher.Drain();
+  EXPECT_FALSE(Result);
+  EXPECT_FALSE(Ran);
+}
+
+TEST(ComDispatcherTest, WakeUpIsCalledForEveryQueuedItem) {
+  TComDispatcher Dispatcher;
+  std::atomic<int> WakeUps{0};
+  Dispatcher.SetWakeUp([&] { ++WakeUps; });
+  std::atomic<bool> Returned{false};
+  std::thread Worker([&] {
+    Dispatcher.Synchronize([] {});
+    Dispatcher.HandOver([] {});
+    Returned = true;
+    Dispatcher.Notify();
+  });
+  Dispatcher.ServeUntil([&] { return Returned.load(); });
+  Worker.join();
+  EXPECT_EQ(WakeUps.load(), 2);
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,70 @@
+// The port on the real platform device, with a pseudo-terminal playing the far end.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "serialport/com_dispatcher.h"
+#include "serialport/com_port.h"
+#include "tests/serialport/port_recorder.h"
+#include "tests/serialport/pty_pair.h"
+
+namespace tolvane {
+namespace {
+
+TEST(ComPortPtyTest, WritesReachTheFarEndAndItsRepliesReachTheLink) {
+  test::TPtyPair Pty;
+  TComDispatcher Dispatcher;
+  std::string Received;
+  TComLink Link;
+  Link.OnRxBuf = [&Received](TObject*, const void* Buffer, std::int32_t Count) {
+    Received.append(static_cast<const char*>(Buffer), Count);
+  };
+  TComPort Port(nullptr);
+  Port.SetDispatcher(Dispatcher);
+  Port.AttachLink(&Link);
+  Port.SetPort(Pty.SlavePath());
+  Port.OpenPort();
+  ASSERT_TRUE(Port.Connected());
+
+  EXPECT_EQ(Port.WriteString("ID;"), 3);
+  EXPECT_EQ(Pty.Receive(3), "ID;");
+
+  Pty.Send("ID200;");
+  Dispatcher.ServeUntil([&Received] { return Received.size() >= 6; });
+  EXPECT_EQ(Received, "ID200;");
+  Port.ClosePort();
+  EXPECT_FALSE(Port.Connected());
+}
+
+TEST(ComPortPtyTest, ASecondPortCannotOpenTheSameLine) {
+  test::TPtyPair Pty;
+  TComPort First(nullptr);
+  TComPort Second(nullptr);
+  First.SetEvents({});
+  Second.SetEvents({});
+  First.SetPort(Pty.SlavePath());
+  Second.SetPort(Pty.SlavePath());
+  First.OpenPort();
+  const EComPort Error = CatchComPortError([&] { Second.OpenPort(); });
+  EXPECT_EQ(Error.ErrorNumber(), 1);
+  EXPECT_EQ(Error.SystemErrorCode(), EBUSY);
+  EXPECT_FALSE(Second.Connected());
+  EXPECT_TRUE(First.Connected());
+}
+
+TEST(ComPortPtyTest, NamesThatAreNoSerialPortGiveAnOpenError) {
+  const std::string Names[] = {"",          std::string(5000, 'x'), "no such port",  "COM0",
+                               "../../etc", "/etc/hostname",        "tty\x01\xff*?", "/dev/null"};
+  for (const std::string& Name : Names) {
+    TComPort Port(nullptr);
+    Port.SetEvents({});
+    Port.SetPort(Name);
+    const EComPort Error = CatchComPortError([&] { Port.OpenPort(); });
+    EXPECT_EQ(Error.ErrorNumber(), 1) << Name.substr(0, 40);
+    EXPECT_GT(Error.SystemErrorCode(), 0) << Name.substr(0, 40);
+    EXPECT_FALSE(Port.Connected()) << Name.substr(0, 40);
+  }
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,135 @@
+// The port with its event thread: what opening and closing do to the device, and the delivery
+// of received bytes in each SyncMethod.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <future>
+
+#include "serialport/com_dispatcher.h"
+#include "serialport/com_port.h"
+#include "tests/serialport/fake_device.h"
+#include "tests/serialport/port_recorder.h"
+
+namespace tolvane {
+namespace {
+
+using TCalls = std::vector<std::string>;
+constexpr auto Generous = std::chrono::seconds(20);
+
+class ComPortThreadTest : public ::testing::Test {
+ protected:
+  ComPortThreadTest() { Port.SetDispatcher(Dispatcher); }
+
+  // The device calls without the event thread's waits, whose moment is not fixed.
+  TCalls CallsWithoutWaits() const {
+    TCalls Calls = Device.Calls();
+    std::erase(Calls, "WaitCommEvent");
+    return Calls;
+  }
+
+  TComDispatcher Dispatcher;
+  TEventLog Log;
+  TComLink Link;
+  TComPort Port{nullptr};
+  TFakeDevice& Device = InstallFakeDevice(Port);
+};
+
+TEST_F(ComPortThreadTest, TheThreadSelectsTheEventsAndPurgesBeforeTheDeviceCloses) {
+  Port.OpenPort();
+  const TCalls Opening = CallsWithoutWaits();
+  ASSERT_EQ(Opening.size(), 8u);
+  EXPECT_EQ(Opening[4], "SetCommMask 1535");  // all ten events, before the line report
+  EXPECT_EQ(Opening[5], "GetCommModemStatus");
+
+  Device.InjectInput("unread");
+  Device.ClearCalls();
+  Port.ClosePort();
+  EXPECT_EQ(CallsWithoutWaits(), (TCalls{"PurgeComm 3", "SetCommMask 0", "PurgeComm 12", "Close"}));
+  EXPECT_EQ(Device.InputQueued(), 0u);
+}
+
+TEST_F(ComPortThreadTest, ThreadSyncDeliversReceivedBytesOnTheOwnerThread) {
+  std::string Received;
+  const std::thread::id Owner = std::this_thread::get_id();
+  bool OnOwnerThread = false;
+  Link.OnRxBuf = [&](TObject*, const void* Buffer, std::int32_t Count) {
+    Received.append(static_cast<const char*>(Buffer), Count);
+    OnOwnerThread = std::this_thread::get_id() == Owner;
+  };
+  Port.AttachLink(&Link);
+  Port.OpenPort();
+  ASSERT_TRUE(Device.WaitForWaiter(Generous));
+  Device.InjectInput("ST001203200;");
+  Device.RaiseEvents(EV_RXCHAR);
+  Dispatcher.ServeUntil([&] { return Received.size() == 12; });
+  EXPECT_EQ(Received, "ST001203200;");
+  EXPECT_TRUE(OnOwnerThread);
+  Port.ClosePort();
+  EXPECT_FALSE(Port.Connected());
+}
+
+TEST_F(ComPortThreadTest, AHandlerMayCloseThePortDuringADelivery) {
+  Port.OnRxBuf = [&](TObject*, const void*, std::int32_t) { Port.ClosePort(); };
+  RecordLink(Link, "L", Log);
+  Port.AttachLink(&Link);
+  Port.OpenPort();
+  ASSERT_TRUE(Device.WaitForWaiter(Generous));
+  Device.InjectInput("x");
+  Device.RaiseEvents(EV_RXCHAR | EV_RING);
+  Dispatcher.ServeUntil([&] { return !Port.Connected(); });
+  EXPECT_FALSE(Port.Connected());
+  EXPECT_FALSE(Device.IsOpen());
+  // The link still got the bytes read before the closing; the rest of the batch found the port
+  // closed.
+  EXPECT_EQ(std::ranges::count(Log, "L RxBuf x"), 1);
+  EXPECT_EQ(std::ranges::count(Log, "L Ring"), 0);
+}
+
+TEST_F(ComPortThreadTest, WindowSyncSendsOneMessagePerEventInDeliveryOrder) {
+  Port.SetSyncMethod(TSyncMethod::smWindowSync);
+  RecordPortEvents(Port, Log);
+  Port.OpenPort();
+  ASSERT_TRUE(Device.WaitForWaiter(Generous));
+  Log.clear();
+  Device.RaiseEvents(EV_RING | EV_RLSD);
+  Dispatcher.ServeUntil([&] { return Log.size() >= 2; });
+  EXPECT_EQ(Log, (TEventLog{"Ring", "RLSDChange false"}));
+  Port.ClosePort();
+}
+
+TEST_F(ComPortThreadTest, WithoutSyncTheEventThreadRunsTheHandlers) {
+  Port.SetSyncMethod(TSyncMethod::smNone);
+  std::promise<std::pair<std::int32_t, std::thread::id>> Heard;
+  Port.OnRxChar = [&Heard](TObject*, std::int32_t Count) {
+    Heard.set_value({Count, std::this_thread::get_id()});
+  };
+  Port.OpenPort();
+  ASSERT_TRUE(Device.WaitForWaiter(Generous));
+  Device.InjectInput("abcd");
+  Device.RaiseEvents(EV_RXCHAR);
+  auto Result = Heard.get_future();
+  ASSERT_EQ(Result.wait_for(Generous), std::future_status::ready);
+  const auto [Count, Thread] = Result.get();
+  EXPECT_EQ(Count, 4);
+  EXPECT_NE(Thread, std::this_thread::get_id());
+  Port.ClosePort();
+}
+
+TEST_F(ComPortThreadTest, AFailedDeliveryEndsTheThreadButClosingStillWorks) {
+  Port.OpenPort();
+  ASSERT_TRUE(Device.WaitForWaiter(Generous));
+  Device.FailAlways("ClearCommError", EIO);
+  Device.RaiseEvents(EV_RXCHAR);
+  bool Ended = false;
+  // The thread's clean-up purges with the clear flags once its loop has ended.
+  Dispatcher.ServeUntil([&] {
+    Ended = !Device.CallsNamed("PurgeComm").empty();
+    return Ended;
+  });
+  EXPECT_TRUE(Ended);
+  Port.ClosePort();
+  EXPECT_FALSE(Port.Connected());
+}
+
+}  // namespace
+}  // namespace tolvane
