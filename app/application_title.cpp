@@ -4,6 +4,8 @@
 
 namespace tolvane {
 
-void SetApplicationTitle() { QApplication::setApplicationDisplayName(ApplicationTitle); }
+void SetApplicationTitle() {
+  QApplication::setApplicationDisplayName(ApplicationTitle);
+}
 
 }  // namespace tolvane

@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  gettext libsimpleini-dev
+  gettext
   fonts-dejavu-core fonts-liberation2
 )
 

@@ -23,6 +23,8 @@ namespace tolvane {
 
 class TComThread;
 class TComDispatcher;
+class TIniFile;
+class TRegistryAccessor;
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 using TRxCharEvent = std::function<void(TObject* Sender, std::int32_t Count)>;
@@ -89,6 +91,14 @@ class TCustomComPort : public TComponent {
   const TComBuffer& Buffer() const { return *Buffer_; }
   void SetBuffer(const TComBuffer& Value);
 
+  // --- Settings store (serialport/com_port_store.cpp) ---
+  // Saves the groups in StoredGroups to the INI file at Path (section Name()) or to the
+  // registry key Path\Name(); any failure raises EComPort 16.
+  void SaveSettings(TSettingsStore Store, const std::string& Path);
+  // Restores the same groups inside one BeginConfig/EndConfig bracket; any failure raises
+  // EComPort 17 once EndConfig has run. Values set before a failure stay set.
+  void RestoreSettings(TSettingsStore Store, const std::string& Path);
+
   // --- Reading, writing and status ---
   std::int32_t InputQueueCount();
   TComLineSignals LineSignals();
@@ -150,6 +160,12 @@ class TCustomComPort : public TComponent {
 
  protected:
   void Loaded() override;
+
+  // The keys of each stored group; a derived port may store more or other keys.
+  virtual void SaveToRegistry(TRegistryAccessor& Registry);
+  virtual void SaveToIniFile(TIniFile& IniFile);
+  virtual void RestoreFromRegistry(TRegistryAccessor& Registry);
+  virtual void RestoreFromIniFile(TIniFile& IniFile);
 
   virtual void OpenDevice();
   virtual void CloseDevice();

@@ -103,7 +103,9 @@ void TComThread::Execute() {
     // more events until it is opened again.
   }
   Device.SetCommMask(0);
-  Device.PurgeComm(PURGE_TXCLEAR | PURGE_RXCLEAR);
+  // Unread input is thrown away; output is not: a write that reported its bytes as written
+  // (the disconnect notice just before closing, say) must still reach the line.
+  Device.PurgeComm(PURGE_RXCLEAR);
   Finished_.store(true);
   OwnerPort.Dispatcher().Notify();
 }

@@ -36,6 +36,22 @@ TEST(ComPortPtyTest, WritesReachTheFarEndAndItsRepliesReachTheLink) {
   EXPECT_FALSE(Port.Connected());
 }
 
+// The last packet before closing (the disconnect notice) must reach the far end even though
+// the far end reads it only after the port has closed.
+TEST(ComPortPtyTest, BytesWrittenJustBeforeClosingAreNotThrownAway) {
+  test::TPtyPair Pty;
+  TComDispatcher Dispatcher;
+  for (int Round = 0; Round < 20; ++Round) {
+    TComPort Port(nullptr);
+    Port.SetDispatcher(Dispatcher);
+    Port.SetPort(Pty.SlavePath());
+    Port.OpenPort();
+    ASSERT_EQ(Port.WriteString("DI;"), 3);
+    Port.ClosePort();
+    EXPECT_EQ(Pty.Receive(3), "DI;") << "round " << Round;
+  }
+}
+
 TEST(ComPortPtyTest, ASecondPortCannotOpenTheSameLine) {
   test::TPtyPair Pty;
   TComPort First(nullptr);

@@ -34,7 +34,7 @@ class ComPortThreadTest : public ::testing::Test {
   TFakeDevice& Device = InstallFakeDevice(Port);
 };
 
-TEST_F(ComPortThreadTest, TheThreadSelectsTheEventsAndPurgesBeforeTheDeviceCloses) {
+TEST_F(ComPortThreadTest, TheThreadSelectsTheEventsAndDiscardsUnreadInputBeforeTheDeviceCloses) {
   Port.OpenPort();
   const TCalls Opening = CallsWithoutWaits();
   ASSERT_EQ(Opening.size(), 8u);
@@ -44,7 +44,7 @@ TEST_F(ComPortThreadTest, TheThreadSelectsTheEventsAndPurgesBeforeTheDeviceClose
   Device.InjectInput("unread");
   Device.ClearCalls();
   Port.ClosePort();
-  EXPECT_EQ(CallsWithoutWaits(), (TCalls{"PurgeComm 3", "SetCommMask 0", "PurgeComm 12", "Close"}));
+  EXPECT_EQ(CallsWithoutWaits(), (TCalls{"PurgeComm 3", "SetCommMask 0", "PurgeComm 8", "Close"}));
   EXPECT_EQ(Device.InputQueued(), 0u);
 }
 

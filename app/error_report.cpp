@@ -1,0 +1,44 @@
+#include "app/error_report.h"
+
+#include "app/application_title.h"
+#include "app/message_presenter.h"
+#include "serialport/application_exception.h"
+
+namespace tolvane {
+namespace {
+
+constexpr const char* UnknownErrorText = "Unknown error";
+
+std::string MessageOf(std::exception_ptr Error) {
+  try {
+    std::rethrow_exception(Error);
+  } catch (const std::exception& Raised) {
+    return Raised.what();
+  } catch (...) {
+    return UnknownErrorText;
+  }
+}
+
+}  // namespace
+
+std::string ErrorReportText(const std::string& Message) {
+  // Characters compare as bytes, so a message ending in a non-ASCII character gains one too.
+  if (!Message.empty() && static_cast<unsigned char>(Message.back()) > '.') return Message + '.';
+  return Message;
+}
+
+void ReportException(std::exception_ptr Error) {
+  // A presenter that raises must not take the program down from inside a guard.
+  try {
+    ShowErrorBox(QString::fromUtf8(ApplicationTitle),
+                 QString::fromUtf8(ErrorReportText(MessageOf(Error))));
+  } catch (...) {
+  }
+}
+
+void InstallErrorReport() {
+  SetApplicationExceptionHandler(
+      [](TObject* /*Sender*/, std::exception_ptr Error) { ReportException(Error); });
+}
+
+}  // namespace tolvane

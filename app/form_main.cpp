@@ -1,0 +1,329 @@
+#include "app/form_main.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLayout>
+
+#include "app/application_title.h"
+#include "app/controller_protocol.h"
+#include "app/error_report.h"
+#include "app/glyphs.h"
+#include "app/message_presenter.h"
+#include "app/packet_reaction.h"
+#include "app/settings_path.h"
+#include "app/window_fonts.h"
+
+namespace tolvane {
+namespace {
+
+constexpr const char* DesignedPortName = "COM1";
+constexpr const char* PacketStopString = ";";
+constexpr int WindowFontHeight = 11;
+
+// Packets are byte strings: one character of the send line per byte on the wire.
+std::string PacketBytes(const QString& Text) {
+  return Text.toLatin1().toStdString();
+}
+
+void PaintBackground(QWidget* Panel, const QColor& Colour) {
+  QPalette Palette = Panel->palette();
+  Palette.setColor(QPalette::Window, Colour);
+  Panel->setPalette(Palette);
+  Panel->setAutoFillBackground(true);
+}
+
+}  // namespace
+
+TForm1::TForm1(const QString& SettingsPath)
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                               Qt::WindowCloseButtonHint),
+      ComPort_(std::make_unique<TComPort>(nullptr)),
+      ComDataPacket1_(std::make_unique<TComDataPacket>(nullptr)),
+      SettingsPath_(SettingsPath),
+      ModalRunner_([](QDialog& Dialog) { return Dialog.exec(); }) {
+  BuildWindow();
+  ConfigurePort();
+  BindHandlers();
+  Guarded([this] { FormCreate(); });
+  Status->start();
+}
+
+TForm1::~TForm1() {
+  // The port closes as it goes and its after-close reaction must leave the controls alone.
+  TearingDown_ = true;
+  Status->stop();
+  ComDataPacket1_.reset();
+  ComPort_.reset();
+}
+
+void TForm1::BuildWindow() {
+  setObjectName("Form1");
+  setWindowTitle(WindowCaption);
+  setWindowIcon(ApplicationIcon());
+  setFont(SansFont(WindowFontHeight));
+
+  Menu = std::make_unique<TMainMenu>(menuBar());
+
+  auto* Client = new QWidget(this);
+  Client->setObjectName("Client");
+  Client->setFixedSize(ClientSize);
+  setCentralWidget(Client);
+  // The window takes exactly the size of its menu and client area and cannot be resized.
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  move(DesignedPosition);
+
+  PanelControl = new TControlView(Client);
+  PanelTerminal = new TTerminalView(Client);
+  PanelTuning = new TAdjustmentsView(Client);
+  PanelControl->hide();
+  PanelTerminal->hide();
+
+  Status = new QTimer(this);
+  Status->setObjectName("Status");
+  Status->setInterval(StatusInterval);
+
+  ColorDialog1 = new QColorDialog(this);
+  ColorDialog1->setObjectName("ColorDialog1");
+}
+
+void TForm1::ConfigurePort() {
+  TComPort& Port = *ComPort_;
+  Port.SetName("ComPort");
+  Port.SetPort(DesignedPortName);
+  Port.SetBaudRate(TBaudRate::br9600);
+  Port.SetDataBits(TDataBits::dbEight);
+  Port.SetStopBits(TStopBits::sbOneStopBit);
+  Port.Parity().SetBits(TParityBits::prNone);
+  Port.SetDiscardNull(true);
+  Port.SetEvents(AllComEvents);
+  TComFlowControl& Flow = Port.FlowControl();
+  Flow.SetOutCTSFlow(false);
+  Flow.SetOutDSRFlow(false);
+  Flow.SetControlDTR(TDTRFlowControl::dtrEnable);
+  Flow.SetControlRTS(TRTSFlowControl::rtsDisable);
+  Flow.SetXonXoffOut(false);
+  Flow.SetXonXoffIn(false);
+  Port.OnAfterOpen = [this](TObject*) { ComPortOpen(); };
+  Port.OnAfterClose = [this](TObject*) { ComPortClose(); };
+
+  ComDataPacket1_->SetName("ComDataPacket1");
+  ComDataPacket1_->SetStopString(PacketStopString);
+  ComDataPacket1_->SetComPort(&Port);
+  ComDataPacket1_->OnPacket = [this](TObject* Sender, const std::string& Str) {
+    ComDataPacket1Packet(Sender, Str);
+  };
+}
+
+void TForm1::Bind(QAction* Trigger, void (TForm1::*Handler)()) {
+  connect(Trigger, &QAction::triggered, this,
+          [this, Handler] { Guarded([&] { (this->*Handler)(); }); });
+}
+
+void TForm1::Bind(QToolButton* Trigger, void (TForm1::*Handler)()) {
+  connect(Trigger, &QToolButton::clicked, this,
+          [this, Handler] { Guarded([&] { (this->*Handler)(); }); });
+}
+
+void TForm1::BindHandlers() {
+  // The Connect button latches, but only the port's reactions may press or release it: the
+  // toggle of the click itself is undone before the handler runs.
+  connect(PanelTuning->Button_Open, &QToolButton::clicked, this, [this](bool Checked) {
+    PanelTuning->Button_Open->setChecked(!Checked);
+    Guarded([this] { Button_OpenClick(); });
+  });
+  Bind(Menu->MMConnect, &TForm1::Button_OpenClick);
+  Bind(Menu->MMExit, &TForm1::MMExitClick);
+  Bind(Menu->MMControl, &TForm1::MMControlClick);
+  Bind(Menu->MMTerminal, &TForm1::MMTerminalClick);
+  Bind(Menu->MMAdjustments, &TForm1::MMAdjustmentsClick);
+  Bind(Menu->MMColor, &TForm1::MMColorClick);
+  Bind(Menu->MMCOMPortSettings, &TForm1::MMCOMPortSettingsClick);
+  Bind(Menu->MMAbout, &TForm1::MMAboutClick);
+  Bind(PanelTerminal->Button4, &TForm1::Button4Click);
+  Bind(PanelTerminal->Button5, &TForm1::Button5Click);
+  Bind(PanelTuning->Button6, &TForm1::ButtonReadClick);
+  Bind(PanelTuning->Button7, &TForm1::ButtonWriteClick);
+  connect(Status, &QTimer::timeout, this, [this] { Guarded([this] { StatusTimer(); }); });
+}
+
+void TForm1::FormCreate() {
+  if (SettingsPath_.isEmpty()) {
+    SettingsPath_ = QString::fromStdString(SettingsFilePath(RunningProgramPlaces()));
+  }
+  SettingsFile_ = std::make_unique<TSettingsFile>(SettingsPath_.toStdString(), PortSection_, *this);
+  if (!SettingsFile_->Exists()) StoreSet();
+  LoadSet();
+  Sequencer_.Reset();
+  ViewFace();
+}
+
+void TForm1::SetTransferButtonsEnabled(bool Enabled) {
+  PanelTerminal->Button4->setEnabled(Enabled);
+  PanelTerminal->Button5->setEnabled(Enabled);
+  PanelTuning->Button6->setEnabled(Enabled);
+  PanelTuning->Button7->setEnabled(Enabled);
+}
+
+void TForm1::Button_OpenClick() {
+  if (ComPort_->Connected()) {
+    SetTransferButtonsEnabled(false);
+    ComPort_->WriteString(std::string(DisconnectPacket));
+    ComPort_->ClosePort();
+  } else {
+    ComPort_->OpenPort();
+    SetTransferButtonsEnabled(true);
+  }
+}
+
+void TForm1::SavePortSettings() {
+  PortSection_.Store(SettingsPath_.toStdString());
+}
+
+void TForm1::ComPortOpen() {
+  SavePortSettings();
+  Menu->MMConnect->setText(DisconnectItemCaption);
+  PanelTuning->Button_Open->setChecked(true);
+  PanelTerminal->ClearLog();
+  PanelTuning->Button_Open->setToolTip(ConnectedHint);
+  Menu->MMCOMPortSettings->setEnabled(false);
+  Sequencer_.ArmIdentification();
+}
+
+void TForm1::ComPortClose() {
+  if (TearingDown_) return;
+  Menu->MMConnect->setText(ConnectItemCaption);
+  PanelTuning->Button_Open->setChecked(false);
+  PanelTuning->Button_Open->setToolTip(DisconnectedHint);
+  Menu->MMCOMPortSettings->setEnabled(true);
+}
+
+void TForm1::ComDataPacket1Packet(TObject* /*Sender*/, const std::string& Str) {
+  ApplyReceivedPacket(Str, *this, Sequencer_);
+  PanelTerminal->AppendPacket(Str);
+}
+
+void TForm1::Button4Click() {
+  const QString Text = PanelTerminal->Edit_Data->text();
+  if (Text.isEmpty()) return;
+  ComPort_->WriteString(PacketBytes(Text));
+}
+
+void TForm1::Button5Click() {
+  PanelTerminal->ClearLog();
+  PanelTerminal->Edit_Data->clear();
+}
+
+void TForm1::MMExitClick() {
+  close();
+}
+
+void TForm1::SelectView(QAction* Item) {
+  for (QAction* ViewItem : {Menu->MMControl, Menu->MMTerminal, Menu->MMAdjustments}) {
+    ViewItem->setChecked(ViewItem == Item);
+  }
+  ViewFace();
+}
+
+void TForm1::MMControlClick() {
+  SelectView(Menu->MMControl);
+}
+void TForm1::MMTerminalClick() {
+  SelectView(Menu->MMTerminal);
+}
+void TForm1::MMAdjustmentsClick() {
+  SelectView(Menu->MMAdjustments);
+}
+
+void TForm1::ViewFace() {
+  const std::pair<QAction*, QWidget*> Views[] = {{Menu->MMControl, PanelControl},
+                                                 {Menu->MMTerminal, PanelTerminal},
+                                                 {Menu->MMAdjustments, PanelTuning}};
+  for (const auto& [Item, Panel] : Views) {
+    if (!Item->isChecked()) continue;
+    for (const auto& Other : Views) Other.second->setVisible(Other.second == Panel);
+  }
+}
+
+void TForm1::MMCOMPortSettingsClick() {
+  ComPort_->ShowPortSetup();
+}
+
+void TForm1::MMAboutClick() {
+  if (About_ == nullptr) About_ = new TFormAbout(this);
+  About_->CentreOverOwner();
+  ModalRunner_(*About_);
+}
+
+void TForm1::MMColorClick() {
+  // A cancelled dialog leaves the panels as they are.
+  if (ModalRunner_(*ColorDialog1) != QDialog::Accepted) return;
+  const QColor Chosen = ColorDialog1->currentColor();
+  for (QWidget* Panel : {static_cast<QWidget*>(PanelControl), static_cast<QWidget*>(PanelTerminal),
+                         static_cast<QWidget*>(PanelTuning)}) {
+    if (!Panel->isHidden()) PaintBackground(Panel, Chosen);
+  }
+  StoreSet();
+}
+
+void TForm1::StoreSet() {
+  SettingsFile_->StoreSet();
+}
+void TForm1::LoadSet() {
+  SettingsFile_->LoadSet();
+}
+
+void TForm1::ButtonReadClick() {
+  Sequencer_.ButtonReadClick();
+}
+void TForm1::ButtonWriteClick() {
+  Sequencer_.ButtonWriteClick();
+}
+void TForm1::StatusTimer() {
+  Sequencer_.StatusTimer();
+}
+
+bool TForm1::PortConnected() {
+  return ComPort_->Connected();
+}
+void TForm1::WritePacket(const std::string& Packet) {
+  ComPort_->WriteString(Packet);
+}
+void TForm1::ClosePort() {
+  ComPort_->ClosePort();
+}
+void TForm1::ShowProgress(bool Visible) {
+  PanelTuning->PaneProgress->setVisible(Visible);
+}
+int TForm1::ProgressPosition() {
+  return PanelTuning->ProgressBar1->value();
+}
+void TForm1::SetProgressPosition(int Position) {
+  PanelTuning->ProgressBar1->setValue(Position);
+}
+
+void TForm1::SetProgressLabel(const std::string& Caption) {
+  PanelTuning->LabelProgress->setText(QString::fromStdString(Caption));
+}
+
+void TForm1::RepaintProgress() {
+  PanelTuning->ProgressBar1->repaint();
+}
+void TForm1::DisableTransferButtons() {
+  SetTransferButtonsEnabled(false);
+}
+
+void TForm1::ShowError(const std::string& Text, const std::string& Title) {
+  ShowErrorBox(QString::fromStdString(Title), QString::fromStdString(Text));
+}
+
+// Field texts travel as byte strings, one character per byte.
+std::string TForm1::FieldText(std::size_t Row) const {
+  return PanelTuning->Fields.at(Row)->text().toLatin1().toStdString();
+}
+
+void TForm1::SetFieldText(std::size_t Row, const std::string& Text) {
+  PanelTuning->Fields.at(Row)->setText(QString::fromLatin1(Text.data(), qsizetype(Text.size())));
+}
+
+}  // namespace tolvane

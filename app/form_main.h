@@ -1,0 +1,120 @@
+// The main window: the adjustments, terminal and control views stacked in one fixed client
+// area, the menu, the serial port with its packet assembler, and the 100 ms timer that paces
+// the controller traffic. Every operator action, menu command and tick runs inside the general
+// error report's guard.
+#pragma once
+
+#include <QColorDialog>
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/adjustments_view.h"
+#include "app/com_port_section.h"
+#include "app/control_view.h"
+#include "app/form_about.h"
+#include "app/main_menu.h"
+#include "app/sequencer_window.h"
+#include "app/settings_file.h"
+#include "app/terminal_view.h"
+#include "app/transfer_sequencer.h"
+#include "serialport/com_data_packet.h"
+#include "serialport/com_port.h"
+
+namespace tolvane {
+
+inline constexpr int StatusInterval = 100;  // ms
+inline constexpr QPoint DesignedPosition(224, 129);
+inline constexpr QSize ClientSize(457, 169);
+
+class TForm1 : public QMainWindow, public TSequencerWindow {
+ public:
+  // Runs a modal dialog and returns its result; replaced by tests so nothing blocks.
+  using TModalRunner = std::function<int(QDialog& Dialog)>;
+
+  // SettingsPath names the settings file; empty means "Settings.ini" beside the executable.
+  explicit TForm1(const QString& SettingsPath = QString());
+  ~TForm1() override;
+
+  TComPort& ComPort() { return *ComPort_; }
+  TComDataPacket& ComDataPacket1() { return *ComDataPacket1_; }
+  const TTransferSequencer& Sequencer() const { return Sequencer_; }
+  const QString& SettingsPath() const { return SettingsPath_; }
+  TFormAbout* About() const { return About_; }
+  void SetModalRunner(TModalRunner Runner) { ModalRunner_ = std::move(Runner); }
+
+  // --- Operator actions and menu commands ---
+  void Button_OpenClick();
+  void Button4Click();
+  void Button5Click();
+  void MMExitClick();
+  void MMControlClick();
+  void MMTerminalClick();
+  void MMAdjustmentsClick();
+  void MMCOMPortSettingsClick();
+  void MMAboutClick();
+  void MMColorClick();
+  void ButtonReadClick();
+  void ButtonWriteClick();
+  void StatusTimer();
+
+  // --- Reactions of the port and the packet assembler ---
+  void ComPortOpen();
+  void ComPortClose();
+  void ComDataPacket1Packet(TObject* Sender, const std::string& Str);
+
+  // Shows the view whose View item is checked; with several checked the last one wins.
+  void ViewFace();
+  // Write and read the settings file: the port's section and the eleven settings fields.
+  void StoreSet() override;
+  void LoadSet();
+
+  std::unique_ptr<TMainMenu> Menu;
+  TAdjustmentsView* PanelTuning;
+  TTerminalView* PanelTerminal;
+  TControlView* PanelControl;
+  QTimer* Status;
+  QColorDialog* ColorDialog1;
+
+ private:
+  void BuildWindow();
+  void BindHandlers();
+  void ConfigurePort();
+  void FormCreate();
+  // Runs Handler inside the general error report's guard when Trigger fires.
+  void Bind(QAction* Trigger, void (TForm1::*Handler)());
+  void Bind(QToolButton* Trigger, void (TForm1::*Handler)());
+
+  // The first step of the after-open reaction: the port's own settings go to the file.
+  void SavePortSettings();
+  void SetTransferButtonsEnabled(bool Enabled);
+  void SelectView(QAction* Item);
+
+  // The sequencer's view of the window.
+  bool PortConnected() override;
+  void WritePacket(const std::string& Packet) override;
+  void ClosePort() override;
+  void ShowProgress(bool Visible) override;
+  int ProgressPosition() override;
+  void SetProgressPosition(int Position) override;
+  void SetProgressLabel(const std::string& Caption) override;
+  void RepaintProgress() override;
+  void DisableTransferButtons() override;
+  void ShowError(const std::string& Text, const std::string& Title) override;
+  std::string FieldText(std::size_t Row) const override;
+  void SetFieldText(std::size_t Row, const std::string& Text) override;
+
+  std::unique_ptr<TComPort> ComPort_;
+  std::unique_ptr<TComDataPacket> ComDataPacket1_;
+  TComPortSection PortSection_{*ComPort_};
+  std::unique_ptr<TSettingsFile> SettingsFile_;  // made once the path is known
+  TTransferSequencer Sequencer_{*this};
+  QString SettingsPath_;
+  TFormAbout* About_ = nullptr;
+  TModalRunner ModalRunner_;
+  bool TearingDown_ = false;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,23 @@
+// Every modal message box of the utility goes through one presenter: an error icon, a caption,
+// a text and a single "OK" button. The default presenter runs a QMessageBox; tests install one
+// that records the boxes instead of blocking.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace tolvane {
+
+struct TMessageBox {
+  QString Caption;
+  QString Text;
+};
+
+using TMessagePresenter = std::function<void(const TMessageBox& Box)>;
+
+// Installs Presenter; an empty function restores the QMessageBox presenter.
+void SetMessagePresenter(TMessagePresenter Presenter);
+// Shows an error box through the installed presenter and returns once it is closed.
+void ShowErrorBox(const QString& Caption, const QString& Text);
+
+}  // namespace tolvane

@@ -1,0 +1,14 @@
+#include "app/packet_reaction.h"
+
+#include "app/controller_protocol.h"
+
+namespace tolvane {
+
+void ApplyReceivedPacket(std::string_view Packet, TFieldTexts& Fields,
+                         TTransferSequencer& Sequencer) {
+  const TPacketMeaning Meaning = InterpretPacket(Packet);
+  if (Meaning.IdentificationConfirmed) Sequencer.ConfirmIdentification();
+  if (Meaning.FieldUpdate) Fields.SetFieldText(Meaning.FieldUpdate->Row, Meaning.FieldUpdate->Text);
+}
+
+}  // namespace tolvane

@@ -1,0 +1,16 @@
+// The interpreting half of the window's packet reaction: a register value goes into its field,
+// an identification reply with status "200" ends the polling. Appending the packet to the
+// receive log stays with the window, which does it for every packet after this step.
+#pragma once
+
+#include <string_view>
+
+#include "app/field_texts.h"
+#include "app/transfer_sequencer.h"
+
+namespace tolvane {
+
+void ApplyReceivedPacket(std::string_view Packet, TFieldTexts& Fields,
+                         TTransferSequencer& Sequencer);
+
+}  // namespace tolvane

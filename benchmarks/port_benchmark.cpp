@@ -1,0 +1,197 @@
+// Measures the port as the main window uses it: default settings, thread-sync delivery through a
+// real Qt event loop, the packet assembler with the stop string ";", all on a pseudo-terminal
+// whose master plays the far end. Prints, does not judge:
+//   - the round trip from the far end writing a packet to it reading the answer that the
+//     OnPacket handler writes back (median and 99th percentile);
+//   - the receive throughput of a flood of 12-byte packets, every packet counted;
+//   - the assembler's own throughput;
+//   - the processor time of the process while the port is open and silent.
+// Run it from an optimised build: cmake --preset release && cmake --build --preset release
+// && build-release/benchmarks/port_benchmark
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/qt_dispatcher.h"
+#include "serialport/com_data_packet.h"
+#include "serialport/com_dispatcher.h"
+#include "serialport/com_port.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using tolvane::TComDataPacket;
+using tolvane::TComPort;
+using tolvane::TObject;
+
+constexpr int RoundTrips = 5000;
+constexpr int FloodPackets = 400000;
+constexpr const char* Packet = "ST001203200;";  // 12 bytes, a controller reply
+constexpr std::size_t PacketSize = 12;
+
+class TFarEnd {
+ public:
+  TFarEnd() {
+    char Name[256] = {};
+    if (openpty(&Master_, &Slave_, Name, nullptr, nullptr) != 0) throw std::runtime_error("openpty");
+    SlavePath_ = Name;
+  }
+  ~TFarEnd() {
+    close(Master_);
+    close(Slave_);
+  }
+  const std::string& SlavePath() const { return SlavePath_; }
+
+  void Send(const char* Bytes, std::size_t Count) const {
+    while (Count > 0) {
+      const ssize_t Written = write(Master_, Bytes, Count);
+      if (Written < 0) throw std::runtime_error("write to the pty master failed");
+      Bytes += Written;
+      Count -= static_cast<std::size_t>(Written);
+    }
+  }
+  // Reads until the stop character has arrived.
+  void ReceiveUntil(char Stop) const {
+    char Buffer[256];
+    for (;;) {
+      const ssize_t Read = read(Master_, Buffer, sizeof Buffer);
+      if (Read <= 0) throw std::runtime_error("read from the pty master failed");
+      if (std::find(Buffer, Buffer + Read, Stop) != Buffer + Read) return;
+    }
+  }
+
+ private:
+  int Master_ = -1;
+  int Slave_ = -1;  // kept open so the line never hangs up between our opens
+  std::string SlavePath_;
+};
+
+double Seconds(Clock::duration Duration) { return std::chrono::duration<double>(Duration).count(); }
+
+double ProcessCpuSeconds() {
+  rusage Usage{};
+  getrusage(RUSAGE_SELF, &Usage);
+  return static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
+         static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
+}
+
+void QuitFromAnyThread() {
+  QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                            Qt::QueuedConnection);
+}
+
+struct TRig {
+  TFarEnd FarEnd;
+  TComPort Port{nullptr};
+  TComDataPacket Assembler{nullptr};
+
+  TRig() {
+    Port.SetName("ComPort");
+    Port.SetPort(FarEnd.SlavePath());
+    Assembler.SetComPort(&Port);
+    Assembler.SetStopString(";");
+  }
+};
+
+void MeasureRoundTrip() {
+  TRig Rig;
+  Rig.Assembler.OnPacket = [&](TObject*, const std::string&) { Rig.Port.WriteString("OK;"); };
+  Rig.Port.OpenPort();
+  std::vector<double> Micros;
+  Micros.reserve(RoundTrips);
+  std::thread Far([&] {
+    for (int I = 0; I < RoundTrips; ++I) {
+      const Clock::time_point Start = Clock::now();
+      Rig.FarEnd.Send(Packet, PacketSize);
+      Rig.FarEnd.ReceiveUntil(';');
+      Micros.push_back(Seconds(Clock::now() - Start) * 1e6);
+    }
+    QuitFromAnyThread();
+  });
+  QCoreApplication::exec();
+  Far.join();
+  Rig.Port.ClosePort();
+  std::sort(Micros.begin(), Micros.end());
+  std::printf("round trip, %d packets: median %.0f us, 99th percentile %.0f us, max %.0f us\n",
+              RoundTrips, Micros[Micros.size() / 2], Micros[Micros.size() * 99 / 100],
+              Micros.back());
+}
+
+void MeasureFlood() {
+  TRig Rig;
+  int Received = 0;
+  Clock::time_point Start;
+  Clock::time_point End;
+  Rig.Assembler.OnPacket = [&](TObject*, const std::string&) {
+    if (++Received == FloodPackets) {
+      End = Clock::now();
+      QCoreApplication::quit();
+    }
+  };
+  Rig.Port.OpenPort();
+  std::string Chunk;
+  for (int I = 0; I < 341; ++I) Chunk += Packet;  // 4092 bytes
+  const int Chunks = FloodPackets / 341;
+  const int Rest = FloodPackets - Chunks * 341;
+  Start = Clock::now();
+  std::thread Far([&] {
+    for (int I = 0; I < Chunks; ++I) Rig.FarEnd.Send(Chunk.data(), Chunk.size());
+    Rig.FarEnd.Send(Chunk.data(), static_cast<std::size_t>(Rest) * PacketSize);
+  });
+  QCoreApplication::exec();
+  Far.join();
+  Rig.Port.ClosePort();
+  const double Elapsed = Seconds(End - Start);
+  std::printf("receive flood, %d packets of 12 bytes: %.1f MB/s, %.0f packets/s, all counted\n",
+              FloodPackets, FloodPackets * PacketSize / Elapsed / 1e6, FloodPackets / Elapsed);
+}
+
+void MeasureAssembler() {
+  TComDataPacket Assembler(nullptr);
+  Assembler.SetStopString(";");
+  long long Packets = 0;
+  Assembler.OnPacket = [&](TObject*, const std::string&) { ++Packets; };
+  std::string Chunk;
+  for (int I = 0; I < 85; ++I) Chunk += Packet;  // 1020 bytes, as the port reads by default
+  constexpr int Chunks = 200000;
+  const Clock::time_point Start = Clock::now();
+  for (int I = 0; I < Chunks; ++I) Assembler.TakeData(Chunk);
+  const double Elapsed = Seconds(Clock::now() - Start);
+  std::printf("assembler alone: %.0f MB/s (%lld packets)\n",
+              static_cast<double>(Chunk.size()) * Chunks / Elapsed / 1e6, Packets);
+}
+
+void MeasureIdle() {
+  TRig Rig;
+  Rig.Port.OpenPort();
+  const double CpuBefore = ProcessCpuSeconds();
+  QTimer::singleShot(5000, QCoreApplication::instance(), &QCoreApplication::quit);
+  QCoreApplication::exec();
+  const double Cpu = ProcessCpuSeconds() - CpuBefore;
+  Rig.Port.ClosePort();
+  std::printf("open and silent for 5 s: %.1f ms of processor time\n", Cpu * 1e3);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QCoreApplication Application(argc, argv);
+  tolvane::BindDispatcherToQt(tolvane::TComDispatcher::Default());
+  MeasureRoundTrip();
+  MeasureFlood();
+  MeasureAssembler();
+  MeasureIdle();
+  return 0;
+}

@@ -1,0 +1,67 @@
+// Failures of the port while connecting and disconnecting, on the recording fake device.
+#include <QLineEdit>
+#include <QToolButton>
+#include <cerrno>
+
+#include "main_window_fixture.h"
+#include "tests/serialport/fake_device.h"
+
+namespace tolvane {
+namespace {
+
+class ConnectionFailure : public MainWindowTest {
+ protected:
+  void ExpectTransferButtonsEnabled(bool Enabled) {
+    for (const char* Button : {"Button4", "Button5", "Button6", "Button7"}) {
+      EXPECT_EQ(Find<QToolButton>(Button)->isEnabled(), Enabled) << Button;
+    }
+  }
+
+  TFakeDevice& Device = InstallFakeDevice(Form->ComPort());
+};
+
+TEST_F(ConnectionFailure, AFailedDisconnectNoticeLeavesThePortOpen) {
+  Find<QToolButton>("Button_Open")->click();
+  ASSERT_TRUE(Form->ComPort().Connected());
+
+  Device.FailNext("WriteFile", EIO);
+  Find<QToolButton>("Button_Open")->click();
+
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_TRUE(Form->ComPort().Connected());
+  EXPECT_TRUE(Device.CallsNamed("Close").empty());
+  EXPECT_TRUE(Find<QToolButton>("Button_Open")->isChecked());
+  EXPECT_EQ(Find<QAction>("MMConnect")->text(), "Disconnect");
+  ExpectTransferButtonsEnabled(false);
+
+  // The next press finds the port open and disconnects it.
+  Find<QToolButton>("Button_Open")->click();
+  EXPECT_FALSE(Form->ComPort().Connected());
+  EXPECT_EQ(Device.Written(), "DI;");
+  EXPECT_FALSE(Find<QToolButton>("Button_Open")->isChecked());
+}
+
+TEST_F(ConnectionFailure, AFailedSendIsReportedAndTheWindowStaysConnected) {
+  Find<QToolButton>("Button_Open")->click();
+  Find<QLineEdit>("Edit_Data")->setText("ID;");
+  Device.FailNext("WriteFile", EIO);
+  Find<QToolButton>("Button4")->click();
+
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_TRUE(Form->ComPort().Connected());
+  ExpectTransferButtonsEnabled(true);
+}
+
+TEST_F(ConnectionFailure, AFailedLineSetupOnOpeningLeavesTheWindowDisconnected) {
+  Device.FailNext("SetCommState", EINVAL);
+  Find<QToolButton>("Button_Open")->click();
+
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_FALSE(Form->ComPort().Connected());
+  EXPECT_FALSE(Find<QToolButton>("Button_Open")->isChecked());
+  EXPECT_EQ(Find<QAction>("MMConnect")->text(), "Connect");
+  ExpectTransferButtonsEnabled(false);
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,179 @@
+// Connecting, disconnecting and the terminal's Send on a real pseudo-terminal.
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QToolButton>
+
+#include "app/application_title.h"
+#include "main_window_fixture.h"
+#include "pseudo_terminal.h"
+#include "serialport/com_dispatcher.h"
+#include "window_pictures.h"
+
+namespace tolvane {
+namespace {
+
+class Connection : public MainWindowTest {
+ protected:
+  Connection() { Form->ComPort().SetPort(Controller.SlavePath()); }
+
+  void ExpectTransferButtonsEnabled(bool Enabled) {
+    for (const char* Button : {"Button4", "Button5", "Button6", "Button7"}) {
+      EXPECT_EQ(Find<QToolButton>(Button)->isEnabled(), Enabled) << Button;
+    }
+  }
+
+  void ExpectConnectedLook(bool Connected) {
+    QToolButton* Connect = Find<QToolButton>("Button_Open");
+    EXPECT_EQ(Connect->isChecked(), Connected);
+    EXPECT_EQ(Connect->text(), "Connect");
+    EXPECT_EQ(Find<QAction>("MMConnect")->text(), Connected ? "Disconnect" : "Connect");
+    EXPECT_EQ(Find<QAction>("MMCOMPortSettings")->isEnabled(), !Connected);
+  }
+
+  // Closing the port ends its event thread, whose last act purges the device's buffers; on a
+  // pseudo-terminal that also discards whatever the far end has not read yet, "DI;" included.
+  // Tests that look at what a disconnect wrote therefore run the port without events.
+  void WithoutEventThread() { Form->ComPort().SetEvents({}); }
+
+  TPseudoTerminal Controller;
+};
+
+TEST_F(Connection, ConnectOpensThePortAndSwitchesTheWindow) {
+  Form->PanelTerminal->AppendPacket("left from before");
+  Find<QToolButton>("Button_Open")->click();
+
+  EXPECT_TRUE(Messages.Boxes.empty());
+  EXPECT_TRUE(Form->ComPort().Connected());
+  ExpectConnectedLook(true);
+  ExpectTransferButtonsEnabled(true);
+  EXPECT_EQ(Find<QToolButton>("Button_Open")->toolTip(), "Disconnect");
+  EXPECT_TRUE(Find<QPlainTextEdit>("Memo")->toPlainText().isEmpty());
+  EXPECT_EQ(Controller.EverythingSent(), "");
+}
+
+TEST_F(Connection, DisconnectSendsTheNoticeThenClosesThePort) {
+  WithoutEventThread();
+  Find<QToolButton>("Button_Open")->click();
+  Form->PanelTerminal->AppendPacket("ID200");
+  Find<QToolButton>("Button_Open")->click();
+
+  EXPECT_TRUE(Messages.Boxes.empty());
+  EXPECT_EQ(Controller.EverythingSent(), "DI;");
+  EXPECT_FALSE(Form->ComPort().Connected());
+  ExpectConnectedLook(false);
+  ExpectTransferButtonsEnabled(false);
+  EXPECT_EQ(Find<QToolButton>("Button_Open")->toolTip(), "Connect");
+  EXPECT_EQ(Find<QPlainTextEdit>("Memo")->toPlainText(), "ID200");  // disconnecting keeps it
+}
+
+TEST_F(Connection, TheFileMenuConnectsAndDisconnectsToo) {
+  WithoutEventThread();
+  Find<QAction>("MMTerminal")->trigger();
+  Find<QAction>("MMConnect")->trigger();
+  EXPECT_TRUE(Form->ComPort().Connected());
+  ExpectConnectedLook(true);
+  Find<QAction>("MMConnect")->trigger();
+  EXPECT_FALSE(Form->ComPort().Connected());
+  EXPECT_EQ(Controller.EverythingSent(), "DI;");
+}
+
+TEST_F(Connection, ClosingTheWindowWhileConnectedSendsNoNotice) {
+  Find<QToolButton>("Button_Open")->click();
+  Form.reset();
+  EXPECT_EQ(Controller.EverythingSent(), "");
+  EXPECT_TRUE(Messages.Boxes.empty());
+}
+
+TEST_F(Connection, AMissingDeviceIsReportedAndTheWindowStaysDisconnected) {
+  Form->ComPort().SetPort(Directory.filePath("no-such-tty").toStdString());
+  Find<QToolButton>("Button_Open")->click();
+
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_EQ(Messages.Boxes[0].Caption.toStdString(), ApplicationTitle);
+  EXPECT_TRUE(Messages.Boxes[0].Text.startsWith("Unable to open com port"))
+      << Messages.Boxes[0].Text.toStdString();
+  EXPECT_FALSE(Form->ComPort().Connected());
+  ExpectConnectedLook(false);
+  ExpectTransferButtonsEnabled(false);
+  EXPECT_EQ(Find<QToolButton>("Button_Open")->toolTip(), "Connect to TRX");
+}
+
+TEST_F(Connection, SendWritesTheLineExactlyAsTypedAndKeepsIt) {
+  Find<QToolButton>("Button_Open")->click();
+  Find<QLineEdit>("Edit_Data")->setText("ST0012;ID;");
+  Find<QToolButton>("Button4")->click();
+  EXPECT_EQ(Controller.EverythingSent(), "ST0012;ID;");
+  EXPECT_EQ(Find<QLineEdit>("Edit_Data")->text(), "ST0012;ID;");
+}
+
+TEST_F(Connection, SendWithAnEmptyLineWritesNothing) {
+  Find<QToolButton>("Button_Open")->click();
+  Find<QLineEdit>("Edit_Data")->clear();
+  Find<QToolButton>("Button4")->click();
+  EXPECT_EQ(Controller.EverythingSent(), "");
+  EXPECT_TRUE(Messages.Boxes.empty());
+}
+
+TEST_F(Connection, ClearEmptiesTheLogAndTheSendLine) {
+  Find<QToolButton>("Button_Open")->click();
+  Form->PanelTerminal->AppendPacket("ID200");
+  Find<QLineEdit>("Edit_Data")->setText("ID;");
+  Find<QToolButton>("Button5")->click();
+  EXPECT_TRUE(Find<QPlainTextEdit>("Memo")->toPlainText().isEmpty());
+  EXPECT_TRUE(Find<QLineEdit>("Edit_Data")->text().isEmpty());
+}
+
+TEST_F(Connection, AReplySplitOverTwoReadsFillsItsFieldAndTakesOneLogLine) {
+  Find<QToolButton>("Button_Open")->click();
+  QPlainTextEdit* Log = Find<QPlainTextEdit>("Memo");
+  Find<QLineEdit>("Edit_Ua_max")->clear();
+
+  Controller.Send("ST0012032");
+  Controller.Send("00;");
+  // The event thread hands each reception to this thread through the port's dispatcher.
+  TComDispatcher::Default().ServeUntil([&] { return !Log->toPlainText().isEmpty(); });
+
+  EXPECT_EQ(Find<QLineEdit>("Edit_Ua_max")->text(), "03200");
+  EXPECT_EQ(Log->toPlainText(), "ST001203200");
+  EXPECT_EQ(Form->PanelTerminal->LogLineCount(), 1);
+  EXPECT_TRUE(Messages.Boxes.empty());
+}
+
+TEST_F(Connection, PictureOfTheConnectedWindow) {
+  Form->show();
+  Find<QToolButton>("Button_Open")->click();
+  ASSERT_TRUE(Form->ComPort().Connected());
+  EXPECT_TRUE(ControlsOutsideTheirParent(*Form).isEmpty())
+      << ControlsOutsideTheirParent(*Form).join(", ").toStdString();
+  SavePicture(*Form, "main_window_connected");
+}
+
+TEST_F(Connection, ConnectingStoresThePortSettingsInTheSettingsFile) {
+  Find<QToolButton>("Button_Open")->click();
+  QFile Settings(Form->SettingsPath());
+  ASSERT_TRUE(Settings.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(Settings.readAll().contains("[ComPort]"));
+}
+
+TEST_F(Connection, AFailedStoreOnOpeningLeavesThePortOpenButTheWindowDisconnected) {
+  Form = std::make_unique<TForm1>(Directory.filePath("missing/directory/Settings.ini"));
+  // Creating the file at start fails the same way and is reported then.
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  Messages.Boxes.clear();
+  Form->ComPort().SetPort(Controller.SlavePath());
+  Find<QToolButton>("Button_Open")->click();
+
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_TRUE(Form->ComPort().Connected());
+  ExpectConnectedLook(false);
+  ExpectTransferButtonsEnabled(false);
+
+  // The next press finds the port open and disconnects it.
+  Find<QToolButton>("Button_Open")->click();
+  EXPECT_FALSE(Form->ComPort().Connected());
+  EXPECT_EQ(Messages.Boxes.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tolvane

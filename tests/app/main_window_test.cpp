@@ -1,0 +1,209 @@
+#include <QColorDialog>
+#include <QFile>
+#include <QLineEdit>
+#include <QToolButton>
+
+#include "app/application_title.h"
+#include "main_window_fixture.h"
+#include "window_pictures.h"
+
+namespace tolvane {
+namespace {
+
+using MainWindow = MainWindowTest;
+
+TEST_F(MainWindow, StartsAsDesigned) {
+  EXPECT_EQ(Form->windowTitle().toStdString(), WindowCaption);
+  EXPECT_EQ(Form->centralWidget()->size(), QSize(457, 169));
+  EXPECT_EQ(Form->pos(), QPoint(224, 129));
+  EXPECT_FALSE(Form->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(Form->windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_EQ(Form->Status->interval(), 100);
+
+  EXPECT_EQ(Form->ComPort().Port(), "COM1");
+  EXPECT_TRUE(Form->ComPort().DiscardNull());
+  EXPECT_EQ(Form->ComPort().Events(), AllComEvents);
+  EXPECT_EQ(Form->ComPort().FlowControl().ControlDTR(), TDTRFlowControl::dtrEnable);
+  EXPECT_EQ(Form->ComPort().FlowControl().ControlRTS(), TRTSFlowControl::rtsDisable);
+  EXPECT_FALSE(Form->ComPort().Connected());
+}
+
+TEST_F(MainWindow, MenuItemsStartInTheirDesignedState) {
+  EXPECT_EQ(Find<QAction>("MMConnect")->text(), "Connect");
+  EXPECT_FALSE(Find<QAction>("MMControl")->isVisible());
+  EXPECT_FALSE(Find<QAction>("MMControl")->isChecked());
+  EXPECT_FALSE(Find<QAction>("MMTerminal")->isChecked());
+  EXPECT_TRUE(Find<QAction>("MMAdjustments")->isChecked());
+  EXPECT_FALSE(Find<QAction>("MMColor")->isVisible());
+  EXPECT_TRUE(Find<QAction>("MMCOMPortSettings")->isEnabled());
+  for (const char* WithBitmap :
+       {"MMConnect", "MMExit", "MMColor", "MMCOMPortSettings", "MMAbout"}) {
+    EXPECT_FALSE(Find<QAction>(WithBitmap)->icon().isNull()) << WithBitmap;
+  }
+}
+
+TEST_F(MainWindow, StartsWithTheSettingsFieldsAndEverythingElseDisconnected) {
+  const std::pair<const char*, const char*> Expected[] = {
+      {"Edit_Ua_max", "03200"},     {"Edit_Ia_max", "00999"},      {"Edit_Ug_max", "00650"},
+      {"Edit_Ig_max", "00250"},     {"Edit_Time_ON", "00020"},     {"Edit_Time_OFF", "00040"},
+      {"Edit_Time_Light", "00002"}, {"Edit_Time_Sleep", "00010"},  {"Edit_SWR_HI", "00005"},
+      {"Edit_VOX_Delay", "00010"},  {"Edit_Switch_Delay", "00050"}};
+  for (const auto& [Name, Text] : Expected) {
+    EXPECT_EQ(Find<QLineEdit>(Name)->text(), Text) << Name;
+    EXPECT_TRUE(Find<QLineEdit>(Name)->isEnabled()) << Name;
+  }
+  for (int Reserved = 9; Reserved <= 17; ++Reserved) {
+    const QByteArray Name = "Edit" + QByteArray::number(Reserved);
+    EXPECT_EQ(Find<QLineEdit>(Name)->text(), "0") << Name.data();
+    EXPECT_FALSE(Find<QLineEdit>(Name)->isEnabled()) << Name.data();
+  }
+  for (const char* Button : {"Button4", "Button5", "Button6", "Button7"}) {
+    EXPECT_FALSE(Find<QToolButton>(Button)->isEnabled()) << Button;
+  }
+  EXPECT_FALSE(Find<QToolButton>("Button_Open")->isChecked());
+  EXPECT_EQ(Find<QToolButton>("Button_Open")->toolTip(), "Connect to TRX");
+  EXPECT_TRUE(Find<QWidget>("PaneProgress")->isHidden());
+}
+
+TEST_F(MainWindow, StartingWithoutASettingsFileCreatesItAndLoadsItBack) {
+  QFile Settings(Form->SettingsPath());
+  ASSERT_TRUE(Settings.open(QIODevice::ReadOnly));
+  const QByteArray Text = Settings.readAll();
+  EXPECT_TRUE(Text.contains("[ComPort]"));
+  EXPECT_TRUE(Text.contains("UaMAX=03200"));
+  EXPECT_TRUE(Messages.Boxes.empty());
+
+  // A second window loads what the file holds.
+  Find<QLineEdit>("Edit_Ua_max")->setText("01234");
+  Form->StoreSet();
+  TForm1 Second(Form->SettingsPath());
+  EXPECT_EQ(Second.findChild<QLineEdit*>("Edit_Ua_max")->text(), "01234");
+}
+
+TEST_F(MainWindow, TabOrderRunsDownTheColumns) {
+  std::vector<QString> Order;
+  QWidget* Current = Find<QLineEdit>("Edit_Ua_max");
+  for (int Step = 0; Step < FieldCount; ++Step) {
+    Order.push_back(Current->objectName());
+    Current = Current->nextInFocusChain();
+    while (qobject_cast<QLineEdit*>(Current) == nullptr) Current = Current->nextInFocusChain();
+  }
+  ASSERT_EQ(Order.size(), FieldPlaces.size());
+  for (std::size_t Index = 0; Index < Order.size(); ++Index) {
+    EXPECT_EQ(Order[Index].toStdString(), FieldPlaces[Index].Field) << Index;
+  }
+}
+
+struct TViewCase {
+  bool Control, Terminal, Adjustments;
+  const char* Shown;
+};
+
+void PrintTo(const TViewCase& Case, std::ostream* Out) {
+  *Out << Case.Control << Case.Terminal << Case.Adjustments << " shows " << Case.Shown;
+}
+
+class ViewMenuRules : public MainWindowTest, public testing::WithParamInterface<TViewCase> {};
+
+TEST_P(ViewMenuRules, TheLastCheckedItemInMenuOrderWins) {
+  Find<QAction>("MMControl")->setChecked(GetParam().Control);
+  Find<QAction>("MMTerminal")->setChecked(GetParam().Terminal);
+  Find<QAction>("MMAdjustments")->setChecked(GetParam().Adjustments);
+  Form->ViewFace();
+  for (const char* Panel : {"PanelControl", "PanelTerminal", "PanelTuning"}) {
+    EXPECT_EQ(Find<QWidget>(Panel)->isHidden(), std::string(Panel) != GetParam().Shown) << Panel;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Checks, ViewMenuRules,
+                         testing::Values(TViewCase{true, false, false, "PanelControl"},
+                                         TViewCase{false, true, false, "PanelTerminal"},
+                                         TViewCase{false, false, true, "PanelTuning"},
+                                         TViewCase{true, true, false, "PanelTerminal"},
+                                         TViewCase{true, false, true, "PanelTuning"},
+                                         TViewCase{true, true, true, "PanelTuning"}));
+
+TEST_F(MainWindow, AViewCommandChecksOnlyItsOwnItem) {
+  Find<QAction>("MMTerminal")->trigger();
+  EXPECT_TRUE(Find<QAction>("MMTerminal")->isChecked());
+  EXPECT_FALSE(Find<QAction>("MMAdjustments")->isChecked());
+  EXPECT_FALSE(Find<QWidget>("PanelTerminal")->isHidden());
+  EXPECT_TRUE(Find<QWidget>("PanelTuning")->isHidden());
+
+  // Choosing the shown view again keeps it checked and shown.
+  Find<QAction>("MMTerminal")->trigger();
+  EXPECT_TRUE(Find<QAction>("MMTerminal")->isChecked());
+  EXPECT_FALSE(Find<QWidget>("PanelTerminal")->isHidden());
+
+  Form->MMControlClick();
+  EXPECT_TRUE(Find<QAction>("MMControl")->isChecked());
+  EXPECT_FALSE(Find<QAction>("MMTerminal")->isChecked());
+  EXPECT_FALSE(Find<QWidget>("PanelControl")->isHidden());
+  EXPECT_TRUE(Find<QWidget>("PanelTerminal")->isHidden());
+}
+
+TEST_F(MainWindow, TheAboutBoxIsCreatedOnceAndShownModallyEachTime) {
+  EXPECT_EQ(Form->About(), nullptr);
+  Find<QAction>("MMAbout")->trigger();
+  Find<QAction>("MMAbout")->trigger();
+
+  ASSERT_EQ(ModalDialogs.size(), 2u);
+  EXPECT_EQ(ModalDialogs[0], ModalDialogs[1]);
+  EXPECT_EQ(ModalDialogs[0], Form->About());
+  EXPECT_EQ(Form->About()->parentWidget(), Form.get());
+  EXPECT_EQ(Form->findChildren<TFormAbout*>().size(), 1);
+}
+
+TEST_F(MainWindow, TheAboutBoxSitsInTheMiddleOfTheWindow) {
+  Form->MMAboutClick();
+  ASSERT_NE(Form->About(), nullptr);
+  const QPoint Offset = Form->About()->geometry().center() - Form->frameGeometry().center();
+  EXPECT_LE(Offset.manhattanLength(), 2);
+}
+
+TEST_F(MainWindow, TheColourCommandPaintsOnlyTheVisiblePanel) {
+  ModalAnswer = [](QDialog& Dialog) {
+    static_cast<QColorDialog&>(Dialog).setCurrentColor(QColor(10, 120, 200));
+    return int(QDialog::Accepted);
+  };
+  Form->MMColorClick();
+
+  ASSERT_EQ(ModalDialogs.size(), 1u);
+  EXPECT_EQ(ModalDialogs[0], Form->ColorDialog1);
+  EXPECT_EQ(Find<QWidget>("PanelTuning")->palette().color(QPalette::Window), QColor(10, 120, 200));
+  EXPECT_NE(Find<QWidget>("PanelTerminal")->palette().color(QPalette::Window),
+            QColor(10, 120, 200));
+}
+
+TEST_F(MainWindow, ACancelledColourChoiceChangesNothing) {
+  const QColor Before = Find<QWidget>("PanelTuning")->palette().color(QPalette::Window);
+  ModalAnswer = [](QDialog& Dialog) {
+    static_cast<QColorDialog&>(Dialog).setCurrentColor(Qt::black);
+    return int(QDialog::Rejected);
+  };
+  Form->MMColorClick();
+  EXPECT_EQ(Find<QWidget>("PanelTuning")->palette().color(QPalette::Window), Before);
+}
+
+TEST_F(MainWindow, ExitClosesTheWindow) {
+  Form->show();
+  Find<QAction>("MMExit")->trigger();
+  EXPECT_FALSE(Form->isVisible());
+  EXPECT_TRUE(Messages.Boxes.empty());
+}
+
+TEST_F(MainWindow, PicturesOfEachView) {
+  Form->show();
+  const std::pair<const char*, const char*> Views[] = {{"MMAdjustments", "main_window_adjustments"},
+                                                       {"MMTerminal", "main_window_terminal"},
+                                                       {"MMControl", "main_window_control"}};
+  for (const auto& [Item, Picture] : Views) {
+    Find<QAction>(Item)->trigger();
+    EXPECT_TRUE(ControlsOutsideTheirParent(*Form).isEmpty())
+        << ControlsOutsideTheirParent(*Form).join(", ").toStdString();
+    SavePicture(*Form, Picture);
+  }
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,184 @@
+#include "app/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/com_port_section.h"
+#include "app/register_table.h"
+#include "serialport/com_error.h"
+#include "serialport/com_port.h"
+#include "serialport/ini_file.h"
+#include "temp_directory.h"
+
+namespace tolvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The port's section as a port with its default groups writes it, reduced to one key.
+class TFakePortSection : public TPortSection {
+ public:
+  void Store(const std::string& Path) override {
+    if (Fail) throw std::runtime_error("Failed to store settings");
+    TIniFile(Path).WriteString("ComPort", "Port", "COM1");
+  }
+  void Load(const std::string& Path) override {
+    if (Fail) throw std::runtime_error("Failed to load settings");
+    LoadedPort = TIniFile(Path).ReadString("ComPort", "Port", "none");
+  }
+
+  bool Fail = false;
+  std::string LoadedPort;
+};
+
+class TFields : public TFieldTexts {
+ public:
+  TFields() {
+    for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
+      Texts[Row] = std::string(RegisterTable[Row].Default);
+    }
+  }
+  std::string FieldText(std::size_t Row) const override { return Texts.at(Row); }
+  void SetFieldText(std::size_t Row, const std::string& Text) override { Texts.at(Row) = Text; }
+
+  std::array<std::string, RegisterCount> Texts;
+};
+
+std::vector<std::string> FileLines(const fs::path& Path) {
+  std::ifstream File(Path);
+  std::vector<std::string> Lines;
+  for (std::string Line; std::getline(File, Line);) {
+    if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+    if (!Line.empty()) Lines.push_back(Line);
+  }
+  return Lines;
+}
+
+class SettingsFileTest : public testing::Test {
+ protected:
+  fs::path FilePath() const { return Directory.Path() / "Settings.ini"; }
+  void WriteFile(const std::string& Text) { std::ofstream(FilePath()) << Text; }
+
+  TTempDirectory Directory;
+  TFakePortSection Port;
+  TFields Fields;
+  TSettingsFile Settings{FilePath().string(), Port, Fields};
+};
+
+TEST_F(SettingsFileTest, FirstStoreWritesThePortSectionThenTheElevenKeysInOrder) {
+  EXPECT_FALSE(Settings.Exists());
+  Settings.StoreSet();
+  EXPECT_TRUE(Settings.Exists());
+  EXPECT_EQ(FileLines(FilePath()),
+            (std::vector<std::string>{"[ComPort]", "Port=COM1", "[Settings]", "UaMAX=03200",
+                                      "IaMAX=00999", "UgMax=00650", "IgMax=00250", "T__ON=00020",
+                                      "T_OFF=00040", "T_Lig=00002", "T_Slp=00010", "SWR_H=00005",
+                                      "VOX_D=00010", "SWH_D=00050"}));
+}
+
+TEST_F(SettingsFileTest, StoreThenLoadGivesBackEveryFieldUnchanged) {
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
+    Fields.Texts[Row] = "v" + std::to_string(Row) + " x";
+  }
+  Settings.StoreSet();
+  const auto Stored = Fields.Texts;
+  Fields = TFields();
+  Settings.LoadSet();
+  EXPECT_EQ(Fields.Texts, Stored);
+  EXPECT_EQ(Port.LoadedPort, "COM1");
+}
+
+TEST_F(SettingsFileTest, LoadShowsWhatTheFileHoldsAndDefaultsForMissingKeys) {
+  WriteFile(
+      "[ComPort]\nPort=/dev/ttyUSB0\n[Settings]\nUaMAX=abc\nIaMAX=00123\nUgMax=00650\n"
+      "IgMax=00250\nT__ON=00020\nT_OFF=00040\nT_Lig=00002\nSWR_H=00005\nVOX_D=00010\n"
+      "SWH_D=00050\n");
+  for (std::string& Text : Fields.Texts) Text = "edited";
+  Settings.LoadSet();
+  EXPECT_EQ(Port.LoadedPort, "/dev/ttyUSB0");
+  EXPECT_EQ(Fields.Texts[0], "abc");
+  EXPECT_EQ(Fields.Texts[1], "00123");
+  EXPECT_EQ(Fields.Texts[7], "00010");  // T_Slp missing: the default
+  EXPECT_EQ(Fields.Texts[10], "00050");
+}
+
+TEST_F(SettingsFileTest, MissingFileLoadsTheDefaults) {
+  for (std::string& Text : Fields.Texts) Text = "edited";
+  Settings.LoadSet();
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
+    EXPECT_EQ(Fields.Texts[Row], RegisterTable[Row].Default);
+  }
+}
+
+TEST_F(SettingsFileTest, FailingPortStepSkipsTheSettingsKeys) {
+  Port.Fail = true;
+  EXPECT_THROW(Settings.StoreSet(), std::runtime_error);
+  EXPECT_FALSE(Settings.Exists());
+
+  Port.Fail = false;
+  WriteFile("[Settings]\nUaMAX=01111\n");
+  Port.Fail = true;
+  Fields.Texts[0] = "edited";
+  EXPECT_THROW(Settings.LoadSet(), std::runtime_error);
+  EXPECT_EQ(Fields.Texts[0], "edited");
+}
+
+TEST_F(SettingsFileTest, FieldTextThatWouldBreakTheFileStopsTheStoreAtThatKey) {
+  Fields.Texts[2] = "00650\n[ComPort]";
+  try {
+    Settings.StoreSet();
+    ADD_FAILURE() << "no error";
+  } catch (const std::exception& Error) {
+    EXPECT_EQ(std::string(Error.what()), "Unable to write to " + FilePath().string());
+  }
+  EXPECT_EQ(FileLines(FilePath()), (std::vector<std::string>{"[ComPort]", "Port=COM1", "[Settings]",
+                                                             "UaMAX=03200", "IaMAX=00999"}));
+}
+
+// With the real port: its section comes first, named after the port, and reads back.
+TEST_F(SettingsFileTest, RealPortSectionPrecedesTheSettingsAndReadsBack) {
+  TComPort ComPort(nullptr);
+  ComPort.SetName("ComPort");
+  ComPort.SetBaudRate(TBaudRate::br19200);
+  TComPortSection Section(ComPort);
+  TSettingsFile PortSettings(FilePath().string(), Section, Fields);
+  PortSettings.StoreSet();
+
+  const std::vector<std::string> Lines = FileLines(FilePath());
+  ASSERT_FALSE(Lines.empty());
+  EXPECT_EQ(Lines.front(), "[ComPort]");
+  EXPECT_TRUE(std::find(Lines.begin(), Lines.end(), "BaudRate=19200") <
+              std::find(Lines.begin(), Lines.end(), "[Settings]"));
+  EXPECT_EQ(std::vector<std::string>(Lines.end() - 12, Lines.end()),
+            (std::vector<std::string>{"[Settings]", "UaMAX=03200", "IaMAX=00999", "UgMax=00650",
+                                      "IgMax=00250", "T__ON=00020", "T_OFF=00040", "T_Lig=00002",
+                                      "T_Slp=00010", "SWR_H=00005", "VOX_D=00010", "SWH_D=00050"}));
+
+  TComPort Restored(nullptr);
+  Restored.SetName("ComPort");
+  TComPortSection RestoredSection(Restored);
+  TSettingsFile RestoredSettings(FilePath().string(), RestoredSection, Fields);
+  RestoredSettings.LoadSet();
+  EXPECT_EQ(Restored.BaudRate(), TBaudRate::br19200);
+}
+
+TEST_F(SettingsFileTest, RealPortThatCannotStoreSkipsTheSettingsKeys) {
+  TComPort ComPort(nullptr);
+  ComPort.SetName("ComPort");
+  TComPortSection Section(ComPort);
+  const fs::path Unreachable = Directory.Path() / "missing" / "Settings.ini";
+  TSettingsFile PortSettings(Unreachable.string(), Section, Fields);
+  EXPECT_THROW(PortSettings.StoreSet(), EComPort);
+  EXPECT_FALSE(fs::exists(Unreachable));
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,91 @@
+#include "app/settings_path.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "temp_directory.h"
+
+namespace tolvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SettingsPathTest : public testing::Test {
+ protected:
+  SettingsPathTest() {
+    fs::create_directories(Executable());
+    Places.ExecutableDirectory = Executable();
+    Places.ProgramName = "tolvane";
+    Places.Home = Root.Path() / "home";
+  }
+
+  fs::path Executable() const { return Root.Path() / "bin"; }
+  void MakeExecutableDirectoryReadOnly() {
+    Places.DirectoryWritable = [this](const fs::path& Directory) {
+      return Directory != Executable();
+    };
+  }
+
+  TTempDirectory Root;
+  TSettingsPlaces Places;
+};
+
+TEST_F(SettingsPathTest, WritableExecutableDirectoryKeepsTheFileBesideTheExecutable) {
+  Places.ConfigHome = Root.Path() / "config";
+  EXPECT_EQ(SettingsFilePath(Places), (Executable() / "Settings.ini").string());
+  EXPECT_FALSE(fs::exists(Root.Path() / "config"));
+}
+
+TEST_F(SettingsPathTest, ReadOnlyExecutableDirectoryUsesXdgConfigHome) {
+  MakeExecutableDirectoryReadOnly();
+  Places.ConfigHome = Root.Path() / "config";
+  EXPECT_EQ(SettingsFilePath(Places), (Root.Path() / "config/tolvane/Settings.ini").string());
+  EXPECT_TRUE(fs::is_directory(Root.Path() / "config/tolvane"));
+}
+
+TEST_F(SettingsPathTest, ReadOnlyExecutableDirectoryWithoutXdgUsesDotConfig) {
+  MakeExecutableDirectoryReadOnly();
+  for (const fs::path& ConfigHome : {fs::path(), fs::path("relative/config")}) {
+    Places.ConfigHome = ConfigHome;
+    EXPECT_EQ(SettingsFilePath(Places),
+              (Root.Path() / "home/.config/tolvane/Settings.ini").string());
+  }
+  EXPECT_TRUE(fs::is_directory(Root.Path() / "home/.config/tolvane"));
+}
+
+TEST_F(SettingsPathTest, UnknownExecutableDirectoryUsesTheConfigDirectory) {
+  Places.ExecutableDirectory.clear();
+  EXPECT_EQ(SettingsFilePath(Places), (Root.Path() / "home/.config/tolvane/Settings.ini").string());
+}
+
+TEST(DirectoryWritableTest, TellsWritableFromMissingAndReadOnly) {
+  TTempDirectory Directory;
+  EXPECT_TRUE(IsDirectoryWritable(Directory.Path()));
+  EXPECT_FALSE(IsDirectoryWritable(Directory.Path() / "missing"));
+  const fs::path File = Directory.Path() / "file";
+  { std::ofstream(File) << "x"; }
+  EXPECT_FALSE(IsDirectoryWritable(File));
+  if (::geteuid() == 0) GTEST_SKIP() << "root may write into read-only directories";
+  fs::permissions(Directory.Path(), fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_FALSE(IsDirectoryWritable(Directory.Path()));
+}
+
+TEST(RunningProgramPlacesTest, FindsTheExecutableWhateverTheWorkingDirectory) {
+  const fs::path Before = fs::current_path();
+  const TSettingsPlaces Here = RunningProgramPlaces();
+  TTempDirectory Elsewhere;
+  fs::current_path(Elsewhere.Path());
+  const TSettingsPlaces There = RunningProgramPlaces();
+  fs::current_path(Before);
+
+  EXPECT_EQ(Here.ExecutableDirectory, There.ExecutableDirectory);
+  EXPECT_EQ(Here.ProgramName, "app_logic_tests");
+  EXPECT_TRUE(fs::exists(Here.ExecutableDirectory / Here.ProgramName));
+  EXPECT_EQ(SettingsFilePath(Here), (Here.ExecutableDirectory / "Settings.ini").string());
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,96 @@
+// Pictures of every view and dialog, written to the build directory for a person to look at,
+// and the check that every control lies wholly inside the control that holds it.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QPainter>
+#include <QStringList>
+
+#include "app/adjustments_view.h"
+#include "app/control_view.h"
+#include "app/form_about.h"
+#include "app/glyphs.h"
+#include "app/terminal_view.h"
+#include "app/window_fonts.h"
+#include "window_pictures.h"
+
+namespace tolvane {
+namespace {
+
+// Puts a view on a plain parent with the main window's font, as it sits in the window.
+struct TViewHost {
+  TViewHost() {
+    Host.setFont(SansFont(11));
+    Host.setFixedSize(457, 169);
+  }
+  QWidget Host;
+};
+
+TEST(WindowPictures, AdjustmentsView) {
+  TViewHost Host;
+  auto* View = new TAdjustmentsView(&Host.Host);
+  View->PaneProgress->show();
+  View->ProgressBar1->setValue(275);
+  View->LabelProgress->setText("99%");
+  EXPECT_TRUE(ControlsOutsideTheirParent(Host.Host).isEmpty())
+      << ControlsOutsideTheirParent(Host.Host).join(", ").toStdString();
+  for (const QLabel* Label : View->Labels) {
+    EXPECT_LE(Label->geometry().right(), Label->x() + 72 - 2) << Label->text().toStdString();
+  }
+  SavePicture(Host.Host, "adjustments_view_progress");
+  View->PaneProgress->hide();
+  SavePicture(Host.Host, "adjustments_view");
+}
+
+TEST(WindowPictures, TerminalView) {
+  TViewHost Host;
+  auto* View = new TTerminalView(&Host.Host);
+  for (const char* Packet : {"ID200", "ST001203200", "\r\nST001400999", ""}) {
+    View->AppendPacket(Packet);
+  }
+  View->Edit_Data->setText("ST0012;");
+  EXPECT_TRUE(ControlsOutsideTheirParent(Host.Host).isEmpty())
+      << ControlsOutsideTheirParent(Host.Host).join(", ").toStdString();
+  SavePicture(Host.Host, "terminal_view");
+}
+
+TEST(WindowPictures, ControlView) {
+  TViewHost Host;
+  new TControlView(&Host.Host);
+  EXPECT_TRUE(ControlsOutsideTheirParent(Host.Host).isEmpty())
+      << ControlsOutsideTheirParent(Host.Host).join(", ").toStdString();
+  SavePicture(Host.Host, "control_view");
+}
+
+TEST(WindowPictures, AboutBox) {
+  TFormAbout About(nullptr);
+  EXPECT_EQ(About.size(), QSize(220, 113));
+  EXPECT_TRUE(ControlsOutsideTheirParent(About).isEmpty())
+      << ControlsOutsideTheirParent(About).join(", ").toStdString();
+  SavePicture(About, "about_box");
+}
+
+TEST(WindowPictures, GlyphSheet) {
+  // Each glyph in its normal and disabled look, then the icon and the dial, enlarged four times.
+  const QIcon Glyphs[] = {ConnectGlyph(), ReadGlyph(),  WriteGlyph(), ExitBitmap(),
+                          ColorBitmap(),  PortBitmap(), AboutBitmap()};
+  QPixmap Sheet(7 * 20 + 40 + DialPictureSize + 6, 72);
+  Sheet.fill(QColor(240, 240, 240));
+  QPainter Painter(&Sheet);
+  int Left = 2;
+  for (const QIcon& Glyph : Glyphs) {
+    EXPECT_FALSE(Glyph.isNull());
+    Painter.drawPixmap(Left, 2, Glyph.pixmap(GlyphSize, QIcon::Normal));
+    Painter.drawPixmap(Left, 22, Glyph.pixmap(GlyphSize, QIcon::Disabled));
+    Left += 20;
+  }
+  Painter.drawPixmap(Left, 2, ApplicationIcon().pixmap(32));
+  Painter.drawPixmap(Left + 40, 2, DialPicture());
+  Painter.end();
+  QDir().mkpath(TOLVANE_PICTURE_DIR);
+  EXPECT_TRUE(
+      Sheet.scaled(Sheet.size() * 4).save(QDir(TOLVANE_PICTURE_DIR).filePath("glyphs.png")));
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,158 @@
+#include "tools/controller_model.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tolvane {
+namespace {
+
+struct TAnswerCase {
+  std::string Packet;
+  std::string Reply;
+};
+
+TEST(ControllerModelTest, AnswersEachPacketLikeTheController) {
+  const std::vector<TAnswerCase> Cases = {
+      {"ID", "ID200;"},
+      {"ST0012", "ST001203200;"},
+      {"ST0014", "ST001400999;"},
+      {"ST0016", "ST001600650;"},
+      {"ST0018", "ST001800250;"},
+      {"ST0020", "ST002000020;"},
+      {"ST0022", "ST002200040;"},
+      {"ST0024", "ST002400002;"},
+      {"ST0026", "ST002600010;"},
+      {"ST0028", "ST002800005;"},
+      {"ST0030", "ST003000010;"},
+      {"ST0032", "ST003200050;"},
+      {"ST001201234", "ST001201234;"},  // a write is answered with the new value
+      {"\r\nST0012", "ST001203200;"},   // line ends typed at a terminal do not matter
+      {"DI", ""},
+      {"ST0013", ""},        // odd address
+      {"ST0034", ""},        // beyond the table
+      {"ST00", ""},          // too short
+      {"ST00x2", ""},        // not digits
+      {"ST00120123", ""},    // value too short
+      {"ST0012012345", ""},  // value too long
+      {"ST0012\x01\x02\x03\x04\x05", ""},
+      {"st0012", ""},  // case matters
+      {"id", ""},
+      {"IDX", ""},
+      {"", ""},
+      {"XYZ", ""},
+  };
+  for (const TAnswerCase& Case : Cases) {
+    SCOPED_TRACE(Case.Packet);
+    TControllerModel Model;
+    const TControllerEvent Event = Model.Answer(Case.Packet);
+    EXPECT_EQ(Event.Packet, Case.Packet);
+    EXPECT_EQ(Event.Reply, Case.Reply);
+    EXPECT_FALSE(Event.Note.empty());
+  }
+}
+
+TEST(ControllerModelTest, WriteIsStoredAndReadBack) {
+  TControllerModel Model;
+  EXPECT_TRUE(Model.Answer("ST0030 1 2 ").Stored);
+  EXPECT_EQ(Model.Registers().at("0030"), " 1 2 ");
+  EXPECT_EQ(Model.Answer("ST0030").Reply, "ST0030 1 2 ;");
+  EXPECT_FALSE(Model.Answer("ST0030").Stored);
+  EXPECT_FALSE(Model.Answer("ST0031abcde").Stored);
+  EXPECT_EQ(Model.Registers(), [] {
+    TRegisterMap Expected = DefaultRegisters();
+    Expected["0030"] = " 1 2 ";
+    return Expected;
+  }());
+}
+
+TEST(ControllerModelTest, DisconnectNoticeIsNoted) {
+  TControllerModel Model;
+  const TControllerEvent Event = Model.Answer("DI");
+  EXPECT_EQ(Event.Note, "DI noted");
+  EXPECT_TRUE(Event.Reply.empty());
+}
+
+struct TIdentifyCase {
+  const char* Name;
+  TIdentifyRule Rule;
+  std::vector<std::string> Replies;  // to five polls in a row
+};
+
+TEST(ControllerModelTest, IdentificationFollowsItsRule) {
+  const std::vector<TIdentifyCase> Cases = {
+      {"at once", {}, {"ID200;", "ID200;", "ID200;", "ID200;", "ID200;"}},
+      {"from the third poll", {3, false, "200"}, {"", "", "ID200;", "ID200;", "ID200;"}},
+      {"never", {1, true, "200"}, {"", "", "", "", ""}},
+      {"another status", {1, false, "503"}, {"ID503;", "ID503;", "ID503;", "ID503;", "ID503;"}},
+  };
+  for (const TIdentifyCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TControllerModel Model(Case.Rule);
+    std::vector<std::string> Replies;
+    for (int Poll = 0; Poll < 5; ++Poll) Replies.push_back(Model.Answer("ID").Reply);
+    EXPECT_EQ(Replies, Case.Replies);
+  }
+}
+
+TEST(ControllerModelTest, PollCountStartsAgainAfterDisconnectAndRestart) {
+  TControllerModel Model({2, false, "200"});
+  EXPECT_EQ(Model.Answer("ID").Reply, "");
+  EXPECT_EQ(Model.Answer("ID").Reply, "ID200;");
+  Model.Answer("DI");
+  EXPECT_EQ(Model.Answer("ID").Reply, "");
+  EXPECT_EQ(Model.Answer("ID").Reply, "ID200;");
+  Model.Restart();
+  EXPECT_EQ(Model.Answer("ID").Reply, "");
+}
+
+std::vector<std::string> Packets(const std::vector<TControllerEvent>& Events) {
+  std::vector<std::string> Result;
+  for (const TControllerEvent& Event : Events) Result.push_back(Event.Packet);
+  return Result;
+}
+
+TEST(ControllerModelTest, ReceivedBytesAreCutAtEverySemicolon) {
+  const std::string Text = "ID;ST0012;DI;";
+  for (std::size_t Split = 0; Split <= Text.size(); ++Split) {
+    SCOPED_TRACE(Split);
+    TControllerModel Model;
+    std::vector<std::string> Seen = Packets(Model.Receive(Text.substr(0, Split)));
+    for (const std::string& Packet : Packets(Model.Receive(Text.substr(Split)))) {
+      Seen.push_back(Packet);
+    }
+    EXPECT_EQ(Seen, (std::vector<std::string>{"ID", "ST0012", "DI"}));
+  }
+}
+
+TEST(ControllerModelTest, OverlongPacketIsDroppedUpToItsEnd) {
+  TControllerModel Model;
+  std::string Noise(TControllerModel::MaxPacketLength * 3, '\xFF');
+  Noise[7] = '\0';
+  const std::vector<TControllerEvent> Events = Model.Receive(Noise + ";ID;");
+  ASSERT_EQ(Events.size(), 2u);
+  EXPECT_EQ(Events[0].Reply, "");
+  EXPECT_LE(Events[0].Packet.size(), TControllerModel::MaxPacketLength + 1);
+  // The tail of the noise does not join the next packet.
+  EXPECT_EQ(Events[1].Packet, "ID");
+  EXPECT_EQ(Events[1].Reply, "ID200;");
+}
+
+TEST(ControllerModelTest, PacketOfTheLongestAllowedLengthIsKept) {
+  TControllerModel Model;
+  const std::string Longest(TControllerModel::MaxPacketLength, 'x');
+  EXPECT_EQ(Packets(Model.Receive(Longest + ";")), std::vector<std::string>{Longest});
+  EXPECT_EQ(Model.Receive(std::string(TControllerModel::MaxPacketLength + 1, 'x')).size(), 1u);
+  EXPECT_TRUE(Model.Receive("x;").empty());
+}
+
+TEST(ControllerModelTest, RestartForgetsAPartialPacket) {
+  TControllerModel Model;
+  EXPECT_TRUE(Model.Receive("ST00").empty());
+  Model.Restart();
+  EXPECT_EQ(Packets(Model.Receive("ID;")), std::vector<std::string>{"ID"});
+}
+
+}  // namespace
+}  // namespace tolvane
