@@ -9,7 +9,7 @@
 #include <QScreen>
 
 #include "portsetup/form_translation.h"
-#include "serialport/translation.h"
+#include "serialport/gettext_translator.h"
 
 namespace tolvane {
 namespace {
@@ -42,7 +42,7 @@ QFont DialogFont() {
 }
 
 QString TranslateDialogText(const QString& Text) {
-  return QString::fromStdString(Translate(Text.toStdString()));
+  return QString::fromStdString(TranslateIn(SetupDialogDomain, Text.toStdString()));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "portsetup/com_combo_box.h"
+#include "serialport/gettext_translator.h"
 
 class QGroupBox;
 class QLabel;
@@ -15,7 +16,7 @@ class QKeyEvent;
 namespace tolvane {
 
 // The text domain of the dialog's catalog.
-inline constexpr const char* SetupDialogDomain = "cport";
+inline constexpr const char* SetupDialogDomain = PortTextDomain;
 
 class TComSetupFrm : public QDialog {
   Q_OBJECT

@@ -10,11 +10,9 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <functional>
-#include <map>
 
 #include "portsetup/com_setup_form.h"
 #include "portsetup/run_setup_dialog.h"
-#include "serialport/translation.h"
 #include "tests/portsetup/operator.h"
 #include "tests/portsetup/recording_port.h"
 #include "tests/serialport/sysfs_tree.h"
@@ -213,38 +211,6 @@ TEST_F(SetupDialogTest, ShowPortSetupRunsTheInstalledDialogModally) {
   for (QWidget* Window : QApplication::topLevelWidgets()) {
     EXPECT_EQ(qobject_cast<TComSetupFrm*>(Window), nullptr) << "the form was not freed";
   }
-}
-
-TEST_F(SetupDialogTest, TranslatesTheFormsTextsButNotTheLists) {
-  const std::map<std::string, std::string> German = {{"Setup", "Einrichtung"},
-                                                     {" Settings ", " Einstellungen "},
-                                                     {"Port", "Anschluss"},
-                                                     {"Baud rate", "Baudrate"},
-                                                     {"Flow control", "Fluss"},
-                                                     {"OK", "Gut"},
-                                                     {"Cancel", "Abbruch"},
-                                                     {"None", "Keine"},
-                                                     {"Hardware", "Geraet"},
-                                                     {"Custom", "Eigene"},
-                                                     {"ttyS0", "xx"}};
-  SetTranslator([&](const std::string& Text) {
-    const auto Found = German.find(Text);
-    return Found == German.end() ? Text : Found->second;
-  });
-  TComSetupFrm Form;
-  SetTranslator({});
-  EXPECT_EQ(Form.windowTitle(), "Einrichtung");
-  EXPECT_EQ(Form.GroupBox1->title(), " Einstellungen ");
-  EXPECT_EQ(Form.Label1->text(), "Anschluss");
-  EXPECT_EQ(Form.Label2->text(), "Baudrate");
-  EXPECT_EQ(Form.Label3->text(), "Data bits");
-  EXPECT_EQ(Form.Label6->text(), "Fluss");
-  EXPECT_EQ(Form.Button1->text(), "Gut");
-  EXPECT_EQ(Form.Button2->text(), "Abbruch");
-  EXPECT_EQ(Form.Combo1->itemText(1), "ttyS0");
-  EXPECT_EQ(Form.Combo2->itemText(0), "Custom");
-  EXPECT_EQ(Form.Combo5->itemText(0), "None");
-  EXPECT_EQ(Form.Combo6->itemText(0), "Hardware");
 }
 
 }  // namespace
