@@ -1,0 +1,163 @@
+#include "portsetup/com_select.h"
+
+#include <cstddef>
+
+#include "serialport/com_port.h"
+#include "serialport/port_list.h"
+#include "serialport/value_names.h"
+
+namespace tolvane {
+namespace {
+
+std::string& MutablePortListRoot() {
+  static std::string Root = "/sys/class/tty";
+  return Root;
+}
+
+template <std::size_t Count>
+std::vector<std::string> AllNames(const std::array<const char*, Count>& Table) {
+  return std::vector<std::string>(Table.begin(), Table.end());
+}
+
+char LowerAscii(char C) {
+  return (C >= 'A' && C <= 'Z') ? static_cast<char>(C - 'A' + 'a') : C;
+}
+
+bool SameIgnoringCase(const std::string& A, const std::string& B) {
+  if (A.size() != B.size()) return false;
+  for (std::size_t I = 0; I < A.size(); ++I) {
+    if (LowerAscii(A[I]) != LowerAscii(B[I])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void SetPortListRoot(const std::string& SysfsRoot) {
+  MutablePortListRoot() = SysfsRoot;
+}
+const std::string& PortListRoot() {
+  return MutablePortListRoot();
+}
+
+void TComSelect::SelectProperty(TComProperty Property) {
+  ComProperty_ = Property;
+  std::vector<std::string> Names;
+  switch (Property) {
+    case TComProperty::cpNone:
+      break;
+    case TComProperty::cpPort:
+      ListComPorts(Names, PortListRoot());
+      break;
+    case TComProperty::cpBaudRate:
+      Names = AllNames(BaudRateNames);
+      break;
+    case TComProperty::cpDataBits:
+      Names = AllNames(DataBitsNames);
+      break;
+    case TComProperty::cpStopBits:
+      Names = AllNames(StopBitsNames);
+      break;
+    case TComProperty::cpParity:
+      Names = AllNames(ParityNames);
+      break;
+    case TComProperty::cpFlowControl:
+      Names = AllNames(FlowControlNames);
+      break;
+  }
+  Items_.Replace(Names);
+}
+
+void TComSelect::Hold(const std::string& Text) {
+  switch (ComProperty_) {
+    case TComProperty::cpNone:
+      break;
+    case TComProperty::cpPort:
+      Port_ = Text;
+      break;
+    case TComProperty::cpBaudRate:
+      BaudRate_ = NameToBaudRate(Text);
+      break;
+    case TComProperty::cpDataBits:
+      DataBits_ = NameToDataBits(Text);
+      break;
+    case TComProperty::cpStopBits:
+      StopBits_ = NameToStopBits(Text);
+      break;
+    case TComProperty::cpParity:
+      Parity_ = NameToParity(Text);
+      break;
+    case TComProperty::cpFlowControl:
+      FlowControl_ = NameToFlowControl(Text);
+      break;
+  }
+}
+
+void TComSelect::TakeValue(const std::string& Text) {
+  Hold(Text);
+  if (AutoApply_) ApplyValue();
+}
+
+void TComSelect::ApplyValue() {
+  if (ComPort_ == nullptr) return;
+  switch (ComProperty_) {
+    case TComProperty::cpNone:
+      break;
+    case TComProperty::cpPort:
+      // An empty name is never a port; assigning it would lose the name the port has.
+      if (!Port_.empty()) ComPort_->SetPort(Port_);
+      break;
+    case TComProperty::cpBaudRate:
+      ComPort_->SetBaudRate(BaudRate_);
+      break;
+    case TComProperty::cpDataBits:
+      ComPort_->SetDataBits(DataBits_);
+      break;
+    case TComProperty::cpStopBits:
+      ComPort_->SetStopBits(StopBits_);
+      break;
+    case TComProperty::cpParity:
+      ComPort_->Parity().SetBits(Parity_);
+      break;
+    case TComProperty::cpFlowControl:
+      ComPort_->FlowControl().SetFlowControl(FlowControl_);
+      break;
+  }
+}
+
+std::string TComSelect::CurrentValueName() const {
+  switch (ComProperty_) {
+    case TComProperty::cpNone:
+      break;
+    case TComProperty::cpPort:
+      return ComPort_->Port();
+    case TComProperty::cpBaudRate:
+      return BaudRateToName(ComPort_->BaudRate());
+    case TComProperty::cpDataBits:
+      return DataBitsToName(ComPort_->DataBits());
+    case TComProperty::cpStopBits:
+      return StopBitsToName(ComPort_->StopBits());
+    case TComProperty::cpParity:
+      return ParityToName(ComPort_->Parity().Bits());
+    case TComProperty::cpFlowControl:
+      return FlowControlToName(ComPort_->FlowControl().FlowControl());
+  }
+  return "";
+}
+
+int TComSelect::FindCurrent() {
+  if (ComPort_ == nullptr || ComProperty_ == TComProperty::cpNone) return -1;
+  const std::string Current = CurrentValueName();
+  for (int Index = 0; Index < Items_.Count(); ++Index) {
+    const std::string Item = Items_.Item(Index);
+    if (SameIgnoringCase(Item, Current)) {
+      Hold(Item);
+      return Index;
+    }
+  }
+  // What is held for the port must be what the list shows: nothing.
+  if (ComProperty_ == TComProperty::cpPort) Port_.clear();
+  return -1;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,59 @@
+// The setup dialog: six drop-down lists, one per line setting of a port (port, baud rate, data
+// bits, stop bits, parity, flow control), in a group, with "OK" and "Cancel".
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+#include "portsetup/com_combo_box.h"
+#include "serialport/gettext_translator.h"
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QKeyEvent;
+
+namespace tolvane {
+
+// The text domain of the dialog's catalog.
+inline constexpr const char* SetupDialogDomain = PortTextDomain;
+
+class TComSetupFrm : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Fills the six lists (the port list is read now: EComPort 23 when it cannot be) and
+  // translates the dialog's own texts. No port is bound yet.
+  explicit TComSetupFrm(QWidget* Parent = nullptr);
+
+  // Combo1 to Combo6, in the order the port's settings are applied.
+  std::array<TComComboBox*, 6> Combos() const;
+
+  QGroupBox* GroupBox1;
+  QLabel* Label1;
+  QLabel* Label2;
+  QLabel* Label3;
+  QLabel* Label4;
+  QLabel* Label5;
+  QLabel* Label6;
+  TComComboBox* Combo1;
+  TComComboBox* Combo2;
+  TComComboBox* Combo3;
+  TComComboBox* Combo4;
+  TComComboBox* Combo5;
+  TComComboBox* Combo6;
+  QPushButton* Button1;
+  QPushButton* Button2;
+
+ protected:
+  // Esc is not bound to "Cancel": the dialog ends only through its buttons or its window.
+  void keyPressEvent(QKeyEvent* Event) override;
+
+ private:
+  QLabel* AddLabel(const char* Name, const char* Text, int Top);
+  TComComboBox* AddCombo(const char* Name, TComProperty Property, int Top);
+  QPushButton* AddButton(const char* Name, const char* Text, int Left);
+  void FormCreate();
+};
+
+}  // namespace tolvane

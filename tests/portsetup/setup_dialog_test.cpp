@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
+#include <functional>
+
+#include "portsetup/com_setup_form.h"
+#include "portsetup/run_setup_dialog.h"
+#include "tests/portsetup/operator.h"
+#include "tests/portsetup/recording_port.h"
+#include "tests/serialport/sysfs_tree.h"
+
+namespace tolvane {
+namespace {
+
+using TOperate = std::function<void(TComSetupFrm& Form)>;
+
+// A modal run that lets the test act as the operator and then press a button.
+TSetupDialogExec Operator(TOperate Operate, QPushButton* TComSetupFrm::*Button) {
+  return [Operate, Button](TComSetupFrm& Form) {
+    if (Operate) Operate(Form);
+    (Form.*Button)->click();
+    return Form.result();
+  };
+}
+TSetupDialogExec PressOk(TOperate Operate = {}) {
+  return Operator(std::move(Operate), &TComSetupFrm::Button1);
+}
+TSetupDialogExec PressCancel(TOperate Operate = {}) {
+  return Operator(std::move(Operate), &TComSetupFrm::Button2);
+}
+
+QStringList Shown(const TComSetupFrm& Form) {
+  QStringList Texts;
+  for (const TComComboBox* Combo : Form.Combos()) Texts << Combo->Text();
+  return Texts;
+}
+
+class SetupDialogTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Tree.AddPort("ttyUSB0");
+    Tree.AddPort("ttyS0", "4");
+    Tree.AddPort("ttyS1", "0");
+    Tree.AddPort("ttyACM0");
+    SetPortListRoot(Tree.ClassRoot());
+    Port.SetPort("ttyUSB0");
+    Port.FlowControl().SetFlowControl(TFlowControl::fcHardware);
+    Port.Log.clear();
+  }
+  void TearDown() override { SetPortListRoot("/sys/class/tty"); }
+
+  TSysfsTree Tree;
+  TRecordingPort Port{nullptr};
+};
+
+TEST_F(SetupDialogTest, ShowsThePortsCurrentValues) {
+  QStringList Seen;
+  RunSetupDialog(Port, PressCancel([&](TComSetupFrm& Form) { Seen = Shown(Form); }));
+  EXPECT_EQ(Seen, (QStringList{"ttyUSB0", "9600", "8", "1", "None", "Hardware"}));
+}
+
+TEST_F(SetupDialogTest, GrabsAPictureOfTheDialogShowingAPort) {
+  QPixmap Picture;
+  RunSetupDialog(Port, PressCancel([&](TComSetupFrm& Form) {
+                   Form.show();
+                   Picture = Form.grab();
+                 }));
+  EXPECT_EQ(Picture.size(), QSize(231, 216));
+  const QString Path = QString(TOLVANE_TEST_OUTPUT_DIR) + "/setup_dialog.png";
+  EXPECT_TRUE(Picture.save(Path)) << Path.toStdString();
+}
+
+TEST_F(SetupDialogTest, ListsTheInstalledPortsSorted) {
+  QStringList Items;
+  RunSetupDialog(Port, PressCancel([&](TComSetupFrm& Form) {
+                   for (int I = 0; I < Form.Combo1->count(); ++I) Items << Form.Combo1->itemText(I);
+                 }));
+  EXPECT_EQ(Items, (QStringList{"ttyACM0", "ttyS0", "ttyUSB0"}));
+}
+
+TEST_F(SetupDialogTest, PortNameInOtherCaseIsShownAndOkWritesTheListedSpelling) {
+  Port.SetPort("ttyusb0");
+  QString Seen;
+  RunSetupDialog(Port, PressOk([&](TComSetupFrm& Form) { Seen = Form.Combo1->Text(); }));
+  EXPECT_EQ(Seen, "ttyUSB0");
+  EXPECT_EQ(Port.Port(), "ttyUSB0");
+}
+
+TEST_F(SetupDialogTest, CustomSetsTheCustomRateModeAndKeepsTheRate) {
+  Port.SetCustomBaudRate(31250);
+  RunSetupDialog(Port, PressOk([](TComSetupFrm& Form) { Pick(*Form.Combo2, "Custom"); }));
+  EXPECT_EQ(Port.BaudRate(), TBaudRate::brCustom);
+  EXPECT_EQ(Port.CustomBaudRate(), 31250);
+}
+
+TEST_F(SetupDialogTest, CancelOrClosingTheWindowAssignsNothing) {
+  const TOperate PickEverything = [](TComSetupFrm& Form) {
+    Pick(*Form.Combo1, "ttyS0");
+    Pick(*Form.Combo2, "300");
+    Pick(*Form.Combo3, "5");
+    Pick(*Form.Combo4, "2");
+    Pick(*Form.Combo5, "Odd");
+    Pick(*Form.Combo6, "Software");
+  };
+  const std::string Before = Port.Summary();
+  RunSetupDialog(Port, PressCancel(PickEverything));
+  RunSetupDialog(Port, [&](TComSetupFrm& Form) {
+    PickEverything(Form);
+    Form.close();
+    return Form.result();
+  });
+  EXPECT_EQ(Port.Summary(), Before);
+  EXPECT_TRUE(Port.Log.empty());
+}
+
+TEST_F(SetupDialogTest, OkWithoutChangesReassignsAllInOneConfigurationBracket) {
+  RunSetupDialog(Port, PressOk());
+  // Only the flow-control summary re-applies on an equal value; the bracket holds it back until
+  // the one ApplySettings at its end.
+  EXPECT_EQ(Port.Log, (std::vector<std::string>{"line", "apply ttyUSB0 9600 8 1 None Hardware"}));
+}
+
+TEST_F(SetupDialogTest, OkAppliesEveryPickOnceAtTheEndOfTheBracket) {
+  RunSetupDialog(Port, PressOk([](TComSetupFrm& Form) {
+                   Pick(*Form.Combo1, "ttyACM0");
+                   Pick(*Form.Combo2, "19200");
+                   Pick(*Form.Combo3, "7");
+                   Pick(*Form.Combo4, "2");
+                   Pick(*Form.Combo5, "Even");
+                   Pick(*Form.Combo6, "Software");
+                 }));
+  EXPECT_EQ(Port.Log, (std::vector<std::string>{"line", "line", "line", "line", "line",
+                                                "apply ttyACM0 19200 7 2 Even Software"}));
+}
+
+TEST_F(SetupDialogTest, ASetterRaisingOnOkStillEndsTheBracketAndReachesTheCaller) {
+  Port.RefuseLineSettings = true;
+  try {
+    RunSetupDialog(Port, PressOk([](TComSetupFrm& Form) {
+                     Pick(*Form.Combo1, "ttyS0");
+                     Pick(*Form.Combo2, "19200");  // its line-settings apply is refused
+                     Pick(*Form.Combo3, "5");
+                   }));
+    FAIL() << "the refusal did not reach the caller";
+  } catch (const EComPort& Error) {
+    EXPECT_EQ(Error.ErrorNumber(), 7);
+    EXPECT_EQ(Error.SystemErrorCode(), 22);
+  }
+  // The assignments before the refusal stay, the later ones are not made.
+  EXPECT_EQ(Port.Log, (std::vector<std::string>{"line", "apply ttyS0 19200 8 1 None Hardware"}));
+  Port.EndConfig();  // the bracket is closed: an extra EndConfig applies nothing
+  EXPECT_EQ(Port.Log.size(), 2u);
+}
+
+TEST_F(SetupDialogTest, APortNameThatIsNotListedShowsNoSelectionAndOkKeepsIt) {
+  Port.SetPort("/dev/pts/3");
+  QString Seen = "unset";
+  int SeenIndex = 0;
+  RunSetupDialog(Port, PressOk([&](TComSetupFrm& Form) {
+                   Seen = Form.Combo1->Text();
+                   SeenIndex = Form.Combo1->currentIndex();
+                 }));
+  EXPECT_EQ(SeenIndex, -1);
+  EXPECT_EQ(Seen, "");
+  EXPECT_EQ(Port.Port(), "/dev/pts/3");
+
+  RunSetupDialog(Port, PressOk([](TComSetupFrm& Form) { Pick(*Form.Combo1, "ttyACM0"); }));
+  EXPECT_EQ(Port.Port(), "ttyACM0");
+}
+
+TEST_F(SetupDialogTest, AnUnreadablePortListRaisesBeforeTheDialogAppears) {
+  SetPortListRoot(Tree.ClassRoot() + "/missing");
+  bool Shown = false;
+  try {
+    RunSetupDialog(Port, [&](TComSetupFrm&) {
+      Shown = true;
+      return 0;
+    });
+    FAIL() << "no error";
+  } catch (const EComPort& Error) {
+    EXPECT_EQ(Error.ErrorNumber(), 23);
+    EXPECT_EQ(Error.SystemErrorCode(), ENOENT);
+  }
+  EXPECT_FALSE(Shown);
+}
+
+TEST_F(SetupDialogTest, ShowPortSetupRunsTheInstalledDialogModally) {
+  InstallPortSetupDialog();
+  bool Found = false;
+  QTimer::singleShot(0, [&] {
+    for (QWidget* Window : QApplication::topLevelWidgets()) {
+      auto* Form = qobject_cast<TComSetupFrm*>(Window);
+      if (Form == nullptr || !Form->isVisible()) continue;
+      Found = true;
+      Pick(*Form->Combo2, "38400");
+      Form->Button1->click();
+    }
+  });
+  Port.ShowPortSetup();
+  TCustomComPort::SetPortSetupRunner({});
+  EXPECT_TRUE(Found);
+  EXPECT_EQ(Port.BaudRate(), TBaudRate::br38400);
+  for (QWidget* Window : QApplication::topLevelWidgets()) {
+    EXPECT_EQ(qobject_cast<TComSetupFrm*>(Window), nullptr) << "the form was not freed";
+  }
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest/QTest>
+
+#include "portsetup/com_setup_form.h"
+#include "tests/serialport/sysfs_tree.h"
+
+namespace tolvane {
+namespace {
+
+class SetupFormLayoutTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Tree.AddPort("ttyS0", "4");
+    Tree.AddPort("ttyUSB0");
+    SetPortListRoot(Tree.ClassRoot());
+    Form = std::make_unique<TComSetupFrm>();
+  }
+  void TearDown() override {
+    Form.reset();
+    SetPortListRoot("/sys/class/tty");
+  }
+
+  TSysfsTree Tree;
+  std::unique_ptr<TComSetupFrm> Form;
+};
+
+TEST_F(SetupFormLayoutTest, ControlsSitWhereTheFormPutsThem) {
+  EXPECT_EQ(Form->size(), QSize(231, 216));
+  EXPECT_EQ(Form->windowTitle(), "Setup");
+  EXPECT_EQ(Form->GroupBox1->parentWidget(), Form.get());
+  EXPECT_EQ(Form->GroupBox1->geometry(), QRect(8, 8, 217, 169));
+  EXPECT_EQ(Form->GroupBox1->title(), " Settings ");
+
+  const QLabel* Labels[] = {Form->Label1, Form->Label2, Form->Label3,
+                            Form->Label4, Form->Label5, Form->Label6};
+  const char* LabelTexts[] = {"Port",      "Baud rate", "Data bits",
+                              "Stop bits", "Parity",    "Flow control"};
+  const TComProperty Properties[] = {TComProperty::cpPort,     TComProperty::cpBaudRate,
+                                     TComProperty::cpDataBits, TComProperty::cpStopBits,
+                                     TComProperty::cpParity,   TComProperty::cpFlowControl};
+  for (int Row = 0; Row < 6; ++Row) {
+    const QLabel* Label = Labels[Row];
+    const TComComboBox* Combo = Form->Combos()[static_cast<std::size_t>(Row)];
+    SCOPED_TRACE(Row);
+    EXPECT_EQ(Label->objectName(), QString("Label%1").arg(Row + 1));
+    EXPECT_EQ(Label->parentWidget(), Form->GroupBox1);
+    EXPECT_EQ(Label->pos(), QPoint(8, 24 + 24 * Row));
+    EXPECT_EQ(Label->text(), LabelTexts[Row]);
+    // The whole text fits before the lists begin.
+    EXPECT_LE(Label->x() + Label->fontMetrics().horizontalAdvance(Label->text()), 80);
+    EXPECT_GE(Label->width(), Label->fontMetrics().horizontalAdvance(Label->text()));
+
+    EXPECT_EQ(Combo->objectName(), QString("Combo%1").arg(Row + 1));
+    EXPECT_EQ(Combo->parentWidget(), Form->GroupBox1);
+    EXPECT_EQ(Combo->pos(), QPoint(80, 16 + 24 * Row));
+    EXPECT_EQ(Combo->width(), 129);
+    EXPECT_EQ(Combo->ComProperty(), Properties[Row]);
+    EXPECT_FALSE(Combo->AutoApply());
+    EXPECT_FALSE(Combo->isEditable());
+    EXPECT_EQ(Combo->currentIndex(), 0);  // no port bound yet
+    EXPECT_LE(Combo->geometry().bottom(), Form->GroupBox1->height());
+  }
+
+  EXPECT_EQ(Form->Button1->geometry(), QRect(70, 184, 75, 25));
+  EXPECT_EQ(Form->Button1->text(), "OK");
+  EXPECT_TRUE(Form->Button1->isDefault());
+  EXPECT_EQ(Form->Button2->geometry(), QRect(150, 184, 75, 25));
+  EXPECT_EQ(Form->Button2->text(), "Cancel");
+  EXPECT_FALSE(Form->Button2->isDefault());
+  EXPECT_LE(Form->Button2->geometry().right(), Form->width() - 1);
+}
+
+TEST_F(SetupFormLayoutTest, UsesTheClosestInstalledSansFaceAtElevenPixels) {
+  const QStringList Installed = QFontDatabase::families();
+  QString Expected;
+  for (const char* Family : {"MS Sans Serif", "Liberation Sans", "DejaVu Sans"}) {
+    if (Installed.contains(Family)) {
+      Expected = Family;
+      break;
+    }
+  }
+  ASSERT_FALSE(Expected.isEmpty()) << "no sans face installed";
+  EXPECT_EQ(Form->font().family(), Expected);
+  EXPECT_EQ(Form->font().pixelSize(), 11);
+  EXPECT_EQ(Form->Label6->font().pixelSize(), 11);
+}
+
+TEST_F(SetupFormLayoutTest, TabGoesThroughTheListsThenOkThenCancel) {
+  QStringList Order;
+  QWidget* Widget = Form->Combo1;
+  do {
+    if (Widget->focusPolicy() & Qt::TabFocus) Order << Widget->objectName();
+    Widget = Widget->nextInFocusChain();
+  } while (Widget != Form->Combo1);
+  EXPECT_EQ(Order, (QStringList{"Combo1", "Combo2", "Combo3", "Combo4", "Combo5", "Combo6",
+                                "Button1", "Button2"}));
+}
+
+TEST_F(SetupFormLayoutTest, EscapeDoesNotCancelTheButtonsDo) {
+  QSignalSpy Finished(Form.get(), &QDialog::finished);
+  Form->show();
+  QTest::keyClick(Form.get(), Qt::Key_Escape);
+  EXPECT_EQ(Finished.count(), 0);
+  EXPECT_TRUE(Form->isVisible());
+  Form->Button2->click();
+  ASSERT_EQ(Finished.count(), 1);
+  EXPECT_EQ(Form->result(), QDialog::Rejected);
+  Form->show();
+  QTest::keyClick(Form.get(), Qt::Key_Return);  // "OK" is the default button
+  ASSERT_EQ(Finished.count(), 2);
+  EXPECT_EQ(Form->result(), QDialog::Accepted);
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,55 @@
+// A made-up sysfs tty class for tests of the port list and of the lists built on it.
+#pragma once
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace tolvane {
+
+// A made-up /sys laid out like the kernel's: class/tty/<name> links to the device's tty node,
+// which has a `device` link to the hardware when there is any, and serial-core ports a `type`.
+class TSysfsTree {
+ public:
+  TSysfsTree() {
+    std::string Template = (std::filesystem::temp_directory_path() / "sysfs-XXXXXX").string();
+    Base_ = mkdtemp(Template.data());
+    std::filesystem::create_directories(ClassRoot());
+  }
+  ~TSysfsTree() { std::filesystem::remove_all(Base_); }
+
+  std::string ClassRoot() const { return (Base_ / "class" / "tty").string(); }
+
+  // A port with hardware behind it; Type empty means the driver has no `type` file.
+  void AddPort(const std::string& Name, const std::string& Type = "") {
+    const std::filesystem::path Hardware = Base_ / "devices" / Name;
+    const std::filesystem::path Node = Hardware / "tty" / Name;
+    std::filesystem::create_directories(Node);
+    std::filesystem::create_directory_symlink(Hardware, Node / "device");
+    if (!Type.empty()) std::ofstream(Node / "type") << Type << "\n";
+    std::filesystem::create_directory_symlink(Node, std::filesystem::path(ClassRoot()) / Name);
+  }
+  // A terminal without hardware (console, tty1, ptmx).
+  void AddVirtual(const std::string& Name) {
+    const std::filesystem::path Node = Base_ / "devices" / "virtual" / Name;
+    std::filesystem::create_directories(Node);
+    std::filesystem::create_directory_symlink(Node, std::filesystem::path(ClassRoot()) / Name);
+  }
+  void AddBrokenEntry(const std::string& Name) {
+    std::filesystem::create_directory_symlink(Base_ / "gone" / Name,
+                                              std::filesystem::path(ClassRoot()) / Name);
+  }
+  void AddBrokenDeviceLink(const std::string& Name) {
+    const std::filesystem::path Node = std::filesystem::path(ClassRoot()) / Name;
+    std::filesystem::create_directories(Node);
+    std::filesystem::create_directory_symlink(Base_ / "gone" / Name, Node / "device");
+  }
+  std::filesystem::path Base() const { return Base_; }
+
+ private:
+  std::filesystem::path Base_;
+};
+
+}  // namespace tolvane
