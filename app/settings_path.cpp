@@ -2,23 +2,17 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <system_error>
+
+#include "serialport/config_home.h"
 
 namespace tolvane {
 
 namespace {
 
 constexpr const char* RunningExecutableLink = "/proc/self/exe";
-constexpr const char* ConfigHomeVariable = "XDG_CONFIG_HOME";
-constexpr const char* HomeVariable = "HOME";
 constexpr const char* DefaultConfigDirectory = ".config";
 constexpr const char* DefaultProgramName = "tolvane";
-
-std::filesystem::path EnvironmentPath(const char* Name) {
-  const char* Value = std::getenv(Name);
-  return Value != nullptr ? std::filesystem::path(Value) : std::filesystem::path();
-}
 
 // $XDG_CONFIG_HOME/<program>, else ~/.config/<program>; empty when neither is known. A relative
 // $XDG_CONFIG_HOME is invalid and ignored, as the base-directory rules say.
@@ -46,8 +40,7 @@ TSettingsPlaces RunningProgramPlaces() {
     Places.ExecutableDirectory = Executable.parent_path();
     Places.ProgramName = Executable.filename().string();
   }
-  Places.ConfigHome = EnvironmentPath(ConfigHomeVariable);
-  Places.Home = EnvironmentPath(HomeVariable);
+  Places.ConfigHome = UserConfigHome();
   return Places;
 }
 

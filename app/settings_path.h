@@ -20,8 +20,8 @@ bool IsDirectoryWritable(const std::filesystem::path& Directory);
 struct TSettingsPlaces {
   std::filesystem::path ExecutableDirectory;  // empty when the executable cannot be found
   std::string ProgramName;                    // names the configuration subdirectory
-  std::filesystem::path ConfigHome;           // $XDG_CONFIG_HOME; ignored unless absolute
-  std::filesystem::path Home;                 // $HOME
+  std::filesystem::path ConfigHome;  // the user's config directory; ignored unless absolute
+  std::filesystem::path Home;        // $HOME
   std::function<bool(const std::filesystem::path&)> DirectoryWritable = IsDirectoryWritable;
 };
 

@@ -1,16 +1,14 @@
 #include "serialport/registry_store.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <optional>
 #include <system_error>
 #include <utility>
-#include <vector>
 
+#include "serialport/config_home.h"
 #include "serialport/ini_document.h"
 #include "serialport/integer_text.h"
 #include "serialport/text_file.h"
@@ -20,7 +18,6 @@ namespace tolvane {
 namespace {
 
 constexpr const char* StoreSubdirectory = "tolvane/registry";
-constexpr const char* UserConfigSubdirectory = ".config";
 constexpr const char* StoreExtension = ".ini";
 constexpr const char* CurrentUserName = "HKEY_CURRENT_USER";
 constexpr const char* LocalMachineName = "HKEY_LOCAL_MACHINE";
@@ -37,18 +34,6 @@ constexpr const char* WrongTypeFormat = "Invalid data type for '%s'";
   const std::size_t At = Message.find("%s");
   if (At != std::string::npos) Message.replace(At, 2, Name);
   throw ERegistryException(Message);
-}
-
-std::string HomeDirectory() {
-  if (const char* Home = std::getenv("HOME"); Home != nullptr && *Home != '\0') return Home;
-  std::vector<char> Buffer(16 * 1024);
-  passwd Entry{};
-  passwd* Found = nullptr;
-  if (::getpwuid_r(::getuid(), &Entry, Buffer.data(), Buffer.size(), &Found) == 0 &&
-      Found != nullptr && Found->pw_dir != nullptr) {
-    return Found->pw_dir;
-  }
-  return {};
 }
 
 // Creates the directory and its parents as needed.
@@ -75,12 +60,9 @@ TRegistryAccessor::TRegistryAccessor(std::string BaseDirectory)
     : BaseDirectory_(std::move(BaseDirectory)) {}
 
 std::string TRegistryAccessor::DefaultDirectory() {
-  if (const char* Config = std::getenv("XDG_CONFIG_HOME"); Config != nullptr && *Config == '/') {
-    return std::string(Config) + "/" + StoreSubdirectory;
-  }
-  const std::string Home = HomeDirectory();
-  if (Home.empty()) return {};
-  return Home + "/" + UserConfigSubdirectory + "/" + StoreSubdirectory;
+  const std::string ConfigHome = UserConfigHome();
+  if (ConfigHome.empty()) return {};
+  return ConfigHome + "/" + StoreSubdirectory;
 }
 
 std::string TRegistryAccessor::RootFileName(TRegistryRoot Root) {
