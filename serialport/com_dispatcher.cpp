@@ -12,6 +12,7 @@ struct TComDispatcher::TItem {
   bool WaitForEnd = false;  // Synchronize: the caller waits until Work has run
   bool Taken = false;
   bool Done = false;
+  bool Interrupted = false;  // the owner waits in ServeUntil from inside this item
   std::exception_ptr Error;
 };
 
@@ -54,7 +55,8 @@ bool TComDispatcher::Queue(const std::shared_ptr<TItem>& Item, const std::functi
 
   std::unique_lock Lock(Mutex_);
   const auto Finished = [&] { return Item->WaitForEnd ? Item->Done : Item->Taken; };
-  Changed_.wait(Lock, [&] { return Finished() || (Abandon && Abandon()); });
+  const auto MayLeave = [&] { return Abandon && (!Item->Taken || Item->Interrupted) && Abandon(); };
+  Changed_.wait(Lock, [&] { return Finished() || MayLeave(); });
   if (Finished()) {
     // Moved out under the lock, so the owner thread, which may drop the item last, never
     // touches the exception this thread is about to raise.
@@ -80,13 +82,9 @@ std::shared_ptr<TComDispatcher::TItem> TComDispatcher::Take() {
 }
 
 void TComDispatcher::Run(TItem& Item) {
-  if (!Item.WaitForEnd) {
-    try {
-      Item.Work();
-    } catch (...) {
-      HandleApplicationException(nullptr, std::current_exception());
-    }
-    return;
+  {
+    std::lock_guard Lock(Mutex_);
+    Running_.push_back(&Item);
   }
   std::exception_ptr Error;
   try {
@@ -96,10 +94,14 @@ void TComDispatcher::Run(TItem& Item) {
   }
   {
     std::lock_guard Lock(Mutex_);
-    Item.Error = Error;
-    Item.Done = true;
+    Running_.pop_back();
+    if (Item.WaitForEnd) {
+      Item.Error = std::move(Error);  // the waiting thread alone releases it
+      Item.Done = true;
+    }
   }
   Changed_.notify_all();
+  if (!Item.WaitForEnd && Error) HandleApplicationException(nullptr, Error);
 }
 
 void TComDispatcher::Drain() {
@@ -107,6 +109,12 @@ void TComDispatcher::Drain() {
 }
 
 void TComDispatcher::ServeUntil(const std::function<bool()>& Done) {
+  {
+    // Items the owner is inside cannot finish before this wait does; their callers may leave.
+    std::lock_guard Lock(Mutex_);
+    for (TItem* Item : Running_) Item->Interrupted = true;
+  }
+  Changed_.notify_all();
   for (;;) {
     Drain();
     std::unique_lock Lock(Mutex_);

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace tolvane {
 
@@ -33,8 +34,10 @@ class TComDispatcher {
 
   // Runs Work on the owner thread and waits until it has run; an exception it raises is
   // carried back and raised again here. Returns false, without waiting any longer, when Abandon()
-  // becomes true first; Work then does not run unless the owner thread had already taken it.
-  // Whoever makes Abandon() true calls Notify() afterwards.
+  // becomes true while Work has not started, or while the owner thread, inside Work, has begun
+  // to wait in ServeUntil (a handler closing the port): Work then never runs, or finishes without
+  // this thread. Work that the owner has started otherwise is always waited for. Whoever makes
+  // Abandon() true calls Notify() afterwards.
   bool Synchronize(TWork Work, const std::function<bool()>& Abandon = {});
   // Queues Work and returns once the owner thread has taken it, before it runs (or when
   // Abandon() becomes true first, as above). An exception Work raises goes to
@@ -58,6 +61,7 @@ class TComDispatcher {
   std::mutex Mutex_;
   std::condition_variable Changed_;
   std::deque<std::shared_ptr<TItem>> Queue_;
+  std::vector<TItem*> Running_;  // the items the owner thread is inside, innermost last
   TWakeUp WakeUp_;
 };
 

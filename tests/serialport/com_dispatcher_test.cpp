@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -121,6 +122,52 @@ TEST(ComDispatcherTest, WakeUpIsCalledForEveryQueuedItem) {
   Dispatcher.ServeUntil([&] { return Returned.load(); });
   Worker.join();
   EXPECT_EQ(WakeUps.load(), 2);
+}
+
+// Closing serves the deliveries still queued; one that has started is waited for, so the event
+// thread cannot run its clean-up while a delivery still reads the device.
+TEST(ComDispatcherTest, AStartedSynchronizeIsWaitedForEvenWhenAbandoned) {
+  TComDispatcher Dispatcher;
+  std::atomic<bool> Stop{false};
+  std::atomic<bool> Returned{false};
+  bool ReturnedWhileRunning = true;
+  std::thread Worker([&] {
+    Dispatcher.Synchronize(
+        [&] {
+          Stop = true;
+          Dispatcher.Notify();
+          std::this_thread::sleep_for(std::chrono::milliseconds(50));
+          ReturnedWhileRunning = Returned.load();
+        },
+        [&] { return Stop.load(); });
+    Returned = true;
+    Dispatcher.Notify();
+  });
+  Dispatcher.ServeUntil([&] { return Returned.load(); });
+  Worker.join();
+  EXPECT_FALSE(ReturnedWhileRunning);
+}
+
+// A handler that closes the port waits for the event thread from inside the delivery that
+// thread is waiting for; the thread must give up on it instead of both waiting forever.
+TEST(ComDispatcherTest, AnOwnerWaitingFromInsideTheItemLetsItsCallerLeave) {
+  TComDispatcher Dispatcher;
+  std::atomic<bool> Stop{false};
+  std::atomic<bool> Returned{false};
+  bool Result = true;
+  std::thread Worker([&] {
+    Result = Dispatcher.Synchronize(
+        [&] {
+          Stop = true;
+          Dispatcher.ServeUntil([&] { return Returned.load(); });
+        },
+        [&] { return Stop.load(); });
+    Returned = true;
+    Dispatcher.Notify();
+  });
+  Dispatcher.ServeUntil([&] { return Returned.load(); });
+  Worker.join();
+  EXPECT_FALSE(Result);
 }
 
 }  // namespace

@@ -1,0 +1,181 @@
+// The port, its event thread, the tty device and the packet assembler together on a
+// pseudo-terminal whose master plays the far end: delivery in each SyncMethod, closing under
+// load, many open/close cycles, and a far end that hangs up.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "serialport/com_data_packet.h"
+#include "serialport/com_dispatcher.h"
+#include "serialport/com_port.h"
+#include "tests/serialport/pty_pair.h"
+
+namespace tolvane {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::size_t EntriesIn(const char* Directory) {
+  std::size_t Count = 0;
+  DIR* Dir = opendir(Directory);
+  while (dirent* Entry = readdir(Dir)) {
+    if (Entry->d_name[0] != '.') ++Count;
+  }
+  closedir(Dir);
+  return Count;
+}
+
+double ProcessCpuSeconds() {
+  rusage Usage{};
+  getrusage(RUSAGE_SELF, &Usage);
+  return static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
+         static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct TReceived {
+  std::mutex Mutex;
+  std::vector<std::string> Packets;
+  std::vector<std::thread::id> Threads;
+
+  std::size_t Count() {
+    std::lock_guard Lock(Mutex);
+    return Packets.size();
+  }
+};
+
+class ComPortLifecycleTest : public ::testing::Test {
+ protected:
+  ComPortLifecycleTest() {
+    Port.SetDispatcher(Dispatcher);
+    Port.SetPort(Pty.SlavePath());
+    Assembler.SetComPort(&Port);
+    Assembler.SetStopString(";");
+    Assembler.OnPacket = [this](TObject*, const std::string& Str) {
+      {
+        std::lock_guard Lock(Received.Mutex);
+        Received.Packets.push_back(Str);
+        Received.Threads.push_back(std::this_thread::get_id());
+      }
+      Dispatcher.Notify();  // the owner may be waiting for packets delivered on another thread
+    };
+  }
+
+  // Serves deliveries until Count packets have arrived or a generous deadline has passed.
+  bool ServeUntilPackets(std::size_t Count) {
+    const Clock::time_point Deadline = Clock::now() + std::chrono::seconds(20);
+    std::atomic<bool> TimedOut{false};
+    std::thread Watchdog([&] {
+      while (Received.Count() < Count && Clock::now() < Deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+      TimedOut = Received.Count() < Count;
+      Dispatcher.Notify();
+    });
+    Dispatcher.ServeUntil([&] { return Received.Count() >= Count || Clock::now() >= Deadline; });
+    Watchdog.join();
+    return !TimedOut;
+  }
+
+  test::TPtyPair Pty;
+  TComDispatcher Dispatcher;
+  TReceived Received;
+  TComPort Port{nullptr};
+  TComDataPacket Assembler{nullptr};
+};
+
+class ComPortSyncModeTest : public ComPortLifecycleTest,
+                            public ::testing::WithParamInterface<TSyncMethod> {};
+
+TEST_P(ComPortSyncModeTest, PacketsSplitAndMergedAcrossReadsReachOnPacketOnTheRightThread) {
+  Port.SetSyncMethod(GetParam());
+  Port.OpenPort();
+  Pty.Send("ID200;ST0012");
+  ASSERT_TRUE(ServeUntilPackets(1));
+  Pty.Send("03200;;ST00");
+  Pty.Send("14");
+  Pty.Send("00999;");
+  ASSERT_TRUE(ServeUntilPackets(4));
+  Port.ClosePort();
+
+  EXPECT_EQ(Received.Packets,
+            (std::vector<std::string>{"ID200", "ST001203200", "", "ST001400999"}));
+  const bool OnOwner = GetParam() != TSyncMethod::smNone;
+  for (std::thread::id Thread : Received.Threads) {
+    EXPECT_EQ(Thread == std::this_thread::get_id(), OnOwner);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryMode, ComPortSyncModeTest,
+                         ::testing::Values(TSyncMethod::smThreadSync, TSyncMethod::smWindowSync,
+                                           TSyncMethod::smNone));
+
+TEST_F(ComPortLifecycleTest, ClosingWhileTheFarEndFloodsReturnsPromptlyWithWholePackets) {
+  Port.OpenPort();
+  std::atomic<bool> StopFlood{false};
+  std::thread Flood([&] {
+    std::string Chunk;
+    for (int I = 0; I < 100; ++I) Chunk += "ST001203200;";
+    std::size_t Offset = 0;
+    while (!StopFlood) {
+      // Non-blocking: once the port is closed nobody drains the line, and the flood must end.
+      const ssize_t Written = write(Pty.MasterFd(), Chunk.data() + Offset, Chunk.size() - Offset);
+      if (Written > 0) {
+        Offset = (Offset + static_cast<std::size_t>(Written)) % Chunk.size();
+      } else {
+        pollfd Poll{Pty.MasterFd(), POLLOUT, 0};
+        poll(&Poll, 1, 10);
+      }
+    }
+  });
+  ASSERT_TRUE(ServeUntilPackets(2000));
+  const Clock::time_point Start = Clock::now();
+  Port.ClosePort();
+  const auto Took = Clock::now() - Start;
+  StopFlood = true;
+  Flood.join();
+
+  EXPECT_FALSE(Port.Connected());
+  EXPECT_LT(Took, std::chrono::seconds(5));
+  std::lock_guard Lock(Received.Mutex);
+  for (std::size_t I = 0; I < Received.Packets.size(); ++I) {
+    ASSERT_EQ(Received.Packets[I], "ST001203200")
+        << "packet " << I << " of " << Received.Packets.size();
+  }
+}
+
+TEST_F(ComPortLifecycleTest, OpeningAndClosingAThousandTimesLeavesNoDescriptorOrThread) {
+  const std::size_t Descriptors = EntriesIn("/proc/self/fd");
+  const std::size_t Threads = EntriesIn("/proc/self/task");
+  for (int Cycle = 0; Cycle < 1000; ++Cycle) {
+    Port.OpenPort();
+    Port.ClosePort();
+  }
+  EXPECT_EQ(EntriesIn("/proc/self/fd"), Descriptors);
+  EXPECT_EQ(EntriesIn("/proc/self/task"), Threads);
+  // The port still works afterwards.
+  Port.OpenPort();
+  Pty.Send("ID200;");
+  EXPECT_TRUE(ServeUntilPackets(1));
+  Port.ClosePort();
+}
+
+TEST_F(ComPortLifecycleTest, AFarEndThatHangsUpLeavesNoSpinningLoopAndThePortCloses) {
+  Port.OpenPort();
+  Pty.CloseMaster();
+  const double CpuBefore = ProcessCpuSeconds();
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  Dispatcher.Drain();
+  const double Cpu = ProcessCpuSeconds() - CpuBefore;
+  EXPECT_LT(Cpu, 0.25) << "the event loop spins after the hang-up";
+  EXPECT_NO_THROW(Port.ClosePort());
+  EXPECT_FALSE(Port.Connected());
+}
+
+}  // namespace
+}  // namespace tolvane
