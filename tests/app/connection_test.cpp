@@ -31,11 +31,6 @@ class Connection : public MainWindowTest {
     EXPECT_EQ(Find<QAction>("MMCOMPortSettings")->isEnabled(), !Connected);
   }
 
-  // Closing the port ends its event thread, whose last act purges the device's buffers; on a
-  // pseudo-terminal that also discards whatever the far end has not read yet, "DI;" included.
-  // Tests that look at what a disconnect wrote therefore run the port without events.
-  void WithoutEventThread() { Form->ComPort().SetEvents({}); }
-
   TPseudoTerminal Controller;
 };
 
@@ -53,7 +48,6 @@ TEST_F(Connection, ConnectOpensThePortAndSwitchesTheWindow) {
 }
 
 TEST_F(Connection, DisconnectSendsTheNoticeThenClosesThePort) {
-  WithoutEventThread();
   Find<QToolButton>("Button_Open")->click();
   Form->PanelTerminal->AppendPacket("ID200");
   Find<QToolButton>("Button_Open")->click();
@@ -68,7 +62,6 @@ TEST_F(Connection, DisconnectSendsTheNoticeThenClosesThePort) {
 }
 
 TEST_F(Connection, TheFileMenuConnectsAndDisconnectsToo) {
-  WithoutEventThread();
   Find<QAction>("MMTerminal")->trigger();
   Find<QAction>("MMConnect")->trigger();
   EXPECT_TRUE(Form->ComPort().Connected());

@@ -32,6 +32,7 @@ class TPseudoTerminal {
   TPseudoTerminal& operator=(const TPseudoTerminal&) = delete;
 
   const std::string& SlavePath() const { return SlavePath_; }
+  int MasterFd() const { return Master_; }
 
   // Everything the port has written so far. The terminal hands written bytes to the master
   // side asynchronously, so a marker is written behind them through the test's own slave

@@ -1,0 +1,127 @@
+// The sequencer paced by the window's real 100 ms timer on a real pseudo-terminal: the far end
+// timestamps what arrives. Only generous bounds are asserted; the measured figures are printed.
+#include <poll.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QToolButton>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "main_window_fixture.h"
+#include "pseudo_terminal.h"
+
+namespace tolvane {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Reads the master side on its own thread and notes when each read request arrived.
+class TTimestampingFarEnd {
+ public:
+  explicit TTimestampingFarEnd(int MasterFd) : Thread_([this, MasterFd] { Run(MasterFd); }) {}
+  ~TTimestampingFarEnd() {
+    Stop_ = true;
+    Thread_.join();
+  }
+
+  std::vector<Clock::time_point> ReadRequests() {
+    std::lock_guard Lock(Mutex_);
+    return ReadRequests_;
+  }
+
+ private:
+  void Run(int MasterFd) {
+    std::string Pending;
+    while (!Stop_) {
+      pollfd Readable{MasterFd, POLLIN, 0};
+      if (poll(&Readable, 1, 20) <= 0) continue;
+      char Chunk[256];
+      const ssize_t Count = read(MasterFd, Chunk, sizeof Chunk);
+      if (Count <= 0) continue;
+      const Clock::time_point Now = Clock::now();
+      Pending.append(Chunk, static_cast<std::size_t>(Count));
+      for (std::size_t End; (End = Pending.find(';')) != std::string::npos;) {
+        const std::string Packet = Pending.substr(0, End);
+        Pending.erase(0, End + 1);
+        if (Packet.size() == 6 && Packet.starts_with("ST")) {
+          std::lock_guard Lock(Mutex_);
+          ReadRequests_.push_back(Now);
+        }
+      }
+    }
+  }
+
+  std::atomic<bool> Stop_{false};
+  std::mutex Mutex_;
+  std::vector<Clock::time_point> ReadRequests_;
+  std::thread Thread_;
+};
+
+class SequenceTiming : public MainWindowTest {
+ protected:
+  SequenceTiming() { Form->ComPort().SetPort(Controller.SlavePath()); }
+
+  TPseudoTerminal Controller;
+};
+
+TEST_F(SequenceTiming, ReadRequestsGoOutOnePerTimerTick) {
+  Find<QToolButton>("Button_Open")->click();
+  ASSERT_TRUE(Form->ComPort().Connected());
+  TTimestampingFarEnd FarEnd(Controller.MasterFd());
+  Find<QToolButton>("Button6")->click();
+
+  const Clock::time_point Deadline = Clock::now() + std::chrono::seconds(10);
+  while (FarEnd.ReadRequests().size() < 11 && Clock::now() < Deadline) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  const std::vector<Clock::time_point> Arrivals = FarEnd.ReadRequests();
+  ASSERT_EQ(Arrivals.size(), 11u);
+
+  std::vector<double> GapsMs;
+  for (std::size_t I = 1; I < Arrivals.size(); ++I) {
+    GapsMs.push_back(
+        std::chrono::duration<double, std::milli>(Arrivals[I] - Arrivals[I - 1]).count());
+  }
+  std::vector<double> Sorted = GapsMs;
+  std::sort(Sorted.begin(), Sorted.end());
+  std::printf("read request spacing: min %.1f ms, median %.1f ms, max %.1f ms\n", Sorted.front(),
+              Sorted[Sorted.size() / 2], Sorted.back());
+  for (double Gap : GapsMs) {
+    EXPECT_GT(Gap, 30.0);  // never two requests in one tick
+    EXPECT_LT(Gap, 1000.0);
+  }
+}
+
+// A far end that reads nothing fills the line; a tick's write then ends at the write time-out
+// (100 ms per byte plus 1000 ms for "ID;") instead of holding the window indefinitely.
+TEST_F(SequenceTiming, ATickOnAStalledLineEndsWithinTheWriteTimeout) {
+  Find<QToolButton>("Button_Open")->click();
+  ASSERT_TRUE(Form->ComPort().Connected());
+  TComTimeouts Filling;
+  Filling.SetWriteTotalMultiplier(0);
+  Filling.SetWriteTotalConstant(200);
+  const TComTimeouts Defaults = Form->ComPort().Timeouts();
+  Form->ComPort().SetTimeouts(Filling);
+  while (Form->ComPort().WriteString(std::string(4096, 'x')) == 4096) {
+  }
+  Form->ComPort().SetTimeouts(Defaults);
+
+  QElapsedTimer Tick;
+  Tick.start();
+  Form->StatusTimer();  // identification is pending: the tick writes "ID;"
+  const qint64 TookMs = Tick.elapsed();
+  std::printf("tick on a stalled line: %lld ms (write time-out 1300 ms)\n",
+              static_cast<long long>(TookMs));
+  EXPECT_LT(TookMs, 5000);
+  EXPECT_TRUE(Messages.Boxes.empty());  // a short write is no error
+}
+
+}  // namespace
+}  // namespace tolvane
