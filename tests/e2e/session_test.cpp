@@ -23,7 +23,8 @@ class Session : public UtilitySession {
     }
   }
 
-  int RegisterPacketsSeen() const { return LogCount(PacketSeen("ST")); }
+  // Register reads and writes alike: every packet the simulator took that starts with "ST".
+  int RegisterPacketsSeen() const { return LogCount("packet \"ST"); }
 };
 
 TEST_F(Session, ConnectShowsTheConnectedWindowAndPollsOnlyUntilIdentified) {
@@ -94,7 +95,7 @@ TEST_F(Session, WrittenValuesReachTheControllerAndTheFileAndSurviveARestart) {
   EXPECT_FALSE(Form->ComPort().Connected());
 }
 
-TEST_F(Session, AnInvalidFieldStopsTheWriteWithNothingSent) {
+TEST_F(Session, AnInvalidFieldStopsTheWriteWithNothingSentUntilItIsCorrected) {
   StartSimulator();
   PointSettingsAtSimulator();
   OpenWindow();
@@ -110,6 +111,12 @@ TEST_F(Session, AnInvalidFieldStopsTheWriteWithNothingSent) {
   EXPECT_EQ(RegisterPacketsSeen(), 0) << SimulatorLog();
   EXPECT_EQ(SettingsFileText(), FileBefore);
   EXPECT_FALSE(Find<QWidget>("PaneProgress")->isVisible());
+
+  // Corrected, the same press sends all eleven registers.
+  Field(2)->setText("00650");
+  Write();
+  EXPECT_TRUE(ProcessEventsUntil([this] { return RegisterPacketsSeen() == 11; })) << SimulatorLog();
+  EXPECT_EQ(Messages.Boxes.size(), 1u);
 }
 
 TEST_F(Session, DisconnectTellsTheControllerAndClosesTheLine) {
