@@ -1,6 +1,8 @@
 // A whole session of the utility against the simulated controller: connect, read, edit and
 // write, disconnect, and a restart that finds the written values.
 #include <QAction>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QToolButton>
 
 #include "app/register_table.h"
@@ -132,6 +134,50 @@ TEST_F(Session, DisconnectTellsTheControllerAndClosesTheLine) {
   EXPECT_TRUE(ProcessEventsUntil([this] { return LogCount("line closed") >= 1; }));
   EXPECT_EQ(LogCount(PacketSeen("DI")), 1);
   EXPECT_TRUE(Messages.Boxes.empty());
+}
+
+TEST_F(Session, TheTerminalSendsRawTextAndLogsTheAnswer) {
+  StartSimulator({}, StoredRegisters());
+  PointSettingsAtSimulator();
+  OpenWindow();
+  ConnectAndIdentify();
+  Find<QAction>("MMTerminal")->trigger();
+  Find<QLineEdit>("Edit_Data")->setText("ST0014;");
+  Find<QToolButton>("Button4")->click();
+
+  QPlainTextEdit* Log = Find<QPlainTextEdit>("Memo");
+  EXPECT_TRUE(ProcessEventsUntil([&] { return Log->toPlainText().contains("ST001400800"); }))
+      << Log->toPlainText().toStdString();
+  EXPECT_EQ(Field(1)->text(), "00800");
+  EXPECT_EQ(LogCount("register 0014 read"), 1);
+  EXPECT_EQ(Find<QLineEdit>("Edit_Data")->text(), "ST0014;");
+}
+
+// A read interrupted by Disconnect is paused, not ended: after the next Connect it goes on with
+// the step after the last one sent, so the controller is asked for every register once.
+TEST_F(Session, AReadInterruptedByDisconnectGoesOnAfterTheNextConnect) {
+  StartSimulator({}, StoredRegisters());
+  PointSettingsAtSimulator();
+  OpenWindow();
+  ConnectAndIdentify();
+  Find<QToolButton>("Button6")->click();
+  ASSERT_TRUE(ProcessEventsUntil([this] { return Form->Sequencer().SeqStep() >= 4; }));
+  ClickConnect();
+  ASSERT_FALSE(Form->ComPort().Connected());
+  const int SentBeforeDisconnect = Form->Sequencer().SeqStep();
+  ASSERT_LT(SentBeforeDisconnect, 11) << "the sequence ended before the disconnect";
+  ProcessEventsFor(300ms);
+  EXPECT_EQ(Form->Sequencer().SeqStep(), SentBeforeDisconnect);
+  EXPECT_TRUE(Form->Sequencer().ReadSeq());
+  EXPECT_TRUE(Find<QWidget>("PaneProgress")->isVisible());
+
+  ConnectAndIdentify();
+  ASSERT_TRUE(ProcessEventsUntil([this] { return !SequenceRunning(); }));
+  ASSERT_TRUE(ProcessEventsUntil([this] { return LogCount(PacketSeen("ST0032")) == 1; }));
+  for (const TRegisterRow& Row : RegisterTable) {
+    EXPECT_EQ(LogCount(PacketSeen("ST" + std::string(Row.Address))), 1) << Row.Address;
+  }
+  EXPECT_FALSE(Find<QWidget>("PaneProgress")->isVisible());
 }
 
 }  // namespace
