@@ -26,6 +26,11 @@ build/tools/controller_simulator --link "$line" --log "$demo/simulator.log" >/de
 simulator=$!
 trap 'kill "$simulator" 2>/dev/null; wait "$simulator" 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [ -e "$line" ] && break; sleep 0.1; done
+# Without its far end the utility would start all the same and only fail at Connect.
+if ! kill -0 "$simulator" 2>/dev/null || [ ! -e "$line" ]; then
+  echo "The controller simulator did not start; see $demo/simulator.log" >&2
+  exit 1
+fi
 
 echo "Controller simulator on $line (log: $demo/simulator.log)"
 "$demo/tolvane" "$@"

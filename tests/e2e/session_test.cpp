@@ -1,0 +1,184 @@
+// A whole session of the utility against the simulated controller: connect, read, edit and
+// write, disconnect, and a restart that finds the written values.
+#include <QAction>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QToolButton>
+
+#include "app/register_table.h"
+#include "tests/app/window_pictures.h"
+#include "tests/e2e/utility_session.h"
+
+namespace tolvane {
+namespace {
+
+class Session : public UtilitySession {
+ protected:
+  void ExpectConnectedLook(bool Connected) {
+    EXPECT_EQ(Form->ComPort().Connected(), Connected);
+    EXPECT_EQ(Find<QToolButton>("Button_Open")->isChecked(), Connected);
+    EXPECT_EQ(Find<QToolButton>("Button_Open")->toolTip(), Connected ? "Disconnect" : "Connect");
+    EXPECT_EQ(Find<QAction>("MMConnect")->text(), Connected ? "Disconnect" : "Connect");
+    EXPECT_EQ(Find<QAction>("MMCOMPortSettings")->isEnabled(), !Connected);
+    for (const char* Button : {"Button4", "Button5", "Button6", "Button7"}) {
+      EXPECT_EQ(Find<QToolButton>(Button)->isEnabled(), Connected) << Button;
+    }
+  }
+
+  // Register reads and writes alike: every packet the simulator took that starts with "ST".
+  int RegisterPacketsSeen() const { return LogCount("packet \"ST"); }
+};
+
+TEST_F(Session, ConnectShowsTheConnectedWindowAndPollsOnlyUntilIdentified) {
+  StartSimulator({"--identify-after", "4"});
+  PointSettingsAtSimulator();
+  OpenWindow();
+  ConnectAndIdentify();
+  ExpectConnectedLook(true);
+
+  // Every poll the window wrote reaches the simulator; the first three went unanswered.
+  const int Polls = Form->Sequencer().IdTicks();
+  EXPECT_GE(Polls, 4);
+  ASSERT_TRUE(ProcessEventsUntil([&] { return LogCount(PacketSeen("ID")) == Polls; }))
+      << SimulatorLog();
+  EXPECT_EQ(LogCount("unanswered"), 3);
+
+  ProcessEventsFor(500ms);
+  EXPECT_EQ(LogCount(PacketSeen("ID")), Polls) << "polling went on after the reply";
+  EXPECT_EQ(Form->Sequencer().IdTicks(), Polls);
+  EXPECT_TRUE(Messages.Boxes.empty());
+}
+
+TEST_F(Session, ReadFillsEveryFieldWithTheControllersValues) {
+  StartSimulator({}, StoredRegisters());
+  PointSettingsAtSimulator();
+  OpenWindow();
+  const std::vector<std::string> Before = FieldTexts();
+  ConnectAndIdentify();
+  Read();
+
+  EXPECT_TRUE(FieldsBecome(TextsOf(StoredRegisters())));
+  EXPECT_EQ(FieldTexts(), TextsOf(StoredRegisters()));
+  for (const TRegisterRow& Row : RegisterTable) {
+    EXPECT_EQ(LogCount("register " + std::string(Row.Address) + " read"), 1) << Row.Address;
+  }
+  EXPECT_FALSE(Find<QWidget>("PaneProgress")->isVisible());
+  // Values read from the controller reach the settings file only with the next Write.
+  EXPECT_EQ(SettingsFileText().find("[Settings]"), std::string::npos);
+  EXPECT_NE(Before, FieldTexts());
+  SavePicture(*Form, "e2e_after_read");
+  EXPECT_TRUE(Messages.Boxes.empty());
+}
+
+TEST_F(Session, WrittenValuesReachTheControllerAndTheFileAndSurviveARestart) {
+  StartSimulator();
+  PointSettingsAtSimulator();
+  OpenWindow();
+  ConnectAndIdentify();
+  const std::vector<std::string> Edited = TextsOf(StoredRegisters());
+  SetFieldTexts(Edited);
+  Write();
+
+  std::string Expected;
+  for (const auto& [Address, Value] : StoredRegisters()) Expected += Address + "=" + Value + "\n";
+  EXPECT_TRUE(ProcessEventsUntil([&] { return RegisterFileText() == Expected; }))
+      << RegisterFileText();
+  for (const TRegisterRow& Row : RegisterTable) {
+    const std::string Value = StoredRegisters().at(std::string(Row.Address));
+    EXPECT_EQ(LogCount("register " + std::string(Row.Address) + " set to " + Value), 1);
+    EXPECT_NE(SettingsFileText().find(std::string(Row.FileKey) + "=" + Value), std::string::npos)
+        << Row.FileKey;
+  }
+  EXPECT_TRUE(Messages.Boxes.empty());
+
+  CloseWindow();
+  OpenWindow();
+  EXPECT_EQ(FieldTexts(), Edited);
+  EXPECT_FALSE(Form->ComPort().Connected());
+}
+
+TEST_F(Session, AnInvalidFieldStopsTheWriteWithNothingSentUntilItIsCorrected) {
+  StartSimulator();
+  PointSettingsAtSimulator();
+  OpenWindow();
+  ConnectAndIdentify();
+  const std::string FileBefore = SettingsFileText();
+  Field(2)->setText("0320A");
+  Find<QToolButton>("Button7")->click();
+
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_EQ(Messages.Boxes[0].Text, "Wrong Data");
+  EXPECT_FALSE(SequenceRunning());
+  ProcessEventsFor(500ms);
+  EXPECT_EQ(RegisterPacketsSeen(), 0) << SimulatorLog();
+  EXPECT_EQ(SettingsFileText(), FileBefore);
+  EXPECT_FALSE(Find<QWidget>("PaneProgress")->isVisible());
+
+  // Corrected, the same press sends all eleven registers.
+  Field(2)->setText("00650");
+  Write();
+  EXPECT_TRUE(ProcessEventsUntil([this] { return RegisterPacketsSeen() == 11; })) << SimulatorLog();
+  EXPECT_EQ(Messages.Boxes.size(), 1u);
+}
+
+TEST_F(Session, DisconnectTellsTheControllerAndClosesTheLine) {
+  StartSimulator();
+  PointSettingsAtSimulator();
+  OpenWindow();
+  ConnectAndIdentify();
+  ClickConnect();
+
+  ExpectConnectedLook(false);
+  EXPECT_TRUE(ProcessEventsUntil([this] { return LogCount(PacketSeen("DI") + " DI noted") >= 1; }))
+      << SimulatorLog();
+  EXPECT_TRUE(ProcessEventsUntil([this] { return LogCount("line closed") >= 1; }));
+  EXPECT_EQ(LogCount(PacketSeen("DI")), 1);
+  EXPECT_TRUE(Messages.Boxes.empty());
+}
+
+TEST_F(Session, TheTerminalSendsRawTextAndLogsTheAnswer) {
+  StartSimulator({}, StoredRegisters());
+  PointSettingsAtSimulator();
+  OpenWindow();
+  ConnectAndIdentify();
+  Find<QAction>("MMTerminal")->trigger();
+  Find<QLineEdit>("Edit_Data")->setText("ST0014;");
+  Find<QToolButton>("Button4")->click();
+
+  QPlainTextEdit* Log = Find<QPlainTextEdit>("Memo");
+  EXPECT_TRUE(ProcessEventsUntil([&] { return Log->toPlainText().contains("ST001400800"); }))
+      << Log->toPlainText().toStdString();
+  EXPECT_EQ(Field(1)->text(), "00800");
+  EXPECT_EQ(LogCount("register 0014 read"), 1);
+  EXPECT_EQ(Find<QLineEdit>("Edit_Data")->text(), "ST0014;");
+}
+
+// A read interrupted by Disconnect is paused, not ended: after the next Connect it goes on with
+// the step after the last one sent, so the controller is asked for every register once.
+TEST_F(Session, AReadInterruptedByDisconnectGoesOnAfterTheNextConnect) {
+  StartSimulator({}, StoredRegisters());
+  PointSettingsAtSimulator();
+  OpenWindow();
+  ConnectAndIdentify();
+  Find<QToolButton>("Button6")->click();
+  ASSERT_TRUE(ProcessEventsUntil([this] { return Form->Sequencer().SeqStep() >= 4; }));
+  ClickConnect();
+  ASSERT_FALSE(Form->ComPort().Connected());
+  const int SentBeforeDisconnect = Form->Sequencer().SeqStep();
+  ASSERT_LT(SentBeforeDisconnect, 11) << "the sequence ended before the disconnect";
+  ProcessEventsFor(300ms);
+  EXPECT_EQ(Form->Sequencer().SeqStep(), SentBeforeDisconnect);
+  EXPECT_TRUE(Form->Sequencer().ReadSeq());
+  EXPECT_TRUE(Find<QWidget>("PaneProgress")->isVisible());
+
+  ConnectAndIdentify();
+  ASSERT_TRUE(ProcessEventsUntil([this] { return !SequenceRunning(); }));
+  ASSERT_TRUE(ProcessEventsUntil([this] { return LogCount(PacketSeen("ST0032")) == 1; }));
+  for (const TRegisterRow& Row : RegisterTable) {
+    EXPECT_EQ(LogCount(PacketSeen("ST" + std::string(Row.Address))), 1) << Row.Address;
+  }
+  EXPECT_FALSE(Find<QWidget>("PaneProgress")->isVisible());
+}
+
+}  // namespace
+}  // namespace tolvane
