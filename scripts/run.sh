@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default
+cmake --build --preset default -j2
 
 demo="$PWD/build/demo"
 line="$demo/controller"
@@ -18,6 +18,8 @@ mkdir -p "$demo"
 cp build/app/tolvane "$demo/tolvane"
 if [ -f "$demo/Settings.ini" ] && grep -q '^Port=' "$demo/Settings.ini"; then
   sed -i "s|^Port=.*|Port=$line|" "$demo/Settings.ini"
+elif [ -f "$demo/Settings.ini" ] && grep -q '^\[ComPort\]' "$demo/Settings.ini"; then
+  sed -i "/^\[ComPort\]/a Port=$line" "$demo/Settings.ini"
 else
   printf '[ComPort]\nPort=%s\n' "$line" >>"$demo/Settings.ini"
 fi
