@@ -150,6 +150,9 @@ TEST_F(ComPortLifecycleTest, ClosingWhileTheFarEndFloodsReturnsPromptlyWithWhole
 }
 
 TEST_F(ComPortLifecycleTest, OpeningAndClosingAThousandTimesLeavesNoDescriptorOrThread) {
+  // One cycle first: a sanitizer's runtime starts its own helper thread with the first thread.
+  Port.OpenPort();
+  Port.ClosePort();
   const std::size_t Descriptors = EntriesIn("/proc/self/fd");
   const std::size_t Threads = EntriesIn("/proc/self/task");
   for (int Cycle = 0; Cycle < 1000; ++Cycle) {
