@@ -13,10 +13,13 @@
 #include "serialport/posix_device.h"
 #include "serialport/stop_signal.h"
 #include "serialport/termios2_rate.h"
+#include "tests/serialport/main_window_dcb.h"
 #include "tests/serialport/pty_pair.h"
 
 namespace tolvane {
 namespace {
+
+using test::MainWindowDcb;
 
 int OpenDescriptorCount() {
   int Count = 0;
@@ -26,19 +29,6 @@ int OpenDescriptorCount() {
     if (Entry->d_name[0] != '.') ++Count;
   closedir(Dir);
   return Count;
-}
-
-TDcb MainWindowDcb() {
-  TDcb Dcb;
-  Dcb.BaudRate = 9600;
-  Dcb.fBinary = true;
-  Dcb.fDtrControl = DTR_CONTROL_ENABLE;
-  Dcb.fNull = true;
-  Dcb.XonLim = 256;
-  Dcb.XoffLim = 256;
-  Dcb.XonChar = 17;
-  Dcb.XoffChar = 19;
-  return Dcb;
 }
 
 class PosixDeviceOpenTest : public testing::Test {

@@ -6,10 +6,13 @@
 #include <cstring>
 
 #include "serialport/termios2_rate.h"
+#include "tests/serialport/main_window_dcb.h"
 #include "tests/serialport/pty_pair.h"
 
 namespace tolvane {
 namespace {
+
+using test::MainWindowDcb;
 
 // A termios value as a fresh tty might hold it: canonical, echoing, translating.
 termios CookedTermios() {
@@ -21,21 +24,6 @@ termios CookedTermios() {
   cfsetispeed(&Settings, B38400);
   cfsetospeed(&Settings, B38400);
   return Settings;
-}
-
-// The main window's line: 9600 8N1, DTR on, RTS off, no handshake, nulls discarded.
-TDcb MainWindowDcb() {
-  TDcb Dcb;
-  Dcb.BaudRate = 9600;
-  Dcb.fBinary = true;
-  Dcb.fDtrControl = DTR_CONTROL_ENABLE;
-  Dcb.fRtsControl = RTS_CONTROL_DISABLE;
-  Dcb.fNull = true;
-  Dcb.XonLim = 256;
-  Dcb.XoffLim = 256;
-  Dcb.XonChar = 17;
-  Dcb.XoffChar = 19;
-  return Dcb;
 }
 
 bool SameTermios(const termios& A, const termios& B) {
