@@ -7,13 +7,14 @@
 #include <fstream>
 
 #include "temp_directory.h"
+#include "tests/serialport/settings_files_fixture.h"
 
 namespace tolvane {
 namespace {
 
 namespace fs = std::filesystem;
 
-class SettingsPathTest : public testing::Test {
+class SettingsPathTest : public ::testing::Test {
  protected:
   SettingsPathTest() {
     fs::create_directories(Executable());
@@ -68,9 +69,23 @@ TEST(DirectoryWritableTest, TellsWritableFromMissingAndReadOnly) {
   const fs::path File = Directory.Path() / "file";
   { std::ofstream(File) << "x"; }
   EXPECT_FALSE(IsDirectoryWritable(File));
-  if (::geteuid() == 0) GTEST_SKIP() << "root may write into read-only directories";
-  fs::permissions(Directory.Path(), fs::perms::owner_read | fs::perms::owner_exec);
-  EXPECT_FALSE(IsDirectoryWritable(Directory.Path()));
+
+  // Root may write anywhere, so the permission cases run in a child without privileges.
+  const fs::path Open = Directory.Path() / "open";
+  const fs::path Closed = Directory.Path() / "closed";
+  fs::create_directory(Open);
+  fs::create_directory(Closed);
+  fs::permissions(Directory.Path(), fs::perms::all);
+  fs::permissions(Open, fs::perms::all);
+  fs::permissions(Closed, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+  const int Result = testing::RunWithoutPrivileges(
+      [&] { return (IsDirectoryWritable(Open) ? 1 : 0) + (IsDirectoryWritable(Closed) ? 2 : 0); });
+  if (::geteuid() == 0) {
+    EXPECT_EQ(Result, 1) << "only the world-writable directory is writable for another user";
+  } else {
+    EXPECT_EQ(Result, 3) << "both belong to this user";
+  }
 }
 
 TEST(RunningProgramPlacesTest, FindsTheExecutableWhateverTheWorkingDirectory) {
