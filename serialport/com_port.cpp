@@ -78,7 +78,14 @@ void TCustomComPort::OpenPort() {
 }
 
 void TCustomComPort::ClosePort() {
-  if (!Connected_ || IsDesigning()) return;
+  // A handler run while closing waits for the event thread may close the port as well; the
+  // closing already under way finishes the job.
+  if (!Connected_ || IsDesigning() || Closing_) return;
+  Closing_ = true;
+  struct TClosingMark {
+    bool& Closing;
+    ~TClosingMark() { Closing = false; }
+  } Mark{Closing_};
   ProcessBeforeClose();
   AbortTransfers();
   if (ThreadCreated_) {

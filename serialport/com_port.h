@@ -219,6 +219,7 @@ class TCustomComPort : public TComponent {
   TThreadPriority ThreadPriority_ = TThreadPriority::tpNormal;
   bool HasRxBufLink_ = false;
   bool Connected_ = false;
+  bool Closing_ = false;  // ClosePort is under way (it serves deliveries while it waits)
   TBaudRate BaudRate_ = TBaudRate::br9600;
   std::int32_t CustomBaudRate_ = 9600;
   std::string Port_ = "COM1";

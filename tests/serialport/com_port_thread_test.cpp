@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <future>
 
 #include "serialport/com_dispatcher.h"
@@ -83,6 +84,29 @@ TEST_F(ComPortThreadTest, AHandlerMayCloseThePortDuringADelivery) {
   // closed.
   EXPECT_EQ(std::ranges::count(Log, "L RxBuf x"), 1);
   EXPECT_EQ(std::ranges::count(Log, "L Ring"), 0);
+}
+
+// Closing serves the deliveries still queued; a handler among them that closes the port too
+// finds it already closing, so the close events fire once.
+TEST_F(ComPortThreadTest, AHandlerClosingThePortWhileItClosesAddsNothing) {
+  int BeforeClose = 0;
+  int AfterClose = 0;
+  Port.OnBeforeClose = [&](TObject*) { ++BeforeClose; };
+  Port.OnAfterClose = [&](TObject*) { ++AfterClose; };
+  Port.OnRing = [&](TObject*) { Port.ClosePort(); };
+  std::atomic<bool> Queued{false};
+  Dispatcher.SetWakeUp([&] { Queued = true; });
+  Port.OpenPort();
+  ASSERT_TRUE(Device.WaitForWaiter(Generous));
+  Device.RaiseEvents(EV_RING);
+  const auto Deadline = std::chrono::steady_clock::now() + Generous;
+  while (!Queued && std::chrono::steady_clock::now() < Deadline) std::this_thread::yield();
+  ASSERT_TRUE(Queued);
+
+  Port.ClosePort();
+  EXPECT_FALSE(Port.Connected());
+  EXPECT_EQ(BeforeClose, 1);
+  EXPECT_EQ(AfterClose, 1);
 }
 
 TEST_F(ComPortThreadTest, WindowSyncSendsOneMessagePerEventInDeliveryOrder) {
