@@ -319,7 +319,7 @@ void TForm1::ShowError(const std::string& Text, const std::string& Title) {
 
 // Field texts travel as byte strings, one character per byte.
 std::string TForm1::FieldText(std::size_t Row) const {
-  return PanelTuning->Fields.at(Row)->text().toLatin1().toStdString();
+  return PacketBytes(PanelTuning->Fields.at(Row)->text());
 }
 
 void TForm1::SetFieldText(std::size_t Row, const std::string& Text) {

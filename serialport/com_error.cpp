@@ -49,16 +49,8 @@ std::string TableText(std::int32_t ErrorNumber) {
 }
 
 std::string WithSystemCode(std::int32_t ErrorNumber, std::int32_t SystemErrorCode) {
-  const std::string Suffix = Translate(SystemCodeSuffix);
-  // The suffix comes from a catalog; only its %d is honoured, anything else stays literal.
-  std::string Filled;
-  const std::size_t At = Suffix.find("%d");
-  if (At == std::string::npos) {
-    Filled = Suffix;
-  } else {
-    Filled = Suffix.substr(0, At) + std::to_string(SystemErrorCode) + Suffix.substr(At + 2);
-  }
-  return TableText(ErrorNumber) + Filled;
+  return TableText(ErrorNumber) +
+         TranslateFilled(SystemCodeSuffix, "%d", std::to_string(SystemErrorCode));
 }
 
 }  // namespace

@@ -39,8 +39,6 @@ TCustomComPort::~TCustomComPort() {
   // A closing that failed leaves the port open; its thread and device must not outlive it.
   if (Connected_) {
     EventThread_.reset();
-    ThreadCreated_ = false;
-    EventWindow_ = false;
     CloseDevice();
     Connected_ = false;
   }
@@ -62,14 +60,9 @@ void TCustomComPort::OpenPort() {
   Connected_ = true;
   try {
     ApplySettings();
-    ThreadCreated_ = false;
-    if (!Events_.Empty()) {
-      if (SyncMethod_ == TSyncMethod::smWindowSync) EventWindow_ = true;
-      EventThread_ = std::make_unique<TComThread>(*this);
-      ThreadCreated_ = true;
-    }
+    // Window sync needs no window of its own here: its hand-overs go through the dispatcher.
+    if (!Events_.Empty()) EventThread_ = std::make_unique<TComThread>(*this);
   } catch (...) {
-    EventWindow_ = false;
     CloseDevice();
     Connected_ = false;
     throw;
@@ -88,11 +81,7 @@ void TCustomComPort::ClosePort() {
   } Mark{Closing_};
   ProcessBeforeClose();
   AbortTransfers();
-  if (ThreadCreated_) {
-    EventThread_.reset();  // stops the thread and waits for it
-    ThreadCreated_ = false;
-    EventWindow_ = false;
-  }
+  EventThread_.reset();  // stops the thread, if there is one, and waits for it
   CloseDevice();
   Connected_ = false;
   ProcessAfterClose();

@@ -209,10 +209,8 @@ class TCustomComPort : public TComponent {
   void ForEachLink(Call&& Visit);
 
   std::unique_ptr<TComThread> EventThread_;
-  bool ThreadCreated_ = false;
   std::unique_ptr<TComDevice> Device_;
   TComDispatcher* Dispatcher_;
-  bool EventWindow_ = false;  // the window-sync mailbox is open
   std::int32_t ConfigDepth_ = 0;
   std::vector<TComLink*> LinkList_;
   bool RxCharEnabled_ = true;

@@ -14,12 +14,6 @@ namespace {
 
 constexpr const char* WriteErrorFormat = "Unable to write to %s";
 
-std::string FormatWithPath(const std::string& Format, const std::string& Path) {
-  const std::size_t At = Format.find("%s");
-  if (At == std::string::npos) return Format;
-  return Format.substr(0, At) + Path + Format.substr(At + 2);
-}
-
 }  // namespace
 
 TIniFile::TIniFile(std::string FileName) : FileName_(std::move(FileName)) {}
@@ -69,7 +63,7 @@ void TIniFile::WriteInteger(const std::string& Section, const std::string& Ident
 }
 
 void TIniFile::RaiseWriteError() const {
-  throw EIniFileException(FormatWithPath(Translate(WriteErrorFormat), FileName_));
+  throw EIniFileException(TranslateFilled(WriteErrorFormat, "%s", FileName_));
 }
 
 }  // namespace tolvane

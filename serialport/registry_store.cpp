@@ -30,10 +30,7 @@ constexpr const char* WriteFailedFormat = "Failed to set data for '%s'";
 constexpr const char* WrongTypeFormat = "Invalid data type for '%s'";
 
 [[noreturn]] void Raise(const char* Format, const std::string& Name) {
-  std::string Message = Translate(Format);
-  const std::size_t At = Message.find("%s");
-  if (At != std::string::npos) Message.replace(At, 2, Name);
-  throw ERegistryException(Message);
+  throw ERegistryException(TranslateFilled(Format, "%s", Name));
 }
 
 // Creates the directory and its parents as needed.

@@ -21,4 +21,12 @@ std::string Translate(const std::string& Text) {
   return Translator ? Translator(Text) : Text;
 }
 
+std::string TranslateFilled(const std::string& Format, const std::string& Placeholder,
+                            const std::string& Value) {
+  std::string Text = Translate(Format);
+  const std::size_t At = Text.find(Placeholder);
+  if (At != std::string::npos) Text.replace(At, Placeholder.size(), Value);
+  return Text;
+}
+
 }  // namespace tolvane

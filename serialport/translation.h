@@ -13,5 +13,9 @@ using TTranslator = std::function<std::string(const std::string& Text)>;
 void SetTranslator(TTranslator Translator);
 // Looks Text up with the installed translator.
 std::string Translate(const std::string& Text);
+// Translates Format and puts Value in place of the first Placeholder ("%s", "%d") in it; a
+// catalog's text without the placeholder stands as it is.
+std::string TranslateFilled(const std::string& Format, const std::string& Placeholder,
+                            const std::string& Value);
 
 }  // namespace tolvane
