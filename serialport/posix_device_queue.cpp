@@ -1,6 +1,7 @@
 #include "serialport/posix_device_queue.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "serialport/com_device.h"
 
@@ -11,60 +12,98 @@ void TInputQueue::Configure(const TInputQueueOptions& Options) {
 }
 
 std::size_t TInputQueue::FreeSpace() const {
-  return Bytes_.size() >= Options_.Capacity ? 0 : Options_.Capacity - Bytes_.size();
+  return Size() >= Options_.Capacity ? 0 : Options_.Capacity - Size();
 }
 
 bool TInputQueue::AtOrAbove80Percent() const {
-  return Options_.Capacity > 0 && Bytes_.size() * 5 >= Options_.Capacity * 4;
+  return Options_.Capacity > 0 && Size() * 5 >= Options_.Capacity * 4;
+}
+
+std::size_t TInputQueue::PlainRun(const std::uint8_t* Raw, std::size_t Count) const {
+  const void* Mark = std::memchr(Raw, 0xFF, Count);
+  std::size_t Run = Mark ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(Mark) - Raw)
+                         : Count;
+  if (Options_.DiscardNull) {
+    if (const void* Null = std::memchr(Raw, 0, Run))
+      Run = static_cast<std::size_t>(static_cast<const std::uint8_t*>(Null) - Raw);
+  }
+  return Run;
+}
+
+// Stores a run of plain bytes the way Store would store them one by one, in a single copy.
+std::uint32_t TInputQueue::StoreRun(const std::uint8_t* Run, std::size_t Count) {
+  const std::size_t Fits = std::min(Count, FreeSpace());
+  std::uint32_t Events = 0;
+  if (Fits < Count) {
+    Errors_ |= CE_RXOVER;
+    Events |= EV_ERR;
+  }
+  if (Fits == 0) return Events;
+  if (Head_ == Bytes_.size()) {
+    Bytes_.clear();
+    Head_ = 0;
+  } else if (Head_ > Size()) {
+    Bytes_.erase(Bytes_.begin(), Bytes_.begin() + static_cast<std::ptrdiff_t>(Head_));
+    Head_ = 0;
+  }
+  Bytes_.insert(Bytes_.end(), Run, Run + Fits);
+  Events |= EV_RXCHAR;
+  if (std::memchr(Run, static_cast<std::uint8_t>(Options_.EventChar), Fits)) Events |= EV_RXFLAG;
+  return Events;
 }
 
 std::uint32_t TInputQueue::Store(std::uint8_t Byte) {
   if (Byte == 0 && Options_.DiscardNull) return 0;
-  if (Bytes_.size() >= Options_.Capacity) {
-    Errors_ |= CE_RXOVER;
-    return EV_ERR;
+  return StoreRun(&Byte, 1);
+}
+
+// One byte of the marked stream that is not part of a plain run: a 0xFF, a NUL to drop, or a
+// byte inside a mark.
+std::uint32_t TInputQueue::DecodeEscaped(std::uint8_t Byte) {
+  switch (Escape_) {
+    case TEscape::None:
+      if (Byte == 0xFF) {
+        Escape_ = TEscape::SawFF;
+        return 0;
+      }
+      return Store(Byte);
+    case TEscape::SawFF: {
+      if (Byte == 0x00) {
+        Escape_ = TEscape::SawFF00;
+        return 0;
+      }
+      // 0xFF 0xFF is a data 0xFF; anything else cannot follow a mark, so the 0xFF was data.
+      Escape_ = TEscape::None;
+      const std::uint32_t Events = Store(0xFF);  // stored first, then the byte after it
+      return Byte == 0xFF ? Events : Events | Store(Byte);
+    }
+    case TEscape::SawFF00:
+      Escape_ = TEscape::None;
+      // A break and a NUL received with an error look the same; a break is by far the likelier.
+      if (Byte == 0x00) {
+        Errors_ |= CE_BREAK;
+        return EV_BREAK;
+      }
+      Errors_ |= Options_.ParityEnabled ? CE_RXPARITY : CE_FRAME;
+      return EV_ERR |
+             Store(Options_.ReplaceErrors ? static_cast<std::uint8_t>(Options_.ErrorChar) : Byte);
   }
-  Bytes_.push_back(Byte);
-  std::uint32_t Events = EV_RXCHAR;
-  if (Byte == static_cast<std::uint8_t>(Options_.EventChar)) Events |= EV_RXFLAG;
-  return Events;
+  return 0;
 }
 
 std::uint32_t TInputQueue::Accept(const std::uint8_t* Raw, std::size_t Count) {
   const bool WasBelow80 = !AtOrAbove80Percent();
   std::uint32_t Events = 0;
-  for (std::size_t I = 0; I < Count; ++I) {
-    const std::uint8_t Byte = Raw[I];
-    switch (Escape_) {
-      case TEscape::None:
-        if (Byte == 0xFF)
-          Escape_ = TEscape::SawFF;
-        else
-          Events |= Store(Byte);
-        break;
-      case TEscape::SawFF:
-        if (Byte == 0x00) {
-          Escape_ = TEscape::SawFF00;
-        } else {
-          // 0xFF 0xFF is a data 0xFF; anything else cannot follow a mark, so the 0xFF was data.
-          Escape_ = TEscape::None;
-          Events |= Store(0xFF);
-          if (Byte != 0xFF) Events |= Store(Byte);
-        }
-        break;
-      case TEscape::SawFF00:
-        Escape_ = TEscape::None;
-        // A break and a NUL received with an error look the same; a break is by far the likelier.
-        if (Byte == 0x00) {
-          Errors_ |= CE_BREAK;
-          Events |= EV_BREAK;
-        } else {
-          Errors_ |= Options_.ParityEnabled ? CE_RXPARITY : CE_FRAME;
-          Events |= EV_ERR;
-          Events |=
-              Store(Options_.ReplaceErrors ? static_cast<std::uint8_t>(Options_.ErrorChar) : Byte);
-        }
-        break;
+  std::size_t Done = 0;
+  while (Done < Count) {
+    const std::size_t Run =
+        Escape_ == TEscape::None ? PlainRun(Raw + Done, Count - Done) : std::size_t{0};
+    if (Run > 0) {
+      Events |= StoreRun(Raw + Done, Run);
+      Done += Run;
+    } else {
+      Events |= DecodeEscaped(Raw[Done]);
+      ++Done;
     }
   }
   if (WasBelow80 && AtOrAbove80Percent()) Events |= EV_RX80FULL;
@@ -72,14 +111,19 @@ std::uint32_t TInputQueue::Accept(const std::uint8_t* Raw, std::size_t Count) {
 }
 
 std::size_t TInputQueue::Take(std::uint8_t* Out, std::size_t Max) {
-  const std::size_t Count = std::min(Max, Bytes_.size());
-  std::copy_n(Bytes_.begin(), Count, Out);
-  Bytes_.erase(Bytes_.begin(), Bytes_.begin() + static_cast<std::ptrdiff_t>(Count));
+  const std::size_t Count = std::min(Max, Size());
+  if (Count > 0) std::memcpy(Out, Bytes_.data() + Head_, Count);
+  Head_ += Count;
+  if (Head_ == Bytes_.size()) {
+    Bytes_.clear();
+    Head_ = 0;
+  }
   return Count;
 }
 
 void TInputQueue::Clear() {
   Bytes_.clear();
+  Head_ = 0;
   Escape_ = TEscape::None;
 }
 

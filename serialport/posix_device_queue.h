@@ -9,7 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <vector>
 
 namespace tolvane {
 
@@ -34,7 +34,7 @@ class TInputQueue {
   // Raw tty bytes that can be accepted without losing any: decoding never makes more bytes
   // than it is given.
   std::size_t FreeSpace() const;
-  std::size_t Size() const { return Bytes_.size(); }
+  std::size_t Size() const { return Bytes_.size() - Head_; }
 
   // Decodes Count raw bytes into the queue; returns the EV_ bits they raise and adds CE_ flags
   // to the pending errors.
@@ -49,11 +49,18 @@ class TInputQueue {
  private:
   enum class TEscape : std::uint8_t { None, SawFF, SawFF00 };
 
+  // The length of the prefix of Raw that needs no decoding: no 0xFF, and no NUL to drop.
+  std::size_t PlainRun(const std::uint8_t* Raw, std::size_t Count) const;
+  std::uint32_t StoreRun(const std::uint8_t* Run, std::size_t Count);
   std::uint32_t Store(std::uint8_t Byte);
+  std::uint32_t DecodeEscaped(std::uint8_t Byte);
   bool AtOrAbove80Percent() const;
 
   TInputQueueOptions Options_;
-  std::deque<std::uint8_t> Bytes_;
+  // The queued bytes are Bytes_[Head_..]; taking advances Head_, and the space before it is
+  // reclaimed once it outweighs what is still queued.
+  std::vector<std::uint8_t> Bytes_;
+  std::size_t Head_ = 0;
   TEscape Escape_ = TEscape::None;
   std::uint32_t Errors_ = 0;
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 
 #include "serialport/com_device.h"
@@ -134,6 +136,106 @@ TEST(InputQueueTest, TakeLeavesTheRestInOrder) {
   ASSERT_EQ(Queue.Take(Out, 4), 4u);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(Out), 4), "ST00");
   EXPECT_EQ(TakeAll(Queue), "1203200;");
+}
+
+
+// A byte-at-a-time decoder of the marked stream, written for clarity: the queue must keep the
+// same bytes and report the same events and errors however its input is cut.
+struct TReferenceQueue {
+  explicit TReferenceQueue(const TInputQueueOptions& Chosen) : Options(Chosen) {}
+
+  void Accept(std::uint8_t Byte) {
+    if (State == 0 && Byte == 0xFF) {
+      State = 1;
+    } else if (State == 0) {
+      Store(Byte);
+    } else if (State == 1 && Byte == 0x00) {
+      State = 2;
+    } else if (State == 1) {
+      State = 0;
+      Store(0xFF);
+      if (Byte != 0xFF) Store(Byte);
+    } else if (Byte == 0x00) {
+      State = 0;
+      Errors |= CE_BREAK;
+      Events |= EV_BREAK;
+    } else {
+      State = 0;
+      Errors |= Options.ParityEnabled ? CE_RXPARITY : CE_FRAME;
+      Events |= EV_ERR;
+      Store(Options.ReplaceErrors ? static_cast<std::uint8_t>(Options.ErrorChar) : Byte);
+    }
+  }
+
+  void Store(std::uint8_t Byte) {
+    if (Byte == 0 && Options.DiscardNull) return;
+    if (Bytes.size() >= Options.Capacity) {
+      Errors |= CE_RXOVER;
+      Events |= EV_ERR;
+      return;
+    }
+    Bytes += static_cast<char>(Byte);
+    Events |= EV_RXCHAR;
+    if (Byte == static_cast<std::uint8_t>(Options.EventChar)) Events |= EV_RXFLAG;
+    if (Bytes.size() * 5 >= Options.Capacity * 4 && (Bytes.size() - 1) * 5 < Options.Capacity * 4)
+      Events |= EV_RX80FULL;
+  }
+
+  TInputQueueOptions Options;
+  std::string Bytes;
+  std::uint32_t Events = 0;
+  std::uint32_t Errors = 0;
+  int State = 0;  // 1 after 0xFF, 2 after 0xFF 0x00
+};
+
+TEST(InputQueueTest, DecodesLikeTheReferenceHoweverTheInputIsCut) {
+  std::mt19937 Random(20261208);
+  const std::uint8_t Alphabet[] = {'S', 'T', '0', ';', 0x00, 0xFF, 0xFF, 0x11, '\n'};
+  const std::size_t Capacities[] = {3, 16, 100, 1024};
+  for (int Round = 0; Round < 2000; ++Round) {
+    TInputQueueOptions Options;
+    Options.Capacity = Capacities[Random() % 4];
+    Options.DiscardNull = Random() % 2 == 0;
+    Options.EventChar = Random() % 2 == 0 ? ';' : '\0';
+    Options.ReplaceErrors = Random() % 2 == 0;
+    Options.ErrorChar = '?';
+    Options.ParityEnabled = Random() % 2 == 0;
+    std::string Raw(Random() % 160, '\0');
+    for (char& Byte : Raw) Byte = static_cast<char>(Alphabet[Random() % sizeof Alphabet]);
+
+    TReferenceQueue Reference(Options);
+    for (char Byte : Raw) Reference.Accept(static_cast<std::uint8_t>(Byte));
+    TInputQueue Queue;
+    Queue.Configure(Options);
+    std::uint32_t Events = 0;
+    for (std::size_t Done = 0; Done < Raw.size();) {
+      const std::size_t Piece = std::min<std::size_t>(1 + Random() % 40, Raw.size() - Done);
+      Events |= Accept(Queue, Raw.substr(Done, Piece));
+      Done += Piece;
+    }
+    SCOPED_TRACE(testing::Message() << "round " << Round << ", capacity " << Options.Capacity);
+    EXPECT_EQ(Events, Reference.Events);
+    EXPECT_EQ(Queue.TakeErrors(), Reference.Errors);
+    EXPECT_EQ(TakeAll(Queue), Reference.Bytes);
+  }
+}
+
+TEST(InputQueueTest, SpaceFreedByTakingIsUsedAgainInOrder) {
+  TInputQueue Queue;
+  Queue.Configure(With([](TInputQueueOptions& O) { O.Capacity = 8; }));
+  std::string Expected;
+  std::string Received;
+  for (int I = 0; I < 100; ++I) {
+    const std::string Piece = std::to_string(I);
+    Accept(Queue, Piece);
+    Expected += Piece;
+    std::uint8_t Out[3];
+    Received.append(reinterpret_cast<char*>(Out), Queue.Take(Out, 1 + I % 3));
+    ASSERT_LE(Queue.Size(), 8u);
+  }
+  Received += TakeAll(Queue);
+  EXPECT_EQ(Received, Expected);
+  EXPECT_EQ(Queue.TakeErrors(), 0u) << "taking kept pace, so nothing overflowed";
 }
 
 }  // namespace
