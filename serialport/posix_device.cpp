@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "serialport/posix_device_wake.h"
@@ -160,7 +161,7 @@ int TPosixDevice::SetupComm(std::int32_t InputSize, std::int32_t OutputSize) {
   if (Use.Error() != 0) return Use.Error();
   std::lock_guard Lock(Mutex_);
   TInputQueueOptions Options = Queue_.Options();
-  Options.Capacity = static_cast<std::size_t>(InputSize);
+  Options.Capacity = std::max(static_cast<std::size_t>(InputSize), SmallestInputQueue);
   Queue_.Configure(Options);
   return 0;
 }

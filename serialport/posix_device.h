@@ -12,6 +12,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -24,6 +25,12 @@ namespace tolvane {
 
 class TPosixDevice final : public TComDevice {
  public:
+  // SetupComm's input size is a recommendation, and the queue never holds less than this. Each
+  // delivery to the port carries at most one queueful, and each costs a hand-over between
+  // threads; a queue smaller than a few reads from the kernel would cut a busy line's input into
+  // many small deliveries. Bytes beyond the queue wait in the kernel, so none are lost either way.
+  static constexpr std::size_t SmallestInputQueue = 16 * 1024;
+
   TPosixDevice() = default;
   ~TPosixDevice() override;
   TPosixDevice(const TPosixDevice&) = delete;

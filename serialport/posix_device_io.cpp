@@ -84,13 +84,19 @@ constexpr short HangUpEvents = POLLHUP | POLLERR;
 
 int TPosixDevice::PullLocked() {
   if (HungUp_) return EIO;
-  std::uint8_t Raw[4096];
+  // Larger than the line discipline's own buffer (4 KiB), so a read that empties it is short.
+  std::uint8_t Raw[16 * 1024];
   for (;;) {
     const std::size_t Free = Queue_.FreeSpace();
     if (Free == 0) return 0;
-    const ssize_t Count = read(Fd_, Raw, std::min(Free, sizeof Raw));
+    const std::size_t Asked = std::min(Free, sizeof Raw);
+    const ssize_t Count = read(Fd_, Raw, Asked);
     if (Count > 0) {
       AddEventsLocked(Queue_.Accept(Raw, static_cast<std::size_t>(Count)));
+      // A short read took all there was. Reading again would find the tty empty, and an empty
+      // read waits for the kernel to finish moving input it has in flight (a pseudo-terminal
+      // always has some during a flood); poll() reports that input when it is there.
+      if (static_cast<std::size_t>(Count) < Asked) return 0;
       continue;
     }
     // A tty gives end of file only once its far end has hung up.

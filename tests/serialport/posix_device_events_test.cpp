@@ -94,10 +94,18 @@ TEST_F(PosixDeviceEventsTest, EventCharRaisesRxFlag) {
 }
 
 TEST_F(PosixDeviceEventsTest, EightyPercentFullIsReported) {
-  ASSERT_EQ(Device.SetupComm(10, 10), 0);
+  ASSERT_EQ(Device.SetupComm(20000, 10), 0);  // 80 percent is 16,000 bytes
   ASSERT_EQ(Device.SetCommMask(EV_RXCHAR | EV_RX80FULL), 0);
-  Pty.Send("1234567");
-  EXPECT_EQ(WaitUntilSeen(EV_RXCHAR), static_cast<std::uint32_t>(EV_RXCHAR));
+  // More than the kernel holds of a pseudo-terminal's input: sent while the queue pulls it in.
+  auto Sending = std::async(std::launch::async, [this] { Pty.Send(std::string(15999, 'x')); });
+  std::uint32_t Errors = 0, Queued = 0;
+  for (int I = 0; I < 2500 && Queued < 15999; ++I) {
+    ASSERT_EQ(Device.ClearCommError(Errors, Queued), 0);
+    std::this_thread::sleep_for(2ms);
+  }
+  Sending.get();
+  ASSERT_EQ(Queued, 15999u);
+  EXPECT_EQ(WaitUntilSeen(EV_RXCHAR), static_cast<std::uint32_t>(EV_RXCHAR)) << "not yet 80%";
   Pty.Send("8");
   EXPECT_EQ(WaitUntilSeen(EV_RX80FULL) & EV_RX80FULL, static_cast<std::uint32_t>(EV_RX80FULL));
 }

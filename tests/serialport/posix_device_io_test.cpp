@@ -54,6 +54,26 @@ class PosixDeviceIoTest : public testing::Test {
     return Queued;
   }
 
+  // Sends more than the queue holds and checks that it fills to Capacity without an overrun
+  // and that the rest still arrives, in order, once the queue is read.
+  void ExpectQueueHolds(std::uint32_t Capacity) {
+    std::string Sent;
+    for (std::uint32_t I = 0; I < Capacity + 40; ++I) Sent += static_cast<char>('A' + I % 26);
+    // The kernel holds only some kilobytes of a pseudo-terminal's input, so the far end sends
+    // while the queue fills.
+    auto Sending = std::async(std::launch::async, [&] { Pty.Send(Sent); });
+    EXPECT_EQ(WaitForQueued(Capacity), Capacity);
+    std::uint32_t Errors = 0, Queued = 0;
+    ASSERT_EQ(Device.ClearCommError(Errors, Queued), 0);
+    EXPECT_EQ(Queued, Capacity);
+    EXPECT_EQ(Errors, 0u) << "holding back is flow control, not an overrun";
+    std::string Received;
+    const auto Deadline = TClock::now() + 5s;
+    while (Received.size() < Sent.size() && TClock::now() < Deadline) Received += Read(4096);
+    Sending.get();
+    EXPECT_EQ(Received, Sent);
+  }
+
   test::TPtyPair Pty;
   TPosixDevice Device;
   TDcb Dcb;
@@ -180,20 +200,15 @@ TEST_F(PosixDeviceIoTest, ClearCommErrorCountsQueuedBytes) {
   EXPECT_EQ(Queued, 4u);
 }
 
-TEST_F(PosixDeviceIoTest, QueueHoldsInputSizeAndTheRestWaitsInTheKernel) {
+TEST_F(PosixDeviceIoTest, QueueHoldsAtLeastItsSmallestSizeAndTheRestWaitsInTheKernel) {
   ASSERT_EQ(Device.SetupComm(16, 16), 0);
-  std::string Sent;
-  for (int I = 0; I < 40; ++I) Sent += static_cast<char>('A' + I % 26);
-  Pty.Send(Sent);
-  EXPECT_EQ(WaitForQueued(16), 16u);
-  std::uint32_t Errors = 0, Queued = 0;
-  ASSERT_EQ(Device.ClearCommError(Errors, Queued), 0);
-  EXPECT_EQ(Queued, 16u);
-  EXPECT_EQ(Errors, 0u) << "holding back is flow control, not an overrun";
-  std::string Received;
-  const auto Deadline = TClock::now() + 5s;
-  while (Received.size() < Sent.size() && TClock::now() < Deadline) Received += Read(64);
-  EXPECT_EQ(Received, Sent);
+  ExpectQueueHolds(TPosixDevice::SmallestInputQueue);
+}
+
+TEST_F(PosixDeviceIoTest, QueueHoldsALargerInputSize) {
+  const std::uint32_t Size = TPosixDevice::SmallestInputQueue + 1000;
+  ASSERT_EQ(Device.SetupComm(static_cast<std::int32_t>(Size), 16), 0);
+  ExpectQueueHolds(Size);
 }
 
 TEST_F(PosixDeviceIoTest, PurgeRxClearDiscardsQueuedInput) {
