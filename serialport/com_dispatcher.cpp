@@ -77,7 +77,9 @@ std::shared_ptr<TComDispatcher::TItem> TComDispatcher::Take() {
     Queue_.pop_front();
     Item->Taken = true;
   }
-  Changed_.notify_all();  // a hand-over returns once its item is taken
+  // A hand-over returns once its item is taken. A synchronised caller waits for the end, and
+  // waking it now would only cost it a needless turn on a processor the owner needs.
+  if (!Item->WaitForEnd) Changed_.notify_all();
   return Item;
 }
 
