@@ -17,7 +17,7 @@ char FoldAscii(char C) {
 // or is empty. Folding maps only the ASCII letters, so any other byte is compared exactly.
 std::size_t FindText(std::string_view Text, std::string_view Sought, bool Fold) {
   if (Sought.empty()) return std::string_view::npos;
-  if (!Fold) return Text.find(Sought);
+  if (!Fold) return Sought.size() == 1 ? Text.find(Sought.front()) : Text.find(Sought);
   const auto Found = std::search(Text.begin(), Text.end(), Sought.begin(), Sought.end(),
                                  [](char A, char B) { return FoldAscii(A) == FoldAscii(B); });
   return Found == Text.end() ? std::string_view::npos
