@@ -3,11 +3,13 @@
 // whose master plays the far end. Prints, does not judge:
 //   - the round trip from the far end writing a packet to it reading the answer that the
 //     OnPacket handler writes back (median and 99th percentile);
-//   - the receive throughput of a flood of 12-byte packets, every packet counted;
+//   - the receive throughput of a flood of 12-byte packets, every packet counted, and how many
+//     bytes one delivery carried on average;
 //   - the assembler's own throughput;
-//   - the processor time of the process while the port is open and silent.
+//   - the processor time of the process while the port is open and silent;
+//   - for scale, the cost of one empty hand-over from another thread to the Qt loop and back.
 // Run it from an optimised build: cmake --preset release && cmake --build --preset release
-// && build-release/benchmarks/port_benchmark
+// && build-release/benchmarks/port_benchmark [roundtrip] [flood] [assembler] [idle] [handover]
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -22,6 +24,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/qt_dispatcher.h"
@@ -37,7 +40,8 @@ using tolvane::TComPort;
 using tolvane::TObject;
 
 constexpr int RoundTrips = 5000;
-constexpr int FloodPackets = 400000;
+constexpr int HandOvers = 20000;
+constexpr int FloodPackets = 2000000;
 constexpr const char* Packet = "ST001203200;";  // 12 bytes, a controller reply
 constexpr std::size_t PacketSize = 12;
 
@@ -83,6 +87,13 @@ double Seconds(Clock::duration Duration) {
   return std::chrono::duration<double>(Duration).count();
 }
 
+// Sorts Micros and prints its median, 99th percentile and maximum after Label.
+void PrintSpread(const char* Label, std::vector<double>& Micros) {
+  std::sort(Micros.begin(), Micros.end());
+  std::printf("%s: median %.0f us, 99th percentile %.0f us, max %.0f us\n", Label,
+              Micros[Micros.size() / 2], Micros[Micros.size() * 99 / 100], Micros.back());
+}
+
 double ProcessCpuSeconds() {
   rusage Usage{};
   getrusage(RUSAGE_SELF, &Usage);
@@ -126,10 +137,25 @@ void MeasureRoundTrip() {
   QCoreApplication::exec();
   Far.join();
   Rig.Port.ClosePort();
-  std::sort(Micros.begin(), Micros.end());
-  std::printf("round trip, %d packets: median %.0f us, 99th percentile %.0f us, max %.0f us\n",
-              RoundTrips, Micros[Micros.size() / 2], Micros[Micros.size() * 99 / 100],
-              Micros.back());
+  PrintSpread("round trip, 5000 packets", Micros);
+}
+
+// The floor under the round trip: an empty call handed from another thread to the Qt event loop
+// and waited for, as each delivery is.
+void MeasureHandOver() {
+  std::vector<double> Micros;
+  Micros.reserve(HandOvers);
+  std::thread Worker([&] {
+    for (int I = 0; I < HandOvers; ++I) {
+      const Clock::time_point Start = Clock::now();
+      tolvane::TComDispatcher::Default().Synchronize([] {});
+      Micros.push_back(Seconds(Clock::now() - Start) * 1e6);
+    }
+    QuitFromAnyThread();
+  });
+  QCoreApplication::exec();
+  Worker.join();
+  PrintSpread("hand-over to the Qt loop and back, 20000 calls", Micros);
 }
 
 void MeasureFlood() {
@@ -143,6 +169,8 @@ void MeasureFlood() {
       QCoreApplication::quit();
     }
   };
+  long long Deliveries = 0;
+  Rig.Port.OnRxBuf = [&](TObject*, const void*, std::int32_t) { ++Deliveries; };
   Rig.Port.OpenPort();
   std::string Chunk;
   for (int I = 0; I < 341; ++I) Chunk += Packet;  // 4092 bytes
@@ -157,8 +185,10 @@ void MeasureFlood() {
   Far.join();
   Rig.Port.ClosePort();
   const double Elapsed = Seconds(End - Start);
-  std::printf("receive flood, %d packets of 12 bytes: %.1f MB/s, %.0f packets/s, all counted\n",
-              FloodPackets, FloodPackets * PacketSize / Elapsed / 1e6, FloodPackets / Elapsed);
+  std::printf("receive flood, %d packets of 12 bytes: %.1f MB/s, %.0f packets/s, all counted, "
+              "%.0f bytes per delivery\n",
+              FloodPackets, FloodPackets * PacketSize / Elapsed / 1e6, FloodPackets / Elapsed,
+              static_cast<double>(FloodPackets * PacketSize) / static_cast<double>(Deliveries));
 }
 
 void MeasureAssembler() {
@@ -167,8 +197,8 @@ void MeasureAssembler() {
   long long Packets = 0;
   Assembler.OnPacket = [&](TObject*, const std::string&) { ++Packets; };
   std::string Chunk;
-  for (int I = 0; I < 85; ++I) Chunk += Packet;  // 1020 bytes, as the port reads by default
-  constexpr int Chunks = 200000;
+  for (int I = 0; I < 682; ++I) Chunk += Packet;  // 8,184 bytes, about one delivery in a flood
+  constexpr int Chunks = 25000;
   const Clock::time_point Start = Clock::now();
   for (int I = 0; I < Chunks; ++I) Assembler.TakeData(Chunk);
   const double Elapsed = Seconds(Clock::now() - Start);
@@ -189,12 +219,19 @@ void MeasureIdle() {
 
 }  // namespace
 
+
 int main(int argc, char* argv[]) {
   QCoreApplication Application(argc, argv);
   tolvane::BindDispatcherToQt(tolvane::TComDispatcher::Default());
-  MeasureRoundTrip();
-  MeasureFlood();
-  MeasureAssembler();
-  MeasureIdle();
+  // Names on the command line pick measurements (to profile one alone); none runs them all.
+  const std::vector<std::pair<std::string, void (*)()>> Measurements = {
+      {"roundtrip", MeasureRoundTrip},
+      {"flood", MeasureFlood},
+      {"assembler", MeasureAssembler},
+      {"idle", MeasureIdle},
+      {"handover", MeasureHandOver}};
+  const std::vector<std::string> Chosen(argv + 1, argv + argc);
+  for (const auto& [Name, Measure] : Measurements)
+    if (Chosen.empty() || std::find(Chosen.begin(), Chosen.end(), Name) != Chosen.end()) Measure();
   return 0;
 }
