@@ -185,10 +185,11 @@ void MeasureFlood() {
   Far.join();
   Rig.Port.ClosePort();
   const double Elapsed = Seconds(End - Start);
-  std::printf("receive flood, %d packets of 12 bytes: %.1f MB/s, %.0f packets/s, all counted, "
-              "%.0f bytes per delivery\n",
-              FloodPackets, FloodPackets * PacketSize / Elapsed / 1e6, FloodPackets / Elapsed,
-              static_cast<double>(FloodPackets * PacketSize) / static_cast<double>(Deliveries));
+  std::printf(
+      "receive flood, %d packets of 12 bytes: %.1f MB/s, %.0f packets/s, all counted, "
+      "%.0f bytes per delivery\n",
+      FloodPackets, FloodPackets * PacketSize / Elapsed / 1e6, FloodPackets / Elapsed,
+      static_cast<double>(FloodPackets * PacketSize) / static_cast<double>(Deliveries));
 }
 
 void MeasureAssembler() {
@@ -218,7 +219,6 @@ void MeasureIdle() {
 }
 
 }  // namespace
-
 
 int main(int argc, char* argv[]) {
   QCoreApplication Application(argc, argv);

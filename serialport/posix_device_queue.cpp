@@ -19,17 +19,6 @@ bool TInputQueue::AtOrAbove80Percent() const {
   return Options_.Capacity > 0 && Size() * 5 >= Options_.Capacity * 4;
 }
 
-std::size_t TInputQueue::PlainRun(const std::uint8_t* Raw, std::size_t Count) const {
-  const void* Mark = std::memchr(Raw, 0xFF, Count);
-  std::size_t Run = Mark ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(Mark) - Raw)
-                         : Count;
-  if (Options_.DiscardNull) {
-    if (const void* Null = std::memchr(Raw, 0, Run))
-      Run = static_cast<std::size_t>(static_cast<const std::uint8_t*>(Null) - Raw);
-  }
-  return Run;
-}
-
 // Stores a run of plain bytes the way Store would store them one by one, in a single copy.
 std::uint32_t TInputQueue::StoreRun(const std::uint8_t* Run, std::size_t Count) {
   const std::size_t Fits = std::min(Count, FreeSpace());
@@ -93,14 +82,25 @@ std::uint32_t TInputQueue::DecodeEscaped(std::uint8_t Byte) {
 
 std::uint32_t TInputQueue::Accept(const std::uint8_t* Raw, std::size_t Count) {
   const bool WasBelow80 = !AtOrAbove80Percent();
+  // The position of the first Byte at or after From, or Count.
+  const auto Next = [Raw, Count](std::uint8_t Byte, std::size_t From) {
+    const void* Found = std::memchr(Raw + From, Byte, Count - From);
+    return Found ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(Found) - Raw) : Count;
+  };
+  // Bytes before the next 0xFF and the next NUL to drop are plain and stored in one go. Each
+  // position is looked for again only once it is passed, so the input is scanned once however
+  // densely it holds either byte.
+  std::size_t NextMark = Next(0xFF, 0);
+  std::size_t NextNull = Options_.DiscardNull ? Next(0x00, 0) : Count;
   std::uint32_t Events = 0;
   std::size_t Done = 0;
   while (Done < Count) {
-    const std::size_t Run =
-        Escape_ == TEscape::None ? PlainRun(Raw + Done, Count - Done) : std::size_t{0};
-    if (Run > 0) {
-      Events |= StoreRun(Raw + Done, Run);
-      Done += Run;
+    if (NextMark < Done) NextMark = Next(0xFF, Done);
+    if (NextNull < Done) NextNull = Next(0x00, Done);
+    const std::size_t RunEnd = std::min(NextMark, NextNull);
+    if (Escape_ == TEscape::None && RunEnd > Done) {
+      Events |= StoreRun(Raw + Done, RunEnd - Done);
+      Done = RunEnd;
     } else {
       Events |= DecodeEscaped(Raw[Done]);
       ++Done;

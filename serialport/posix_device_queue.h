@@ -49,8 +49,6 @@ class TInputQueue {
  private:
   enum class TEscape : std::uint8_t { None, SawFF, SawFF00 };
 
-  // The length of the prefix of Raw that needs no decoding: no 0xFF, and no NUL to drop.
-  std::size_t PlainRun(const std::uint8_t* Raw, std::size_t Count) const;
   std::uint32_t StoreRun(const std::uint8_t* Run, std::size_t Count);
   std::uint32_t Store(std::uint8_t Byte);
   std::uint32_t DecodeEscaped(std::uint8_t Byte);

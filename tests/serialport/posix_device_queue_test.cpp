@@ -138,7 +138,6 @@ TEST(InputQueueTest, TakeLeavesTheRestInOrder) {
   EXPECT_EQ(TakeAll(Queue), "1203200;");
 }
 
-
 // A byte-at-a-time decoder of the marked stream, written for clarity: the queue must keep the
 // same bytes and report the same events and errors however its input is cut.
 struct TReferenceQueue {
