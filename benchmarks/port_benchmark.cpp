@@ -88,9 +88,9 @@ double Seconds(Clock::duration Duration) {
 }
 
 // Sorts Micros and prints its median, 99th percentile and maximum after Label.
-void PrintSpread(const char* Label, std::vector<double>& Micros) {
+void PrintSpread(const std::string& Label, std::vector<double>& Micros) {
   std::sort(Micros.begin(), Micros.end());
-  std::printf("%s: median %.0f us, 99th percentile %.0f us, max %.0f us\n", Label,
+  std::printf("%s: median %.0f us, 99th percentile %.0f us, max %.0f us\n", Label.c_str(),
               Micros[Micros.size() / 2], Micros[Micros.size() * 99 / 100], Micros.back());
 }
 
@@ -137,7 +137,7 @@ void MeasureRoundTrip() {
   QCoreApplication::exec();
   Far.join();
   Rig.Port.ClosePort();
-  PrintSpread("round trip, 5000 packets", Micros);
+  PrintSpread("round trip, " + std::to_string(RoundTrips) + " packets", Micros);
 }
 
 // The floor under the round trip: an empty call handed from another thread to the Qt event loop
@@ -155,7 +155,7 @@ void MeasureHandOver() {
   });
   QCoreApplication::exec();
   Worker.join();
-  PrintSpread("hand-over to the Qt loop and back, 20000 calls", Micros);
+  PrintSpread("hand-over to the Qt loop and back, " + std::to_string(HandOvers) + " calls", Micros);
 }
 
 void MeasureFlood() {
