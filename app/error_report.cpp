@@ -3,19 +3,24 @@
 #include "app/application_title.h"
 #include "app/message_presenter.h"
 #include "serialport/application_exception.h"
+#include "serialport/com_error.h"
 
 namespace tolvane {
 namespace {
 
 constexpr const char* UnknownErrorText = "Unknown error";
 
-std::string MessageOf(std::exception_ptr Error) {
+// The box's text: the message with its full stop, and the error's detail on a line of its own.
+std::string ReportTextOf(std::exception_ptr Error) {
   try {
     std::rethrow_exception(Error);
+  } catch (const Exception& Raised) {
+    const std::string First = ErrorReportText(Raised.what());
+    return Raised.Detail().empty() ? First : First + '\n' + Raised.Detail();
   } catch (const std::exception& Raised) {
-    return Raised.what();
+    return ErrorReportText(Raised.what());
   } catch (...) {
-    return UnknownErrorText;
+    return ErrorReportText(UnknownErrorText);
   }
 }
 
@@ -30,8 +35,7 @@ std::string ErrorReportText(const std::string& Message) {
 void ReportException(std::exception_ptr Error) {
   // A presenter that raises must not take the program down from inside a guard.
   try {
-    ShowErrorBox(QString::fromUtf8(ApplicationTitle),
-                 QString::fromUtf8(ErrorReportText(MessageOf(Error))));
+    ShowErrorBox(QString::fromUtf8(ApplicationTitle), QString::fromUtf8(ReportTextOf(Error)));
   } catch (...) {
   }
 }

@@ -5,14 +5,22 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace tolvane {
 
 // Root of the errors this code raises; the message is the text shown to the operator.
+// Detail is an optional second line for the operator: which file or device, and the system's
+// reason. It is kept apart from the message, whose text callers and catalogs rely on.
 class Exception : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
   std::string Message() const { return what(); }
+  const std::string& Detail() const { return Detail_; }
+  void SetDetail(std::string Detail) { Detail_ = std::move(Detail); }
+
+ private:
+  std::string Detail_;
 };
 
 // Numbers of the rows of PortErrorTexts.

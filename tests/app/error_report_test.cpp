@@ -52,6 +52,18 @@ TEST(GeneralErrorReport, ShowsTheMessageUnderTheApplicationTitleAndGoesOn) {
   EXPECT_TRUE(RanAfterwards);
 }
 
+TEST(GeneralErrorReport, ShowsTheDetailOnASecondLineAfterTheFullStop) {
+  TRecordedMessages Recorded;
+  Guarded([] {
+    EComPort Error(CError_OpenFailed);
+    Error.SetDetail("/dev/ttyUSB0: No such file or directory");
+    throw Error;
+  });
+  ASSERT_EQ(Recorded.Boxes.size(), 1u);
+  EXPECT_EQ(Recorded.Boxes[0].Text.toStdString(),
+            EComPort(CError_OpenFailed).Message() + ".\n/dev/ttyUSB0: No such file or directory");
+}
+
 TEST(GeneralErrorReport, LeavesAMessageEndingInTheSystemCodeAsItIs) {
   TRecordedMessages Recorded;
   Guarded([] { throw EComPort(CError_OpenFailed, 2); });
