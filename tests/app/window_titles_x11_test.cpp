@@ -72,10 +72,10 @@ class WindowTitlesUnderX11 : public testing::Test {
  protected:
   void SetUp() override {
     Ports.AddPort("ttyS0", "4");
-    SetPortListRoot(Ports.ClassRoot());
+    SetPortListPlaces(Ports.Places());
     Form->show();
   }
-  void TearDown() override { SetPortListRoot("/sys/class/tty"); }
+  void TearDown() override { SetPortListPlaces(TPortPlaces()); }
 
   void Trigger(const char* Action) { Form->findChild<QAction*>(Action)->trigger(); }
 
