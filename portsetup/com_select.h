@@ -52,8 +52,8 @@ class TComSelect {
   // Holds the value Text names (parsed with the property's converter); applies it at once
   // when AutoApply is set.
   void TakeValue(const std::string& Text);
-  // Writes the held value to the bound port; nothing without a port or with cpNone. No port
-  // name held (none picked, the port's own name not listed) leaves the port's name as it is.
+  // Writes the held value to the bound port; nothing without a port or with cpNone. An empty
+  // port name is never written: it names no port.
   void ApplyValue();
   // The position of the port's current value in the list, or -1; a found item becomes the held
   // value. Values are compared by name without regard to letter case, except the port's name:
