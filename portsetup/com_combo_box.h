@@ -47,6 +47,7 @@ class TComComboBox : public QComboBox {
    public:
     explicit TItems(QComboBox& Box) : Box_(Box) {}
     void Replace(const std::vector<std::string>& Names) override;
+    void Add(const std::string& Name) override { Box_.addItem(QString::fromStdString(Name)); }
     int Count() const override { return Box_.count(); }
     std::string Item(int Index) const override { return Box_.itemText(Index).toStdString(); }
 

@@ -3,15 +3,14 @@
 #include <cstddef>
 
 #include "serialport/com_port.h"
-#include "serialport/port_list.h"
 #include "serialport/value_names.h"
 
 namespace tolvane {
 namespace {
 
-std::string& MutablePortListRoot() {
-  static std::string Root = "/sys/class/tty";
-  return Root;
+TPortPlaces& MutablePortListPlaces() {
+  static TPortPlaces Places;
+  return Places;
 }
 
 template <std::size_t Count>
@@ -33,11 +32,11 @@ bool SameIgnoringCase(const std::string& A, const std::string& B) {
 
 }  // namespace
 
-void SetPortListRoot(const std::string& SysfsRoot) {
-  MutablePortListRoot() = SysfsRoot;
+void SetPortListPlaces(const TPortPlaces& Places) {
+  MutablePortListPlaces() = Places;
 }
-const std::string& PortListRoot() {
-  return MutablePortListRoot();
+const TPortPlaces& PortListPlaces() {
+  return MutablePortListPlaces();
 }
 
 void TComSelect::SelectProperty(TComProperty Property) {
@@ -47,7 +46,7 @@ void TComSelect::SelectProperty(TComProperty Property) {
     case TComProperty::cpNone:
       break;
     case TComProperty::cpPort:
-      ListComPorts(Names, PortListRoot());
+      ListComPorts(Names, PortListPlaces());
       break;
     case TComProperty::cpBaudRate:
       Names = AllNames(BaudRateNames);
@@ -147,6 +146,7 @@ std::string TComSelect::CurrentValueName() const {
 
 int TComSelect::FindCurrent() {
   if (ComPort_ == nullptr || ComProperty_ == TComProperty::cpNone) return -1;
+  if (ComProperty_ == TComProperty::cpPort) return FindCurrentPort();
   const std::string Current = CurrentValueName();
   for (int Index = 0; Index < Items_.Count(); ++Index) {
     const std::string Item = Items_.Item(Index);
@@ -155,9 +155,21 @@ int TComSelect::FindCurrent() {
       return Index;
     }
   }
-  // What is held for the port must be what the list shows: nothing.
-  if (ComProperty_ == TComProperty::cpPort) Port_.clear();
   return -1;
+}
+
+// Device names are case-sensitive here, so a name in other letters is another device.
+int TComSelect::FindCurrentPort() {
+  Port_ = ComPort_->Port();
+  if (Port_.empty()) return -1;
+  for (int Index = 0; Index < Items_.Count(); ++Index) {
+    if (Items_.Item(Index) == Port_) return Index;
+  }
+  for (int Index = 0; Index < Items_.Count(); ++Index) {
+    if (NameTheSameDevice(Items_.Item(Index), Port_, PortListPlaces().DeviceRoot)) return Index;
+  }
+  Items_.Add(Port_);
+  return Items_.Count() - 1;
 }
 
 }  // namespace tolvane

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "serialport/com_types.h"
+#include "serialport/port_list.h"
 
 namespace tolvane {
 
@@ -29,14 +30,15 @@ class TSelectorItems {
  public:
   virtual ~TSelectorItems() = default;
   virtual void Replace(const std::vector<std::string>& Names) = 0;
+  virtual void Add(const std::string& Name) = 0;
   virtual int Count() const = 0;
   virtual std::string Item(int Index) const = 0;
 };
 
-// Where cpPort lists read the installed ports (the sysfs tty class); tests point it at a tree
-// of their own.
-void SetPortListRoot(const std::string& SysfsRoot);
-const std::string& PortListRoot();
+// Where cpPort lists read the installed ports and resolve port names to devices; tests point
+// them at trees of their own.
+void SetPortListPlaces(const TPortPlaces& Places);
+const TPortPlaces& PortListPlaces();
 
 class TComSelect {
  public:
@@ -50,12 +52,14 @@ class TComSelect {
   // Holds the value Text names (parsed with the property's converter); applies it at once
   // when AutoApply is set.
   void TakeValue(const std::string& Text);
-  // Writes the held value to the bound port; nothing without a port or with cpNone. No port
-  // name held (none picked, the port's own name not listed) leaves the port's name as it is.
+  // Writes the held value to the bound port; nothing without a port or with cpNone. An empty
+  // port name is never written: it names no port.
   void ApplyValue();
-  // The position of the port's current value in the list (letter case ignored), or -1. A found
-  // item becomes the held value, for cpPort with the item's own letter case; a port name that
-  // is not listed leaves no port name held.
+  // The position of the port's current value in the list, or -1; a found item becomes the held
+  // value. Values are compared by name without regard to letter case, except the port's name:
+  // its item is the one of the same name, else the first one for the same device (so "COM1"
+  // finds "ttyS0"), else the name is added to the list as an item of its own. The port's own
+  // name is held, so applying it unchanged keeps the name exactly as it was.
   int FindCurrent();
 
   TCustomComPort* ComPort() const { return ComPort_; }
@@ -65,6 +69,7 @@ class TComSelect {
 
  private:
   std::string CurrentValueName() const;
+  int FindCurrentPort();
   void Hold(const std::string& Text);
 
   std::string Port_;

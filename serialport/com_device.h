@@ -167,8 +167,12 @@ class TComDevice {
 // The production device for this platform.
 std::unique_ptr<TComDevice> NewPlatformDevice();
 
+// The directory below which port names are looked up.
+inline constexpr const char* DeviceDirectory = "/dev";
+
 // The device path for a port name: an absolute path as it is, "COMn" as /dev/ttyS<n-1>, any
-// other name below /dev/.
-std::string DevicePathFor(const std::string& PortName);
+// other name below /dev/. Tests of the port list name a device tree of their own as DeviceRoot.
+std::string DevicePathFor(const std::string& PortName,
+                          const std::string& DeviceRoot = DeviceDirectory);
 
 }  // namespace tolvane

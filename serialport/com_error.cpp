@@ -1,5 +1,6 @@
 #include "serialport/com_error.h"
 
+#include "serialport/error_detail.h"
 #include "serialport/translation.h"
 
 namespace tolvane {
@@ -71,5 +72,11 @@ EComPort::EComPort(std::int32_t ErrorNumber, std::int32_t SystemErrorCode)
     : Exception(WithSystemCode(ErrorNumber, SystemErrorCode)),
       SystemErrorCode_(SystemErrorCode),
       ErrorNumber_(ErrorNumber) {}
+
+EComPort::EComPort(std::int32_t ErrorNumber, std::int32_t SystemErrorCode, std::string DevicePath)
+    : EComPort(ErrorNumber, SystemErrorCode) {
+  DevicePath_ = std::move(DevicePath);
+  SetDetail(DeviceErrorDetail(DevicePath_, SystemErrorCode));
+}
 
 }  // namespace tolvane

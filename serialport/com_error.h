@@ -62,13 +62,19 @@ class EComPort : public Exception {
   explicit EComPort(std::int32_t ErrorNumber);
   // An error of a failed system call: the table text followed by the system code.
   EComPort(std::int32_t ErrorNumber, std::int32_t SystemErrorCode);
+  // An error of a failed system call on the device at DevicePath: the same text, and the
+  // detail names the device and the system's reason (DeviceErrorDetail).
+  EComPort(std::int32_t ErrorNumber, std::int32_t SystemErrorCode, std::string DevicePath);
 
   std::int32_t SystemErrorCode() const { return SystemErrorCode_; }
   std::int32_t ErrorNumber() const { return ErrorNumber_; }
+  // The device the error is about; empty when it is about none.
+  const std::string& DevicePath() const { return DevicePath_; }
 
  private:
   std::int32_t SystemErrorCode_;
   std::int32_t ErrorNumber_;
+  std::string DevicePath_;
 };
 
 }  // namespace tolvane

@@ -89,7 +89,11 @@ void TCustomComPort::ClosePort() {
 
 void TCustomComPort::OpenDevice() {
   const int Error = Device_->Open(DevicePathFor(Port_));
-  if (Error != 0) throw EComPort(CError_OpenFailed, Error);
+  if (Error != 0) throw DeviceError(CError_OpenFailed, Error);
+}
+
+EComPort TCustomComPort::DeviceError(std::int32_t ErrorNumber, int SystemErrorCode) const {
+  return EComPort(ErrorNumber, SystemErrorCode, DevicePathFor(Port_));
 }
 
 void TCustomComPort::CloseDevice() {
@@ -138,19 +142,19 @@ void TCustomComPort::ApplySettings() {
 void TCustomComPort::ApplyBufferSizes() {
   if (!CanApply()) return;
   const int Error = Device_->SetupComm(Buffer_->InputSize(), Buffer_->OutputSize());
-  if (Error != 0) throw EComPort(CError_SetupComFailed, Error);
+  if (Error != 0) throw DeviceError(CError_SetupComFailed, Error);
 }
 
 void TCustomComPort::ApplyLineSettings() {
   if (!CanApply()) return;
   const int Error = Device_->SetCommState(BuildDcb(*this));
-  if (Error != 0) throw EComPort(CError_SetStateFailed, Error);
+  if (Error != 0) throw DeviceError(CError_SetStateFailed, Error);
 }
 
 void TCustomComPort::ApplyTimeoutSettings() {
   if (!CanApply()) return;
   const int Error = Device_->SetCommTimeouts(BuildCommTimeouts(*Timeouts_));
-  if (Error != 0) throw EComPort(CError_TimeoutsFailed, Error);
+  if (Error != 0) throw DeviceError(CError_TimeoutsFailed, Error);
 }
 
 void TCustomComPort::BeginConfig() {

@@ -204,6 +204,8 @@ class TCustomComPort : public TComponent {
   friend class TComThread;
 
   bool CanApply() const;
+  // The error of a failed call on the port's device: it names the device it is about.
+  EComPort DeviceError(std::int32_t ErrorNumber, int SystemErrorCode) const;
   // Calls Call on every link that has the callback, in attach order, counting the links once.
   template <typename Call>
   void ForEachLink(Call&& Visit);

@@ -33,14 +33,14 @@ std::int32_t TCustomComPort::InputQueueCount() {
   std::uint32_t Errors = 0;
   std::uint32_t InQueue = 0;
   const int Error = Device_->ClearCommError(Errors, InQueue);
-  if (Error != 0) throw EComPort(CError_ClearComFailed, Error);
+  if (Error != 0) throw DeviceError(CError_ClearComFailed, Error);
   return static_cast<std::int32_t>(InQueue);
 }
 
 TComLineSignals TCustomComPort::LineSignals() {
   std::uint32_t Status = 0;
   const int Error = Device_->GetCommModemStatus(Status);
-  if (Error != 0) throw EComPort(CError_ModemStatFailed, Error);
+  if (Error != 0) throw DeviceError(CError_ModemStatFailed, Error);
   TComLineSignals Signals;
   if ((Status & MS_CTS_ON) != 0) Signals.Include(TComLineSignal::lsCTS);
   if ((Status & MS_DSR_ON) != 0) Signals.Include(TComLineSignal::lsDSR);
@@ -53,7 +53,7 @@ TComErrors TCustomComPort::PendingErrors() {
   std::uint32_t Flags = 0;
   std::uint32_t InQueue = 0;
   const int Error = Device_->ClearCommError(Flags, InQueue);
-  if (Error != 0) throw EComPort(CError_ClearComFailed, Error);
+  if (Error != 0) throw DeviceError(CError_ClearComFailed, Error);
   TComErrors Errors;
   if ((Flags & CE_FRAME) != 0) Errors.Include(TComError::ceFrame);
   if ((Flags & CE_RXPARITY) != 0 && Parity_->Check()) Errors.Include(TComError::ceRxParity);
@@ -81,7 +81,7 @@ std::int32_t TCustomComPort::StartWrite(const void* Buffer, std::int32_t Count,
   Transfer->Overlapped = TOverlapped{};
   const int Error =
       Device_->WriteFile(Buffer, static_cast<std::uint32_t>(Count), Transfer->Overlapped);
-  if (Error != 0) throw EComPort(CError_WriteFailed, Error);
+  if (Error != 0) throw DeviceError(CError_WriteFailed, Error);
   ForEachLink([this](TComLink& Link) {
     if (Link.OnTxActivity) Link.OnTxActivity(this, true);
   });
@@ -107,7 +107,7 @@ std::int32_t TCustomComPort::StartRead(void* Buffer, std::int32_t Count, PComTra
   Transfer->Overlapped = TOverlapped{};
   const int Error =
       Device_->ReadFile(Buffer, static_cast<std::uint32_t>(Count), Transfer->Overlapped);
-  if (Error != 0) throw EComPort(CError_ReadFailed, Error);
+  if (Error != 0) throw DeviceError(CError_ReadFailed, Error);
   return static_cast<std::int32_t>(Transfer->Overlapped.Transferred);
 }
 
@@ -122,7 +122,7 @@ std::int32_t TCustomComPort::WaitTransfer(PComTransfer& Transfer) {
   std::uint32_t Transferred = 0;
   const int Error = Device_->GetOverlappedResult(Transfer->Overlapped, Transferred);
   const bool IsRead = Transfer->Kind == TTransferKind::xkRead;
-  if (Error != 0) throw EComPort(IsRead ? CError_ReadFailed : CError_WriteFailed, Error);
+  if (Error != 0) throw DeviceError(IsRead ? CError_ReadFailed : CError_WriteFailed, Error);
   if (IsRead) {
     if (InputQueueCount() == 0) {
       ForEachLink([this](TComLink& Link) {
@@ -143,7 +143,7 @@ std::int32_t TCustomComPort::WaitTransfer(PComTransfer& Transfer) {
 
 void TCustomComPort::AbortTransfers() {
   const int Error = Device_->PurgeComm(PURGE_TXABORT | PURGE_RXABORT);
-  if (Error != 0) throw EComPort(CError_PurgeFailed, Error);
+  if (Error != 0) throw DeviceError(CError_PurgeFailed, Error);
 }
 
 }  // namespace tolvane

@@ -8,8 +8,6 @@
 namespace tolvane {
 namespace {
 
-constexpr const char* DeviceDirectory = "/dev/";
-
 bool AllDigits(const std::string& Text) {
   if (Text.empty()) return false;
   for (char C : Text)
@@ -44,13 +42,13 @@ bool ClimbsOut(const std::string& Name) {
 // An absolute path is used as it is. A relative name is looked up below /dev/, so "pts/3" gives
 // /dev/pts/3; a relative name with a ".." component, and the empty name, give an empty path,
 // whose open fails with ENOENT like any missing device.
-std::string DevicePathFor(const std::string& PortName) {
+std::string DevicePathFor(const std::string& PortName, const std::string& DeviceRoot) {
   if (PortName.empty()) return {};
   if (PortName.front() == '/') return PortName;
   if (const long Index = SerialIndexOfComName(PortName); Index >= 0)
-    return DeviceDirectory + std::string("ttyS") + std::to_string(Index);
+    return DeviceRoot + "/ttyS" + std::to_string(Index);
   if (ClimbsOut(PortName)) return {};
-  return DeviceDirectory + PortName;
+  return DeviceRoot + "/" + PortName;
 }
 
 }  // namespace tolvane

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string_view>
@@ -15,6 +16,9 @@
 
 namespace tolvane {
 namespace {
+
+// Where udev puts the stable names of serial adapters, below the device directory.
+constexpr const char* StableNameDirectory = "serial/by-id";
 
 struct TDirCloser {
   void operator()(DIR* Dir) const { closedir(Dir); }
@@ -55,9 +59,8 @@ bool ComesBefore(std::string_view A, std::string_view B) {
   return A < B;
 }
 
-}  // namespace
-
-void ListComPorts(std::vector<std::string>& Strings, const std::string& SysfsRoot) {
+// The installed kernel ports below SysfsRoot, unsorted.
+std::vector<std::string> KernelPorts(const std::string& SysfsRoot) {
   TDirHandle Dir(opendir(SysfsRoot.c_str()));
   if (!Dir) throw EComPort(CError_RegError, errno);
 
@@ -73,9 +76,49 @@ void ListComPorts(std::vector<std::string>& Strings, const std::string& SysfsRoo
     if (Name == "." || Name == "..") continue;
     if (IsInstalledPort(SysfsRoot + "/" + Name)) Found.push_back(Name);
   }
+  return Found;
+}
 
+// The by-id links below DeviceRoot that lead to a device, as names below DeviceRoot, unsorted.
+// udev makes the directory only while such an adapter is plugged in.
+std::vector<std::string> StableNamedPorts(const std::string& DeviceRoot) {
+  const std::string Directory = DeviceRoot + "/" + StableNameDirectory;
+  std::vector<std::string> Found;
+  TDirHandle Dir(opendir(Directory.c_str()));
+  if (!Dir) return Found;
+  while (const dirent* Entry = readdir(Dir.get())) {
+    const std::string Name = Entry->d_name;
+    if (Name == "." || Name == "..") continue;
+    if (Exists(Directory + "/" + Name)) Found.push_back(StableNameDirectory + ("/" + Name));
+  }
+  return Found;
+}
+
+// The device a port name opens, with every symbolic link resolved; the path as written when it
+// cannot be resolved (the device is missing), and empty when the name names no device.
+std::string ResolvedDevicePath(const std::string& PortName, const std::string& DeviceRoot) {
+  const std::string Path = DevicePathFor(PortName, DeviceRoot);
+  if (Path.empty()) return Path;
+  std::error_code Error;
+  const std::filesystem::path Resolved = std::filesystem::weakly_canonical(Path, Error);
+  if (Error) return std::filesystem::path(Path).lexically_normal().string();
+  return Resolved.string();
+}
+
+}  // namespace
+
+void ListComPorts(std::vector<std::string>& Strings, const TPortPlaces& Places) {
+  std::vector<std::string> Found = KernelPorts(Places.SysfsRoot);
   std::sort(Found.begin(), Found.end(), ComesBefore);
+  std::vector<std::string> StableNames = StableNamedPorts(Places.DeviceRoot);
+  std::sort(StableNames.begin(), StableNames.end(), ComesBefore);
+  Found.insert(Found.end(), StableNames.begin(), StableNames.end());
   Strings = std::move(Found);
+}
+
+bool NameTheSameDevice(const std::string& A, const std::string& B, const std::string& DeviceRoot) {
+  const std::string DeviceOfA = ResolvedDevicePath(A, DeviceRoot);
+  return !DeviceOfA.empty() && DeviceOfA == ResolvedDevicePath(B, DeviceRoot);
 }
 
 }  // namespace tolvane

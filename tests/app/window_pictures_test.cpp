@@ -2,16 +2,21 @@
 // and the check that every control lies wholly inside the control that holds it.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QPainter>
 #include <QStringList>
+#include <QTimer>
 
 #include "app/adjustments_view.h"
 #include "app/control_view.h"
+#include "app/error_report.h"
 #include "app/form_about.h"
 #include "app/glyphs.h"
 #include "app/terminal_view.h"
 #include "app/window_fonts.h"
+#include "serialport/com_port.h"
 #include "window_pictures.h"
 
 namespace tolvane {
@@ -68,6 +73,23 @@ TEST(WindowPictures, AboutBox) {
   EXPECT_TRUE(ControlsOutsideTheirParent(About).isEmpty())
       << ControlsOutsideTheirParent(About).join(", ").toStdString();
   SavePicture(About, "about_box");
+}
+
+TEST(WindowPictures, ErrorBoxForAMissingPortNamesTheDeviceAndTheReason) {
+  TComPort Port(nullptr);
+  Port.SetPort("ttyUSB97");  // no such adapter
+  QString Text;
+  QTimer::singleShot(0, [&] {
+    auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(Box, nullptr);
+    Text = Box->text();
+    SavePicture(*Box, "error_box_missing_port");
+    Box->close();
+  });
+  Guarded([&] { Port.OpenPort(); });
+  EXPECT_EQ(
+      Text,
+      "Unable to open com port (win error code: 2)\n/dev/ttyUSB97: No such file or directory");
 }
 
 TEST(WindowPictures, GlyphSheet) {

@@ -18,13 +18,13 @@ class ComComboBoxTest : public testing::Test {
   void SetUp() override {
     Tree.AddPort("ttyS0", "4");
     Tree.AddPort("ttyUSB0");
-    SetPortListRoot(Tree.ClassRoot());
+    SetPortListPlaces(Tree.Places());
     Combo.OnChange = [this](TComComboBox* Sender) {
       EXPECT_EQ(Sender, &Combo);
       ChangesSeen.push_back(Combo.Text());
     };
   }
-  void TearDown() override { SetPortListRoot("/sys/class/tty"); }
+  void TearDown() override { SetPortListPlaces(TPortPlaces()); }
 
   TSysfsTree Tree;
   TRecordingPort Port{nullptr};

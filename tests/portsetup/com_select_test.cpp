@@ -16,6 +16,7 @@ using Names = std::vector<std::string>;
 class TVectorItems : public TSelectorItems {
  public:
   void Replace(const Names& NewNames) override { List = NewNames; }
+  void Add(const std::string& Name) override { List.push_back(Name); }
   int Count() const override { return static_cast<int>(List.size()); }
   std::string Item(int Index) const override { return List.at(static_cast<std::size_t>(Index)); }
   Names List;
@@ -27,9 +28,9 @@ class ComSelectTest : public testing::Test {
     Tree.AddPort("ttyS0", "4");
     Tree.AddPort("ttyUSB0");
     Tree.AddPort("ttyS1", "0");
-    SetPortListRoot(Tree.ClassRoot());
+    SetPortListPlaces(Tree.Places());
   }
-  void TearDown() override { SetPortListRoot("/sys/class/tty"); }
+  void TearDown() override { SetPortListPlaces(TPortPlaces()); }
 
   TSysfsTree Tree;
   TVectorItems Items;
@@ -62,7 +63,7 @@ TEST_F(ComSelectTest, EachPropertyFillsItsListInOrdinalOrder) {
 }
 
 TEST_F(ComSelectTest, UnreadablePortListRaisesRegistryError) {
-  SetPortListRoot(Tree.ClassRoot() + "/missing");
+  SetPortListPlaces({Tree.ClassRoot() + "/missing", Tree.DeviceRoot()});
   try {
     Select.SelectProperty(TComProperty::cpPort);
     FAIL() << "no error";
@@ -130,14 +131,19 @@ TEST_F(ComSelectTest, TheInitialHeldValueIsAssignedEvenIfNeverTaken) {
   EXPECT_FALSE(Port.Log.empty());
 }
 
-TEST_F(ComSelectTest, FindCurrentIgnoresCaseAndHoldsTheListedSpelling) {
+TEST_F(ComSelectTest, FindCurrentFindsThePortsDeviceAndHoldsThePortsOwnName) {
   Select.SetComPort(&Port);
   Select.SelectProperty(TComProperty::cpPort);
-  Port.SetPort("TTYUSB0");
-  EXPECT_EQ(Select.FindCurrent(), 1);
+  Port.SetPort("COM1");  // opens /dev/ttyS0
+  EXPECT_EQ(Select.FindCurrent(), 0);
+  Port.SetPort("COM2");
   Select.ApplyValue();
-  EXPECT_EQ(Port.Port(), "ttyUSB0");
+  EXPECT_EQ(Port.Port(), "COM1");
+  EXPECT_EQ(Items.List, (Names{"ttyS0", "ttyUSB0"}));
+}
 
+TEST_F(ComSelectTest, FindCurrentIgnoresCaseInValueNamesAndHoldsTheListedValue) {
+  Select.SetComPort(&Port);
   Port.Parity().SetBits(TParityBits::prMark);
   Select.SelectProperty(TComProperty::cpParity);
   EXPECT_EQ(Select.FindCurrent(), 3);
@@ -154,15 +160,32 @@ TEST_F(ComSelectTest, FindCurrentWithoutPortOrPropertyIsMinusOne) {
   EXPECT_EQ(Select.FindCurrent(), -1);
 }
 
-TEST_F(ComSelectTest, AnUnlistedPortNameIsNotFoundAndApplyKeepsIt) {
+TEST_F(ComSelectTest, APortNameOfNoListedDeviceIsAddedOnceAndApplyKeepsIt) {
   Select.SetComPort(&Port);
   Select.SelectProperty(TComProperty::cpPort);
   Port.SetPort("ttyS0");
   ASSERT_EQ(Select.FindCurrent(), 0);
-  Port.SetPort("/dev/pts/7");
+  for (const std::string Name : {"/dev/pts/7", "ttyusb0"}) {  // the latter: another device
+    Select.SelectProperty(TComProperty::cpPort);
+    Port.SetPort(Name);
+    EXPECT_EQ(Select.FindCurrent(), 2) << Name;
+    EXPECT_EQ(Select.FindCurrent(), 2) << Name;
+    EXPECT_EQ(Items.List, (Names{"ttyS0", "ttyUSB0", Name}));
+    Select.ApplyValue();  // not the stale ttyS0
+    EXPECT_EQ(Port.Port(), Name);
+  }
+}
+
+TEST_F(ComSelectTest, AnEmptyPortNameIsNeitherListedNorApplied) {
+  Select.SetComPort(&Port);
+  Select.SelectProperty(TComProperty::cpPort);
+  Port.SetPort("ttyS0");
+  ASSERT_EQ(Select.FindCurrent(), 0);
+  Port.SetPort("");
   EXPECT_EQ(Select.FindCurrent(), -1);
-  Select.ApplyValue();  // neither an empty name nor the stale ttyS0
-  EXPECT_EQ(Port.Port(), "/dev/pts/7");
+  EXPECT_EQ(Items.List, (Names{"ttyS0", "ttyUSB0"}));
+  Select.ApplyValue();  // not the stale ttyS0
+  EXPECT_EQ(Port.Port(), "");
 }
 
 }  // namespace

@@ -16,13 +16,13 @@ class OpenPortSetupTest : public testing::Test {
  protected:
   void SetUp() override {
     Tree.AddPort("ttyUSB0");
-    SetPortListRoot(Tree.ClassRoot());
+    SetPortListPlaces(Tree.Places());
     Port.SetPort("ttyUSB0");
     Port.SetEvents({});  // no event thread: this test is about the settings alone
     Port.OpenPort();
     Device.ClearCalls();
   }
-  void TearDown() override { SetPortListRoot("/sys/class/tty"); }
+  void TearDown() override { SetPortListPlaces(TPortPlaces()); }
 
   TSysfsTree Tree;
   TComPort Port{nullptr};

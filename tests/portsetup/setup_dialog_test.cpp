@@ -50,12 +50,12 @@ class SetupDialogTest : public testing::Test {
     Tree.AddPort("ttyS0", "4");
     Tree.AddPort("ttyS1", "0");
     Tree.AddPort("ttyACM0");
-    SetPortListRoot(Tree.ClassRoot());
+    SetPortListPlaces(Tree.Places());
     Port.SetPort("ttyUSB0");
     Port.FlowControl().SetFlowControl(TFlowControl::fcHardware);
     Port.Log.clear();
   }
-  void TearDown() override { SetPortListRoot("/sys/class/tty"); }
+  void TearDown() override { SetPortListPlaces(TPortPlaces()); }
 
   TSysfsTree Tree;
   TRecordingPort Port{nullptr};
@@ -67,7 +67,8 @@ TEST_F(SetupDialogTest, ShowsThePortsCurrentValues) {
   EXPECT_EQ(Seen, (QStringList{"ttyUSB0", "9600", "8", "1", "None", "Hardware"}));
 }
 
-TEST_F(SetupDialogTest, GrabsAPictureOfTheDialogShowingAPort) {
+TEST_F(SetupDialogTest, GrabsAPictureOfTheDialogShowingAPortNamedCom1) {
+  Port.SetPort("COM1");
   QPixmap Picture;
   RunSetupDialog(Port, PressCancel([&](TComSetupFrm& Form) {
                    Form.show();
@@ -78,20 +79,51 @@ TEST_F(SetupDialogTest, GrabsAPictureOfTheDialogShowingAPort) {
   EXPECT_TRUE(Picture.save(Path)) << Path.toStdString();
 }
 
-TEST_F(SetupDialogTest, ListsTheInstalledPortsSorted) {
+QStringList PortItems(const TComSetupFrm& Form) {
   QStringList Items;
-  RunSetupDialog(Port, PressCancel([&](TComSetupFrm& Form) {
-                   for (int I = 0; I < Form.Combo1->count(); ++I) Items << Form.Combo1->itemText(I);
-                 }));
-  EXPECT_EQ(Items, (QStringList{"ttyACM0", "ttyS0", "ttyUSB0"}));
+  for (int I = 0; I < Form.Combo1->count(); ++I) Items << Form.Combo1->itemText(I);
+  return Items;
 }
 
-TEST_F(SetupDialogTest, PortNameInOtherCaseIsShownAndOkWritesTheListedSpelling) {
-  Port.SetPort("ttyusb0");
-  QString Seen;
-  RunSetupDialog(Port, PressOk([&](TComSetupFrm& Form) { Seen = Form.Combo1->Text(); }));
-  EXPECT_EQ(Seen, "ttyUSB0");
-  EXPECT_EQ(Port.Port(), "ttyUSB0");
+TEST_F(SetupDialogTest, ListsTheInstalledPortsSortedAndTheirStableNamesAfterThem) {
+  Tree.AddById("usb-FTDI_FT232R_A10K3X2Y-if00-port0", "ttyUSB0");
+  Tree.AddById("usb-Arduino_Uno_75735-if00", "ttyACM0");
+  QStringList Items;
+  RunSetupDialog(Port, PressCancel([&](TComSetupFrm& Form) { Items = PortItems(Form); }));
+  EXPECT_EQ(Items,
+            (QStringList{"ttyACM0", "ttyS0", "ttyUSB0", "serial/by-id/usb-Arduino_Uno_75735-if00",
+                         "serial/by-id/usb-FTDI_FT232R_A10K3X2Y-if00-port0"}));
+}
+
+TEST_F(SetupDialogTest, ThePortListIsReadEachTimeTheDialogOpens) {
+  QStringList Before;
+  RunSetupDialog(Port, PressCancel([&](TComSetupFrm& Form) { Before = PortItems(Form); }));
+  Tree.AddPort("ttyUSB1");  // an adapter plugged in while the program runs
+  QStringList After;
+  RunSetupDialog(Port, PressCancel([&](TComSetupFrm& Form) { After = PortItems(Form); }));
+  EXPECT_EQ(Before, (QStringList{"ttyACM0", "ttyS0", "ttyUSB0"}));
+  EXPECT_EQ(After, (QStringList{"ttyACM0", "ttyS0", "ttyUSB0", "ttyUSB1"}));
+}
+
+TEST_F(SetupDialogTest, ThePortsDeviceIsShownSelectedAndOkKeepsTheName) {
+  Tree.AddById("usb-FTDI_FT232R_A10K3X2Y-if00-port0", "ttyUSB0");
+  struct TCase {
+    std::string Name;
+    QString Shown;
+  };
+  const TCase Cases[] = {
+      {"COM1", "ttyS0"},  // COM1 opens /dev/ttyS0
+      {"serial/by-id/usb-FTDI_FT232R_A10K3X2Y-if00-port0",
+       "serial/by-id/usb-FTDI_FT232R_A10K3X2Y-if00-port0"},  // its own item, not ttyUSB0's
+      {Tree.DeviceRoot() + "/ttyACM0", "ttyACM0"},
+  };
+  for (const TCase& Case : Cases) {
+    Port.SetPort(Case.Name);
+    QString Seen;
+    RunSetupDialog(Port, PressOk([&](TComSetupFrm& Form) { Seen = Form.Combo1->Text(); }));
+    EXPECT_EQ(Seen, Case.Shown) << Case.Name;
+    EXPECT_EQ(Port.Port(), Case.Name);
+  }
 }
 
 TEST_F(SetupDialogTest, CustomSetsTheCustomRateModeAndKeepsTheRate) {
@@ -160,16 +192,16 @@ TEST_F(SetupDialogTest, ASetterRaisingOnOkStillEndsTheBracketAndReachesTheCaller
   EXPECT_EQ(Port.Log.size(), 2u);
 }
 
-TEST_F(SetupDialogTest, APortNameThatIsNotListedShowsNoSelectionAndOkKeepsIt) {
+TEST_F(SetupDialogTest, APortNameOfNoListedDeviceIsShownAsAnItemOfItsOwnAndOkKeepsIt) {
   Port.SetPort("/dev/pts/3");
   QString Seen = "unset";
-  int SeenIndex = 0;
+  QStringList Items;
   RunSetupDialog(Port, PressOk([&](TComSetupFrm& Form) {
                    Seen = Form.Combo1->Text();
-                   SeenIndex = Form.Combo1->currentIndex();
+                   Items = PortItems(Form);
                  }));
-  EXPECT_EQ(SeenIndex, -1);
-  EXPECT_EQ(Seen, "");
+  EXPECT_EQ(Seen, "/dev/pts/3");
+  EXPECT_EQ(Items, (QStringList{"ttyACM0", "ttyS0", "ttyUSB0", "/dev/pts/3"}));
   EXPECT_EQ(Port.Port(), "/dev/pts/3");
 
   RunSetupDialog(Port, PressOk([](TComSetupFrm& Form) { Pick(*Form.Combo1, "ttyACM0"); }));
@@ -177,7 +209,7 @@ TEST_F(SetupDialogTest, APortNameThatIsNotListedShowsNoSelectionAndOkKeepsIt) {
 }
 
 TEST_F(SetupDialogTest, AnUnreadablePortListRaisesBeforeTheDialogAppears) {
-  SetPortListRoot(Tree.ClassRoot() + "/missing");
+  SetPortListPlaces({Tree.ClassRoot() + "/missing", Tree.DeviceRoot()});
   bool Shown = false;
   try {
     RunSetupDialog(Port, [&](TComSetupFrm&) {

@@ -19,12 +19,12 @@ class SetupFormLayoutTest : public testing::Test {
   void SetUp() override {
     Tree.AddPort("ttyS0", "4");
     Tree.AddPort("ttyUSB0");
-    SetPortListRoot(Tree.ClassRoot());
+    SetPortListPlaces(Tree.Places());
     Form = std::make_unique<TComSetupFrm>();
   }
   void TearDown() override {
     Form.reset();
-    SetPortListRoot("/sys/class/tty");
+    SetPortListPlaces(TPortPlaces());
   }
 
   TSysfsTree Tree;

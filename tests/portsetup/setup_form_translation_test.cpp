@@ -63,7 +63,7 @@ class SetupFormTranslationTest : public testing::Test {
  protected:
   void SetUp() override {
     Tree.AddPort("ttyS0", "4");
-    SetPortListRoot(Tree.ClassRoot());
+    SetPortListPlaces(Tree.Places());
     AddCatalog("cport", GermanDialogTexts);
     AddCatalog("default", GermanDefaultTexts);
     if (const char* Lang = std::getenv("LANG")) SavedLang = Lang;
@@ -73,7 +73,7 @@ class SetupFormTranslationTest : public testing::Test {
   void TearDown() override {
     RemoveTranslations();
     SavedLang ? ::setenv("LANG", SavedLang->c_str(), 1) : ::unsetenv("LANG");
-    SetPortListRoot("/sys/class/tty");
+    SetPortListPlaces(TPortPlaces());
   }
 
   void AddCatalog(const std::string& Domain, const char* Po) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include "serialport/error_detail.h"
 #include "serialport/translation.h"
 
 namespace tolvane {
@@ -19,6 +22,48 @@ TEST(EComPortTest, WithoutSystemCodeIsTheTableTextAloneAndCodeMinusOne) {
   EXPECT_STREQ(Error.what(), "Cannot set property while connected");
   EXPECT_EQ(Error.SystemErrorCode(), -1);
   EXPECT_EQ(Error.ErrorNumber(), 14);
+}
+
+TEST(EComPortTest, AboutADeviceKeepsTheTextAndCodesAndDetailsTheDeviceAndTheReason) {
+  const EComPort Missing(CError_OpenFailed, ENOENT, "/dev/ttyUSB0");
+  EXPECT_STREQ(Missing.what(), "Unable to open com port (win error code: 2)");
+  EXPECT_EQ(Missing.ErrorNumber(), 1);
+  EXPECT_EQ(Missing.SystemErrorCode(), 2);
+  EXPECT_EQ(Missing.DevicePath(), "/dev/ttyUSB0");
+  EXPECT_EQ(Missing.Detail(), "/dev/ttyUSB0: No such file or directory");
+
+  const EComPort Busy(CError_OpenFailed, EBUSY, "/dev/ttyS0");
+  EXPECT_EQ(Busy.Detail(), "/dev/ttyS0: Device or resource busy");
+  const EComPort Refused(CError_OpenFailed, EACCES, "/dev/ttyS0");
+  EXPECT_EQ(Refused.Detail(),
+            "/dev/ttyS0: Permission denied\n"
+            "Add your user to the 'dialout' group, then log in again.");
+  const EComPort NotPermitted(CError_SetStateFailed, EPERM, "/dev/ttyS0");
+  EXPECT_EQ(NotPermitted.Detail(),
+            "/dev/ttyS0: Operation not permitted\n"
+            "Add your user to the 'dialout' group, then log in again.");
+  EXPECT_EQ(EComPort(CError_OpenFailed, ENOENT, "").Detail(), "No such file or directory");
+
+  const EComPort Plain(CError_OpenFailed, ENOENT);
+  EXPECT_EQ(Plain.DevicePath(), "");
+  EXPECT_EQ(Plain.Detail(), "");
+}
+
+TEST(EComPortTest, TheReasonAndTheHintAreTranslated) {
+  SetTranslator([](const std::string& Text) {
+    if (Text == "Permission denied") return std::string("Keine Berechtigung");
+    if (Text == "Unknown error %d") return std::string("Unbekannter Fehler %d");
+    if (Text == "Add your user to the 'dialout' group, then log in again.")
+      return std::string("In die Gruppe 'dialout' aufnehmen und neu anmelden.");
+    return Text;
+  });
+  const EComPort Refused(CError_OpenFailed, EACCES, "/dev/ttyS0");
+  const std::string Unknown = SystemErrorReason(9999);
+  SetTranslator({});
+  EXPECT_EQ(Refused.Detail(),
+            "/dev/ttyS0: Keine Berechtigung\nIn die Gruppe 'dialout' aufnehmen und neu anmelden.");
+  EXPECT_EQ(Unknown, "Unbekannter Fehler 9999");
+  EXPECT_EQ(SystemErrorReason(9999), "Unknown error 9999");
 }
 
 TEST(EComPortTest, TableHoldsAllTwentyThreeRows) {

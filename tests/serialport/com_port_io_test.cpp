@@ -77,6 +77,8 @@ TEST_F(ComPortIoTest, AnEmptyTransferReferenceTouchesNoDevice) {
     EXPECT_EQ(Error.ErrorNumber(), 4);
     EXPECT_EQ(Error.SystemErrorCode(), -1);
     EXPECT_STREQ(Error.what(), "Invalid Async parameter");
+    EXPECT_EQ(Error.DevicePath(), "");  // the caller's mistake, not the device's
+    EXPECT_EQ(Error.Detail(), "");
   }
   EXPECT_EQ(Device.Calls(), TCalls{});
   EXPECT_EQ(Log, TEventLog{});
@@ -168,6 +170,8 @@ TEST_F(ComPortIoTest, RefusedTransfersRaiseTheirNumberAndLeaveThePortOpen) {
     const EComPort Error = CatchComPortError(Case.Operation);
     EXPECT_EQ(Error.ErrorNumber(), Case.ErrorNumber) << Case.Call;
     EXPECT_EQ(Error.SystemErrorCode(), EIO) << Case.Call;
+    EXPECT_EQ(Error.DevicePath(), "/dev/ttyS0") << Case.Call;  // the device COM1 opens
+    EXPECT_EQ(Error.Detail(), "/dev/ttyS0: Input/output error") << Case.Call;
     EXPECT_EQ(Log, Case.Heard) << Case.Call;
     EXPECT_TRUE(Port.Connected());
   }

@@ -72,6 +72,8 @@ TEST_F(ComPortOpenTest, ADeviceThatCannotOpenLeavesThePortClosed) {
   EXPECT_EQ(Error.ErrorNumber(), 1);
   EXPECT_EQ(Error.SystemErrorCode(), 2);
   EXPECT_STREQ(Error.what(), "Unable to open com port (win error code: 2)");
+  EXPECT_EQ(Error.DevicePath(), "/dev/ttyS0");  // the device COM1 opens
+  EXPECT_EQ(Error.Detail(), "/dev/ttyS0: No such file or directory");
   EXPECT_FALSE(Port.Connected());
   EXPECT_EQ(Log, TEventLog{"BeforeOpen"});
   // Nothing half-open remains: the next opening works.
@@ -89,6 +91,7 @@ TEST_F(ComPortOpenTest, ARefusedSettingDuringOpeningClosesTheDeviceAgain) {
     const EComPort Error = CatchComPortError([&] { Port.OpenPort(); });
     EXPECT_EQ(Error.ErrorNumber(), ErrorNumber) << Call;
     EXPECT_EQ(Error.SystemErrorCode(), EIO) << Call;
+    EXPECT_EQ(Error.DevicePath(), "/dev/ttyS0") << Call;
     EXPECT_FALSE(Port.Connected()) << Call;
     EXPECT_FALSE(Device.IsOpen()) << Call;
     EXPECT_EQ(Device.Calls().back(), "Close") << Call;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
@@ -30,6 +31,9 @@ msgstr "Einstellungen konnten nicht gespeichert werden"
 
 msgid " (win error code: %d)"
 msgstr " (Fehlercode: %d)"
+
+msgid "No such file or directory"
+msgstr "Datei oder Verzeichnis nicht gefunden"
 )po";
 
 constexpr const char* GermanDialogTexts = R"po(
@@ -84,6 +88,9 @@ TEST_F(TranslationTest, GermanCatalogsTranslateErrorTextsAndDialogTexts) {
   EXPECT_STREQ(EComPort(CError_StoreFailed).what(),
                "Einstellungen konnten nicht gespeichert werden");
   EXPECT_STREQ(EComPort(CError_LoadFailed).what(), "Failed to load settings");  // not in catalog
+  // The system's reason under an error about a device comes from the catalogs too.
+  EXPECT_EQ(EComPort(CError_OpenFailed, ENOENT, "/dev/ttyS0").Detail(),
+            "/dev/ttyS0: Datei oder Verzeichnis nicht gefunden");
   // Resource strings fall back from "default" to "cport".
   EXPECT_EQ(Translate("Unable to write to %s"), "Kann nicht in %s schreiben");
   EXPECT_EQ(Translate(""), "");

@@ -1,0 +1,19 @@
+#include "app/application_start.h"
+
+#include "app/error_report.h"
+#include "app/qt_dispatcher.h"
+#include "app/settings_path.h"
+#include "portsetup/run_setup_dialog.h"
+#include "serialport/com_dispatcher.h"
+#include "serialport/gettext_translator.h"
+
+namespace tolvane {
+
+void PrepareApplication() {
+  InstallTranslations(RunningProgramPlaces().ExecutableDirectory.string());
+  InstallErrorReport();
+  InstallPortSetupDialog();
+  BindDispatcherToQt(TComDispatcher::Default());
+}
+
+}  // namespace tolvane

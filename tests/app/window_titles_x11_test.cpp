@@ -1,0 +1,117 @@
+// The title each window shows under X11. Qt formats the title it hands to the window system
+// (an application display name is appended to it), and the offscreen platform never shows that
+// form; so these tests run the utility's start-up on the xcb platform against an X server of
+// their own and read each top-level window's _NET_WM_NAME, which Qt sets from that form.
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/application_start.h"
+#include "app/application_title.h"
+#include "app/error_report.h"
+#include "app/form_main.h"
+#include "app/message_presenter.h"
+#include "app/transfer_sequencer.h"
+#include "portsetup/com_select.h"
+#include "serialport/com_error.h"
+#include "tests/app/virtual_display.h"
+#include "tests/serialport/sysfs_tree.h"
+
+namespace tolvane {
+namespace {
+
+xcb_atom_t Atom(xcb_connection_t* Connection, const char* Name) {
+  const xcb_intern_atom_cookie_t Cookie =
+      xcb_intern_atom(Connection, 0, static_cast<std::uint16_t>(std::strlen(Name)), Name);
+  std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> Reply(
+      xcb_intern_atom_reply(Connection, Cookie, nullptr), &std::free);
+  return Reply ? Reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+// The window's _NET_WM_NAME as the X server holds it. The request goes out on Qt's own
+// connection, behind the requests with which Qt set the property.
+std::string NetWmName(QWidget& Window) {
+  auto* X11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+  if (X11 == nullptr) return "<not on X11>";
+  xcb_connection_t* Connection = X11->connection();
+  const xcb_get_property_cookie_t Cookie =
+      xcb_get_property(Connection, 0, static_cast<xcb_window_t>(Window.winId()),
+                       Atom(Connection, "_NET_WM_NAME"), Atom(Connection, "UTF8_STRING"), 0, 1024);
+  std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> Reply(
+      xcb_get_property_reply(Connection, Cookie, nullptr), &std::free);
+  if (!Reply) return "<no reply>";
+  return std::string(static_cast<const char*>(xcb_get_property_value(Reply.get())),
+                     static_cast<std::size_t>(xcb_get_property_value_length(Reply.get())));
+}
+
+// Runs Action, which shows a window modally, and gives the title of that window, which is
+// closed again as soon as it has been read.
+std::string TitleOfModalWindow(const std::function<void()>& Action) {
+  std::string Title = "<no modal window>";
+  QTimer::singleShot(0, [&] {
+    QWidget* Window = QApplication::activeModalWidget();
+    if (Window == nullptr) return;
+    Title = NetWmName(*Window);
+    Window->close();
+  });
+  Action();
+  return Title;
+}
+
+class WindowTitlesUnderX11 : public testing::Test {
+ protected:
+  void SetUp() override {
+    Ports.AddPort("ttyS0", "4");
+    SetPortListPlaces(Ports.Places());
+    Form->show();
+  }
+  void TearDown() override { SetPortListPlaces(TPortPlaces()); }
+
+  void Trigger(const char* Action) { Form->findChild<QAction*>(Action)->trigger(); }
+
+  TSysfsTree Ports;
+  QTemporaryDir Directory;
+  std::unique_ptr<TForm1> Form = std::make_unique<TForm1>(Directory.filePath("Settings.ini"));
+};
+
+TEST_F(WindowTitlesUnderX11, TheMainWindowTheAboutBoxAndTheSetupDialogShowTheirCaptions) {
+  EXPECT_EQ(NetWmName(*Form), WindowCaption);
+  EXPECT_EQ(TitleOfModalWindow([&] { Trigger("MMAbout"); }), WindowCaption);
+  EXPECT_EQ(TitleOfModalWindow([&] { Trigger("MMCOMPortSettings"); }), "Setup");
+}
+
+TEST_F(WindowTitlesUnderX11, ErrorBoxesShowTheirCaptions) {
+  EXPECT_EQ(TitleOfModalWindow([] {
+              ReportException(std::make_exception_ptr(EComPort(CError_OpenFailed, ENOENT)));
+            }),
+            ApplicationTitle);
+  EXPECT_EQ(TitleOfModalWindow([] {
+              ShowErrorBox(QString::fromUtf8(WrongDataTitle.data(), WrongDataTitle.size()),
+                           "Wrong Data");
+            }),
+            "Error");
+}
+
+}  // namespace
+}  // namespace tolvane
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  const tolvane::TVirtualDisplay XServer(TOLVANE_XVFB);
+  qputenv("QT_QPA_PLATFORM", "xcb");
+  // The windows need no desktop session bus, and looking for one leaks a buffer in libdbus.
+  qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+  QApplication Application(argc, argv);
+  tolvane::PrepareApplication();
+  return RUN_ALL_TESTS();
+}
