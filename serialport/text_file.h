@@ -43,7 +43,8 @@ bool CanReplace(const std::string& Path);
 
 // Replaces the file at Path by Content: the text goes to a temporary file in the same
 // directory, is flushed to disk and renamed over the target, so a crash or a full disk leaves
-// either the old or the new file whole. Temporary files that an earlier, crashed save left
+// either the old or the new file whole. The directory is flushed after the rename on a thread
+// of its own, without holding up the caller. Temporary files that an earlier, crashed save left
 // beside the target are removed first. An existing target's permissions are kept.
 //
 // A symbolic link is followed only when the link and the regular file it names both belong to
