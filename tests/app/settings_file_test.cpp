@@ -237,6 +237,7 @@ TEST(InstalledCopyTest, ReadsTheFileBesideTheExecutableAndSavesToASeededUserCopy
     TSettingsFile(Next, NextPort, NextFields).LoadSet();
     return NextFields.Texts[0] == "01111" && NextFields.Texts[1] == "02222" ? 0 : 14;
   });
+  ::chmod(Bin.c_str(), 0755);  // so that the scratch directory can be removed without root
   EXPECT_EQ(Result, 0);
   EXPECT_EQ(testing::ReadWholeFile(Beside), Installed);
   const std::string Copied = testing::ReadWholeFile(UserCopy);
