@@ -12,9 +12,7 @@ class TComPortSection : public TPortSection {
  public:
   explicit TComPortSection(TCustomComPort& Port) : Port_(Port) {}
 
-  void Store(const std::string& Path) override {
-    Port_.SaveSettings(TSettingsStore::ssIniFile, Path);
-  }
+  void Store(TIniFile& IniFile) override { Port_.SaveSettings(IniFile); }
   void Load(const std::string& Path) override {
     Port_.RestoreSettings(TSettingsStore::ssIniFile, Path);
   }

@@ -148,10 +148,11 @@ void TForm1::BindHandlers() {
 }
 
 void TForm1::FormCreate() {
-  if (SettingsPath_.isEmpty()) {
-    SettingsPath_ = QString::fromStdString(SettingsFilePath(RunningProgramPlaces()));
-  }
-  SettingsFile_ = std::make_unique<TSettingsFile>(SettingsPath_.toStdString(), PortSection_, *this);
+  const std::string Given = SettingsPath_.toStdString();
+  SettingsFile_ =
+      std::make_unique<TSettingsFile>(Given.empty() ? SettingsFileLocation(RunningProgramPlaces())
+                                                    : TSettingsLocation{Given, Given},
+                                      PortSection_, *this);
   if (!SettingsFile_->Exists()) StoreSet();
   LoadSet();
   Sequencer_.Reset();
@@ -176,8 +177,12 @@ void TForm1::Button_OpenClick() {
   }
 }
 
+QString TForm1::SettingsPath() const {
+  return SettingsFile_ ? QString::fromStdString(SettingsFile_->ReadPath()) : SettingsPath_;
+}
+
 void TForm1::SavePortSettings() {
-  PortSection_.Store(SettingsPath_.toStdString());
+  SettingsFile_->StorePortSection();
 }
 
 void TForm1::ComPortOpen() {

@@ -34,14 +34,16 @@ class TForm1 : public QMainWindow, public TSequencerWindow {
   // Runs a modal dialog and returns its result; replaced by tests so nothing blocks.
   using TModalRunner = std::function<int(QDialog& Dialog)>;
 
-  // SettingsPath names the settings file; empty means "Settings.ini" beside the executable.
+  // SettingsPath names the settings file; empty means "Settings.ini" where the location rule
+  // puts it (app/settings_path.h).
   explicit TForm1(const QString& SettingsPath = QString());
   ~TForm1() override;
 
   TComPort& ComPort() { return *ComPort_; }
   TComDataPacket& ComDataPacket1() { return *ComDataPacket1_; }
   const TTransferSequencer& Sequencer() const { return Sequencer_; }
-  const QString& SettingsPath() const { return SettingsPath_; }
+  // The settings file read now.
+  QString SettingsPath() const;
   TFormAbout* About() const { return About_; }
   void SetModalRunner(TModalRunner Runner) { ModalRunner_ = std::move(Runner); }
 

@@ -4,13 +4,16 @@
 
 #include <string>
 
+#include "serialport/ini_file.h"
+
 namespace tolvane {
 
 class TPortSection {
  public:
   virtual ~TPortSection() = default;
-  // Both raise the port's settings error on failure.
-  virtual void Store(const std::string& Path) = 0;
+  // Both raise the port's settings error on failure. Store writes inside one transaction of
+  // IniFile, joining the caller's when one is open.
+  virtual void Store(TIniFile& IniFile) = 0;
   virtual void Load(const std::string& Path) = 0;
 };
 

@@ -4,27 +4,54 @@
 #include <system_error>
 
 #include "app/register_table.h"
-#include "serialport/ini_file.h"
 
 namespace tolvane {
 
+std::string TSettingsFile::ReadPath() const {
+  std::error_code Error;
+  if (Location_.WritePath != Location_.ReadPath &&
+      std::filesystem::exists(Location_.WritePath, Error)) {
+    return Location_.WritePath;
+  }
+  return Location_.ReadPath;
+}
+
 bool TSettingsFile::Exists() const {
   std::error_code Error;
-  return std::filesystem::exists(Path_, Error);
+  return std::filesystem::exists(ReadPath(), Error);
+}
+
+// The user's copy starts from the file read until now, so nothing of it is lost.
+TIniFile TSettingsFile::FileForWriting() const {
+  if (Location_.CreateDirectory) {
+    std::error_code Ignored;  // a missing directory shows up at the write, with the path
+    std::filesystem::create_directories(std::filesystem::path(Location_.WritePath).parent_path(),
+                                        Ignored);
+  }
+  const std::string Read = ReadPath();
+  return TIniFile(Location_.WritePath, Read != Location_.WritePath ? Read : std::string());
 }
 
 void TSettingsFile::StoreSet() {
-  Port_.Store(Path_);
-  TIniFile IniFile(Path_);
+  TIniFile IniFile = FileForWriting();
   const std::string Section(SettingsSection);
-  for (std::size_t Row = 0; Row < RegisterTable.size(); ++Row) {
-    IniFile.WriteString(Section, std::string(RegisterTable[Row].FileKey), Fields_.FieldText(Row));
-  }
+  IniFile.Update([&] {
+    Port_.Store(IniFile);
+    for (std::size_t Row = 0; Row < RegisterTable.size(); ++Row) {
+      IniFile.WriteString(Section, std::string(RegisterTable[Row].FileKey), Fields_.FieldText(Row));
+    }
+  });
+}
+
+void TSettingsFile::StorePortSection() {
+  TIniFile IniFile = FileForWriting();
+  Port_.Store(IniFile);
 }
 
 void TSettingsFile::LoadSet() {
-  Port_.Load(Path_);
-  TIniFile IniFile(Path_);
+  const std::string Path = ReadPath();
+  Port_.Load(Path);
+  TIniFile IniFile(Path);
   const std::string Section(SettingsSection);
   for (std::size_t Row = 0; Row < RegisterTable.size(); ++Row) {
     const TRegisterRow& Register = RegisterTable[Row];

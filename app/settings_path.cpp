@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "serialport/config_home.h"
+#include "serialport/text_file.h"
 
 namespace tolvane {
 
@@ -21,6 +22,11 @@ std::filesystem::path UserConfigDirectory(const TSettingsPlaces& Places) {
   if (Places.ConfigHome.is_absolute()) return Places.ConfigHome / Program;
   if (!Places.Home.empty()) return Places.Home / DefaultConfigDirectory / Program;
   return {};
+}
+
+bool IsReadableFile(const std::string& Path) {
+  std::error_code Error;
+  return std::filesystem::is_regular_file(Path, Error) && ::access(Path.c_str(), R_OK) == 0;
 }
 
 }  // namespace
@@ -44,16 +50,19 @@ TSettingsPlaces RunningProgramPlaces() {
   return Places;
 }
 
-std::string SettingsFilePath(const TSettingsPlaces& Places) {
-  const bool BesideExecutable =
-      !Places.ExecutableDirectory.empty() && Places.DirectoryWritable(Places.ExecutableDirectory);
+TSettingsLocation SettingsFileLocation(const TSettingsPlaces& Places) {
+  const std::string Beside = (Places.ExecutableDirectory / SettingsFileName).string();
+  const bool Known = !Places.ExecutableDirectory.empty();
   const std::filesystem::path ConfigDirectory = UserConfigDirectory(Places);
-  if (BesideExecutable || ConfigDirectory.empty()) {
-    return (Places.ExecutableDirectory / SettingsFileName).string();
+  if ((Known && Places.DirectoryWritable(Places.ExecutableDirectory) && CanReplace(Beside)) ||
+      ConfigDirectory.empty()) {
+    return {Beside, Beside, false};
   }
-  std::error_code Ignored;  // a failure shows up at the first write, with the path
-  std::filesystem::create_directories(ConfigDirectory, Ignored);
-  return (ConfigDirectory / SettingsFileName).string();
+  const std::string PerUser = (ConfigDirectory / SettingsFileName).string();
+  std::error_code Error;
+  const bool UserCopyExists = std::filesystem::exists(PerUser, Error);
+  if (!UserCopyExists && Known && IsReadableFile(Beside)) return {Beside, PerUser, true};
+  return {PerUser, PerUser, true};
 }
 
 }  // namespace tolvane

@@ -1,7 +1,8 @@
 // Where "Settings.ini" lives: beside the executable, found through /proc/self/exe so that the
 // working directory plays no part. An installed copy (say under /usr/bin) cannot write there,
-// so when the executable's directory is not writable the file goes to the user's configuration
-// directory instead, $XDG_CONFIG_HOME/<program>/ or ~/.config/<program>/, created on demand.
+// so the user's own copy in the configuration directory, $XDG_CONFIG_HOME/<program>/ or
+// ~/.config/<program>/, takes the writes; it starts as a copy of the file beside the executable
+// and, once it exists, is the file read.
 #pragma once
 
 #include <filesystem>
@@ -25,12 +26,22 @@ struct TSettingsPlaces {
   std::function<bool(const std::filesystem::path&)> DirectoryWritable = IsDirectoryWritable;
 };
 
+// The file that is read and the file that saves go to. They differ only while the user's copy
+// does not exist yet: the first save then creates it from the whole content of ReadPath.
+struct TSettingsLocation {
+  std::string ReadPath;
+  std::string WritePath;
+  bool CreateDirectory = false;  // the write path lies in a directory made on demand
+};
+
 // The places of the running program: /proc/self/exe and the environment.
 TSettingsPlaces RunningProgramPlaces();
 
-// The settings file path for Places, creating the configuration directory when the file goes
-// there. If that directory cannot be created the path is still returned: the first write then
-// fails and reports the path.
-std::string SettingsFilePath(const TSettingsPlaces& Places);
+// The rule, in one place:
+// - the file beside the executable, when it can be written there (or no user directory is
+//   known, so that the first write fails and reports that path);
+// - otherwise writes go to the user's copy; until that exists, the file beside the executable
+//   is read when there is a readable one.
+TSettingsLocation SettingsFileLocation(const TSettingsPlaces& Places);
 
 }  // namespace tolvane

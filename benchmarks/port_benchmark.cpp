@@ -7,9 +7,14 @@
 //     bytes one delivery carried on average;
 //   - the assembler's own throughput;
 //   - the processor time of the process while the port is open and silent;
-//   - for scale, the cost of one empty hand-over from another thread to the Qt loop and back.
+//   - for scale, the cost of one empty hand-over from another thread to the Qt loop and back;
+//   - the settings file's saves on the disk of $TMPDIR (else /tmp): StoreSet as the Write button
+//     runs it and the port's SaveSettings as Connect runs it, each against the same content
+//     written key by key (one save per key) and against one bare atomic replace, which is also
+//     timed waiting for the directory's fsync that it leaves to a thread of its own.
 // Run it from an optimised build: cmake --preset release && cmake --build --preset release
 // && build-release/benchmarks/port_benchmark [roundtrip] [flood] [assembler] [idle] [handover]
+//    [settings]
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -19,18 +24,26 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "app/com_port_section.h"
 #include "app/qt_dispatcher.h"
+#include "app/register_table.h"
+#include "app/settings_file.h"
 #include "serialport/com_data_packet.h"
 #include "serialport/com_dispatcher.h"
 #include "serialport/com_port.h"
+#include "serialport/ini_file.h"
+#include "serialport/text_file.h"
 
 namespace {
 
@@ -42,6 +55,7 @@ using tolvane::TObject;
 constexpr int RoundTrips = 5000;
 constexpr int HandOvers = 20000;
 constexpr int FloodPackets = 2000000;
+constexpr int Saves = 200;
 constexpr const char* Packet = "ST001203200;";  // 12 bytes, a controller reply
 constexpr std::size_t PacketSize = 12;
 
@@ -218,6 +232,87 @@ void MeasureIdle() {
   std::printf("open and silent for 5 s: %.1f ms of processor time\n", Cpu * 1e3);
 }
 
+// The eleven fields at their defaults, as the window holds them at start.
+class TDefaultFields : public tolvane::TFieldTexts {
+ public:
+  std::string FieldText(std::size_t Row) const override {
+    return std::string(tolvane::RegisterTable[Row].Default);
+  }
+  void SetFieldText(std::size_t, const std::string&) override {}
+};
+
+// Times Saves runs of Save and prints the spread; returns the median in microseconds.
+double TimeSaves(const std::string& Label, const std::function<void()>& Save) {
+  std::vector<double> Micros;
+  Micros.reserve(Saves);
+  for (int I = 0; I < Saves; ++I) {
+    const Clock::time_point Start = Clock::now();
+    Save();
+    Micros.push_back(Seconds(Clock::now() - Start) * 1e6);
+  }
+  PrintSpread(Label + ", " + std::to_string(Saves) + " saves", Micros);
+  return Micros[Micros.size() / 2];
+}
+
+// Writes every key of the file as it stands, one save per key: how a store went before saves
+// were gathered into one.
+void WriteKeyByKey(const std::string& Path, const std::vector<std::string>& Sections) {
+  tolvane::TIniFile Ini(Path);
+  const std::string Text = tolvane::ReadFileHead(Path, tolvane::MaxSettingsFileSize)->Content;
+  std::string Section;
+  for (std::size_t At = 0; At < Text.size();) {
+    const std::size_t End = std::min(Text.find('\n', At), Text.size());
+    const std::string Line = Text.substr(At, End - At);
+    At = End + 1;
+    if (Line.size() > 2 && Line.front() == '[') {
+      Section = Line.substr(1, Line.size() - 2);
+    } else if (const std::size_t Equals = Line.find('=');
+               Equals != std::string::npos &&
+               std::find(Sections.begin(), Sections.end(), Section) != Sections.end()) {
+      Ini.WriteString(Section, Line.substr(0, Equals), Line.substr(Equals + 1));
+    }
+  }
+}
+
+void MeasureSettingsSaves() {
+  std::string Template = (std::filesystem::temp_directory_path() / "tolvane-bench-XXXXXX").string();
+  if (mkdtemp(Template.data()) == nullptr) throw std::runtime_error("mkdtemp");
+  const std::string Path = Template + "/Settings.ini";
+  TComPort Port(nullptr);
+  Port.SetName("ComPort");
+  tolvane::TComPortSection Section(Port);
+  TDefaultFields Fields;
+  tolvane::TSettingsFile Settings(Path, Section, Fields);
+  Settings.StoreSet();
+  const std::string Content = tolvane::ReadFileHead(Path, tolvane::MaxSettingsFileSize)->Content;
+  std::printf("settings file %s, %zu bytes\n", Path.c_str(), Content.size());
+
+  const double Replace =
+      TimeSaves("one bare atomic replace", [&] { tolvane::ReplaceFileAtomically(Path, Content); });
+  // The directory's fsync runs beside the caller; here, for comparison, the caller waits for it.
+  TimeSaves("the same, waiting for the directory's fsync", [&] {
+    tolvane::ReplaceFileAtomically(Path, Content);
+    const int Directory = open(Template.c_str(), O_RDONLY | O_DIRECTORY);
+    fsync(Directory);
+    close(Directory);
+  });
+  const double StoreSet = TimeSaves("StoreSet (Write)", [&] { Settings.StoreSet(); });
+  const double StoreSetByKey = TimeSaves("the same, key by key", [&] {
+    WriteKeyByKey(Path, {"ComPort", "Settings"});
+  });
+  const double SaveSettings = TimeSaves("SaveSettings (Connect)", [&] {
+    Port.SaveSettings(tolvane::TSettingsStore::ssIniFile, Path);
+  });
+  const double SaveSettingsByKey =
+      TimeSaves("the same, key by key", [&] { WriteKeyByKey(Path, {"ComPort"}); });
+  std::printf(
+      "StoreSet %.2f x one bare replace, key by key was %.1f x; SaveSettings %.2f x, key by key "
+      "was %.1f x\n",
+      StoreSet / Replace, StoreSetByKey / Replace, SaveSettings / Replace,
+      SaveSettingsByKey / Replace);
+  std::filesystem::remove_all(Template);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -225,11 +320,9 @@ int main(int argc, char* argv[]) {
   tolvane::BindDispatcherToQt(tolvane::TComDispatcher::Default());
   // Names on the command line pick measurements (to profile one alone); none runs them all.
   const std::vector<std::pair<std::string, void (*)()>> Measurements = {
-      {"roundtrip", MeasureRoundTrip},
-      {"flood", MeasureFlood},
-      {"assembler", MeasureAssembler},
-      {"idle", MeasureIdle},
-      {"handover", MeasureHandOver}};
+      {"roundtrip", MeasureRoundTrip}, {"flood", MeasureFlood},
+      {"assembler", MeasureAssembler}, {"idle", MeasureIdle},
+      {"handover", MeasureHandOver},   {"settings", MeasureSettingsSaves}};
   const std::vector<std::string> Chosen(argv + 1, argv + argc);
   for (const auto& [Name, Measure] : Measurements)
     if (Chosen.empty() || std::find(Chosen.begin(), Chosen.end(), Name) != Chosen.end()) Measure();

@@ -92,9 +92,13 @@ class TCustomComPort : public TComponent {
   void SetBuffer(const TComBuffer& Value);
 
   // --- Settings store (serialport/com_port_store.cpp) ---
-  // Saves the groups in StoredGroups to the INI file at Path (section Name()) or to the
-  // registry key Path\Name(); any failure raises EComPort 16.
+  // Saves the groups in StoredGroups to the INI file at Path (section Name()), in one save of
+  // the file, or to the registry key Path\Name(); any failure raises EComPort 16, whose detail
+  // is the failure's own (the file and the system's reason).
   void SaveSettings(TSettingsStore Store, const std::string& Path);
+  // The same into an INI file the caller holds, inside one transaction of the file (or the
+  // caller's, when one is open, so that the port's section and the caller's keys make one save).
+  void SaveSettings(TIniFile& IniFile);
   // Restores the same groups inside one BeginConfig/EndConfig bracket; any failure raises
   // EComPort 17 once EndConfig has run. Values set before a failure stay set.
   void RestoreSettings(TSettingsStore Store, const std::string& Path);

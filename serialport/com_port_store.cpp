@@ -3,6 +3,7 @@
 // place in the visit order and how the property converts to and from its stored form.
 #include <array>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "serialport/com_error.h"
@@ -246,28 +247,43 @@ void OpenSettingsKey(TRegistryAccessor& Registry, const std::string& Path,
   Registry.OpenKey(SubKey, true);
 }
 
+// The port's error for a failure of the store: the port's own text replaces the store's
+// message, but the store's detail (which file, and the system's reason) is kept.
+EComPort SettingsError(std::int32_t ErrorNumber, const std::exception& Cause) {
+  EComPort Error(ErrorNumber);
+  if (const auto* Raised = dynamic_cast<const Exception*>(&Cause))
+    Error.SetDetail(Raised->Detail());
+  return Error;
+}
+
 }  // namespace
 
 void TCustomComPort::SaveSettings(TSettingsStore Store, const std::string& Path) {
-  bool Failed = false;
-  try {
-    // The file or accessor is released when this block ends, before any error is raised.
-    if (Store == TSettingsStore::ssIniFile) {
-      TIniFile IniFile(Path);
-      SaveToIniFile(IniFile);
-    } else {
-      TRegistryAccessor Registry;
-      OpenSettingsKey(Registry, Path, Name());
-      SaveToRegistry(Registry);
-    }
-  } catch (const std::exception&) {
-    Failed = true;  // the store's own message is replaced by the port's
+  if (Store == TSettingsStore::ssIniFile) {
+    TIniFile IniFile(Path);
+    SaveSettings(IniFile);
+    return;
   }
-  if (Failed) throw EComPort(CError_StoreFailed);
+  try {
+    // The accessor is released as this block ends, before the handler raises the error.
+    TRegistryAccessor Registry;
+    OpenSettingsKey(Registry, Path, Name());
+    SaveToRegistry(Registry);
+  } catch (const std::exception& Cause) {
+    throw SettingsError(CError_StoreFailed, Cause);
+  }
+}
+
+void TCustomComPort::SaveSettings(TIniFile& IniFile) {
+  try {
+    IniFile.Update([&] { SaveToIniFile(IniFile); });
+  } catch (const std::exception& Cause) {
+    throw SettingsError(CError_StoreFailed, Cause);
+  }
 }
 
 void TCustomComPort::RestoreSettings(TSettingsStore Store, const std::string& Path) {
-  bool Failed = false;
+  std::optional<EComPort> Failure;
   BeginConfig();
   try {
     if (Store == TSettingsStore::ssIniFile) {
@@ -278,15 +294,15 @@ void TCustomComPort::RestoreSettings(TSettingsStore Store, const std::string& Pa
       OpenSettingsKey(Registry, Path, Name());
       RestoreFromRegistry(Registry);
     }
-  } catch (const std::exception&) {
-    Failed = true;
+  } catch (const std::exception& Cause) {
+    Failure = SettingsError(CError_LoadFailed, Cause);
   }
   try {
     EndConfig();
-  } catch (const std::exception&) {
-    Failed = true;
+  } catch (const std::exception& Cause) {
+    if (!Failure) Failure = SettingsError(CError_LoadFailed, Cause);
   }
-  if (Failed) throw EComPort(CError_LoadFailed);
+  if (Failure) throw *Failure;
 }
 
 void TCustomComPort::SaveToRegistry(TRegistryAccessor& Registry) {

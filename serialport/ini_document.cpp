@@ -13,6 +13,7 @@ constexpr char Quote = '"';
 constexpr std::string_view CommentStarts = ";#";
 constexpr std::string_view LineBreaks = "\r\n";
 constexpr std::string_view Blanks = " \t";
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
 std::string_view Trim(std::string_view Text) {
   const std::size_t First = Text.find_first_not_of(Blanks);
@@ -115,7 +116,14 @@ void ForEachLine(std::string_view Text, std::string_view Section, Visitor&& Visi
 
 }  // namespace
 
-TIniDocument::TIniDocument(std::string Text) : Text_(std::move(Text)) {}
+TIniDocument::TIniDocument(std::string Text) : Text_(std::move(Text)) {
+  ByteOrderMark_ = std::string_view(Text_).starts_with(ByteOrderMark);
+  if (ByteOrderMark_) Text_.erase(0, ByteOrderMark.size());
+}
+
+std::string TIniDocument::Text() const {
+  return ByteOrderMark_ ? std::string(ByteOrderMark) + Text_ : Text_;
+}
 
 bool TIniDocument::IsStorableSection(std::string_view Section) {
   return Section.find_first_of(LineBreaks) == std::string_view::npos &&

@@ -7,6 +7,9 @@
 // with surrounding blanks, or one that is itself enclosed in double quotes, is written inside a
 // pair of double quotes, which reading removes again, so every storable value reads back as it
 // was written.
+//
+// A UTF-8 byte-order mark at the start (as some editors write) is set aside when the text is
+// read and put back in front when it is written. Line ends follow the text's own convention.
 #pragma once
 
 #include <optional>
@@ -34,14 +37,16 @@ class TIniDocument {
   // Adds an empty section at the end unless one of that name exists.
   void AddSection(std::string_view Section);
 
-  const std::string& Text() const { return Text_; }
+  // The whole text, with the byte-order mark it was read with.
+  std::string Text() const;
 
  private:
   std::string LineEnd() const;
   void AppendLine(std::string_view Line);
   void InsertLineAt(std::size_t Position, std::string_view Line);
 
-  std::string Text_;
+  std::string Text_;  // without the byte-order mark
+  bool ByteOrderMark_ = false;
 };
 
 }  // namespace tolvane

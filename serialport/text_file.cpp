@@ -1,20 +1,29 @@
 #include "serialport/text_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <system_error>
+#include <thread>
 
 namespace tolvane {
 namespace {
 
 constexpr int TemporaryNameAttempts = 100;
 constexpr mode_t NewFileMode = 0666;  // narrowed by the umask, like any new file
+constexpr std::string_view TemporaryInfix = ".tmp-";
+// A save takes milliseconds: a temporary file this old is a leftover even if its process id
+// has been given to another process since.
+constexpr std::time_t StaleTemporaryAge = 60;  // seconds
 
 [[noreturn]] void ThrowErrno(const char* What) {
   throw std::system_error(errno, std::generic_category(), What);
@@ -52,15 +61,6 @@ void WriteAll(int Fd, std::string_view Content) {
   }
 }
 
-// A symbolic link is followed, so the file it names is replaced and the link stays.
-std::string ResolveTarget(const std::string& Path) {
-  struct stat LinkInfo {};
-  if (::lstat(Path.c_str(), &LinkInfo) != 0 || !S_ISLNK(LinkInfo.st_mode)) return Path;
-  char Resolved[PATH_MAX];
-  if (::realpath(Path.c_str(), Resolved) == nullptr) ThrowErrno("realpath");
-  return Resolved;
-}
-
 std::string DirectoryOf(const std::string& Path) {
   const std::size_t Slash = Path.rfind('/');
   if (Slash == std::string::npos) return ".";
@@ -72,11 +72,74 @@ std::string BaseNameOf(const std::string& Path) {
   return Slash == std::string::npos ? Path : Path.substr(Slash + 1);
 }
 
+// A symbolic link is followed, so the file it names is replaced and the link stays; but only
+// when the link and that regular file belong to this user.
+std::string ResolveTarget(const std::string& Path) {
+  struct stat LinkInfo {};
+  if (::lstat(Path.c_str(), &LinkInfo) != 0 || !S_ISLNK(LinkInfo.st_mode)) return Path;
+  if (LinkInfo.st_uid != ::geteuid()) {
+    throw EFileRefused("a symbolic link that belongs to another user");
+  }
+  char Resolved[PATH_MAX];
+  if (::realpath(Path.c_str(), Resolved) == nullptr) {
+    if (errno == ENOENT) throw EFileRefused("a symbolic link to a file that does not exist");
+    ThrowErrno("realpath");
+  }
+  struct stat TargetInfo {};
+  if (::stat(Resolved, &TargetInfo) != 0) ThrowErrno("stat");
+  const std::string Target(Resolved);
+  if (!S_ISREG(TargetInfo.st_mode)) {
+    throw EFileRefused("a symbolic link to " + Target + ", which is not a regular file");
+  }
+  if (TargetInfo.st_uid != ::geteuid()) {
+    throw EFileRefused("a symbolic link to " + Target + ", which belongs to another user");
+  }
+  return Target;
+}
+
+// Temporary files of a target are named "." + its name + ".tmp-" + process id + "-" + counter.
+std::string TemporaryPrefix(const std::string& Target) {
+  return "." + BaseNameOf(Target) + std::string(TemporaryInfix);
+}
+
+bool ProcessIsGone(std::string_view ProcessId) {
+  pid_t Process = 0;
+  const auto [End, Error] =
+      std::from_chars(ProcessId.data(), ProcessId.data() + ProcessId.size(), Process);
+  if (Error != std::errc() || End == ProcessId.data() || Process <= 0) return false;
+  return ::kill(Process, 0) != 0 && errno == ESRCH;
+}
+
+// Removes the temporary files of Target that a save killed half-way left behind: ours, regular,
+// and either written by a process that no longer runs or older than any save takes. A save in
+// progress in another running copy of the program is left alone.
+void RemoveStaleTemporaries(const std::string& Target) {
+  const std::string Directory = DirectoryOf(Target);
+  const std::string Prefix = TemporaryPrefix(Target);
+  DIR* Listing = ::opendir(Directory.c_str());
+  if (Listing == nullptr) return;  // the save itself will report the directory
+  const std::time_t Now = std::time(nullptr);
+  while (const dirent* Entry = ::readdir(Listing)) {
+    const std::string_view Name(Entry->d_name);
+    if (!Name.starts_with(Prefix)) continue;
+    const std::string_view Tail = Name.substr(Prefix.size());
+    const std::string Path = Directory + "/" + std::string(Name);
+    struct stat Info {};
+    if (::lstat(Path.c_str(), &Info) != 0 || !S_ISREG(Info.st_mode) || Info.st_uid != ::geteuid()) {
+      continue;
+    }
+    if (ProcessIsGone(Tail.substr(0, Tail.find('-'))) || Now - Info.st_mtime > StaleTemporaryAge) {
+      ::unlink(Path.c_str());
+    }
+  }
+  ::closedir(Listing);
+}
+
 // Creates a new, empty file beside the target; the name is unique within the directory.
 int CreateTemporaryBeside(const std::string& Target, std::string& TemporaryPath) {
   static std::atomic<unsigned> Counter{0};
   const std::string Stem =
-      DirectoryOf(Target) + "/." + BaseNameOf(Target) + ".tmp-" + std::to_string(::getpid()) + "-";
+      DirectoryOf(Target) + "/" + TemporaryPrefix(Target) + std::to_string(::getpid()) + "-";
   for (int Attempt = 0; Attempt < TemporaryNameAttempts; ++Attempt) {
     TemporaryPath = Stem + std::to_string(Counter.fetch_add(1));
     const int Fd =
@@ -93,6 +156,19 @@ void SyncDirectory(const std::string& Directory) {
   if (Fd < 0) return;
   ::fsync(Fd);
   ::close(Fd);
+}
+
+// The directory's fsync costs a journal commit (milliseconds) and changes nothing the caller
+// can see: the new file is in place and whole, and until the commit a power loss can only bring
+// back the old, equally whole file. So it runs on a thread of its own, off the caller's path
+// (the window's thread, between two ticks of the 100 ms timer). A detached thread holds no lock
+// that a forked child could inherit.
+void SyncDirectoryBeside(const std::string& Directory) {
+  try {
+    std::thread([Directory] { SyncDirectory(Directory); }).detach();
+  } catch (const std::system_error&) {
+    SyncDirectory(Directory);  // no thread to be had: wait for it here
+  }
 }
 
 }  // namespace
@@ -124,36 +200,66 @@ std::optional<TFileHead> ReadFileHead(const std::string& Path, std::size_t Limit
   return Head;
 }
 
-void ReplaceFileAtomically(const std::string& Path, std::string_view Content) {
-  const std::string Target = ResolveTarget(Path);
-  struct stat TargetInfo {};
-  const bool TargetExists = ::stat(Target.c_str(), &TargetInfo) == 0;
-  if (TargetExists && ::access(Target.c_str(), W_OK) != 0) ThrowErrno("access");
-  if (TargetExists && S_ISDIR(TargetInfo.st_mode)) {
+namespace {
+
+struct TReplaceTarget {
+  std::string Path;  // the link's target for a symbolic link
+  bool Exists = false;
+  struct stat Info {};
+};
+
+TReplaceTarget CheckedTarget(const std::string& Path) {
+  TReplaceTarget Target;
+  Target.Path = ResolveTarget(Path);
+  Target.Exists = ::stat(Target.Path.c_str(), &Target.Info) == 0;
+  if (Target.Exists && S_ISDIR(Target.Info.st_mode)) {
     errno = EISDIR;
     ThrowErrno("replace");
   }
+  if (Target.Exists && ::access(Target.Path.c_str(), W_OK) != 0) ThrowErrno("access");
+  if (::access(DirectoryOf(Target.Path).c_str(), W_OK | X_OK) != 0) ThrowErrno("access directory");
+  return Target;
+}
+
+}  // namespace
+
+void CheckReplaceable(const std::string& Path) {
+  CheckedTarget(Path);
+}
+
+bool CanReplace(const std::string& Path) {
+  try {
+    CheckedTarget(Path);
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}
+
+void ReplaceFileAtomically(const std::string& Path, std::string_view Content) {
+  const TReplaceTarget Target = CheckedTarget(Path);
+  RemoveStaleTemporaries(Target.Path);
 
   std::string TemporaryPath;
-  TFileDescriptor Fd(CreateTemporaryBeside(Target, TemporaryPath));
+  TFileDescriptor Fd(CreateTemporaryBeside(Target.Path, TemporaryPath));
   try {
     WriteAll(Fd.Get(), Content);
-    if (TargetExists) {
-      if (::fchmod(Fd.Get(), TargetInfo.st_mode & 07777) != 0) ThrowErrno("fchmod");
+    if (Target.Exists) {
+      if (::fchmod(Fd.Get(), Target.Info.st_mode & 07777) != 0) ThrowErrno("fchmod");
       // Only a privileged process may hand the file to another owner; otherwise it stays ours.
-      if (TargetInfo.st_uid != ::geteuid() || TargetInfo.st_gid != ::getegid()) {
+      if (Target.Info.st_uid != ::geteuid() || Target.Info.st_gid != ::getegid()) {
         [[maybe_unused]] const int Ignored =
-            ::fchown(Fd.Get(), TargetInfo.st_uid, TargetInfo.st_gid);
+            ::fchown(Fd.Get(), Target.Info.st_uid, Target.Info.st_gid);
       }
     }
     if (::fsync(Fd.Get()) != 0) ThrowErrno("fsync");
     Fd.Close();
-    if (::rename(TemporaryPath.c_str(), Target.c_str()) != 0) ThrowErrno("rename");
+    if (::rename(TemporaryPath.c_str(), Target.Path.c_str()) != 0) ThrowErrno("rename");
   } catch (...) {
     ::unlink(TemporaryPath.c_str());
     throw;
   }
-  SyncDirectory(DirectoryOf(Target));
+  SyncDirectoryBeside(DirectoryOf(Target.Path));
 }
 
 }  // namespace tolvane

@@ -150,14 +150,18 @@ TEST_F(Connection, ConnectingStoresThePortSettingsInTheSettingsFile) {
 }
 
 TEST_F(Connection, AFailedStoreOnOpeningLeavesThePortOpenButTheWindowDisconnected) {
-  Form = std::make_unique<TForm1>(Directory.filePath("missing/directory/Settings.ini"));
+  const QString Unreachable = Directory.filePath("missing/directory/Settings.ini");
+  Form = std::make_unique<TForm1>(Unreachable);
   // Creating the file at start fails the same way and is reported then.
   ASSERT_EQ(Messages.Boxes.size(), 1u);
   Messages.Boxes.clear();
   Form->ComPort().SetPort(Controller.SlavePath());
   Find<QToolButton>("Button_Open")->click();
 
+  // The port's text, then the file and the system's reason on a line of their own.
   ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_EQ(Messages.Boxes[0].Text,
+            "Failed to store settings.\n" + Unreachable + ": No such file or directory");
   EXPECT_TRUE(Form->ComPort().Connected());
   ExpectConnectedLook(false);
   ExpectTransferButtonsEnabled(false);

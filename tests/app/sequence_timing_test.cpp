@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "main_window_fixture.h"
@@ -22,7 +23,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Reads the master side on its own thread and notes when each read request arrived.
+constexpr std::size_t ReadRequestLength = 6;   // "ST0012"
+constexpr std::size_t WritePacketLength = 11;  // "ST001203200"
+
+// Reads the master side on its own thread and notes when each register packet arrived.
 class TTimestampingFarEnd {
  public:
   explicit TTimestampingFarEnd(int MasterFd) : Thread_([this, MasterFd] { Run(MasterFd); }) {}
@@ -31,9 +35,14 @@ class TTimestampingFarEnd {
     Thread_.join();
   }
 
-  std::vector<Clock::time_point> ReadRequests() {
+  // The arrival times of the register packets of this length (without the ";").
+  std::vector<Clock::time_point> Arrivals(std::size_t PacketLength) {
     std::lock_guard Lock(Mutex_);
-    return ReadRequests_;
+    std::vector<Clock::time_point> Times;
+    for (const auto& [Time, Length] : Registers_) {
+      if (Length == PacketLength) Times.push_back(Time);
+    }
+    return Times;
   }
 
  private:
@@ -50,9 +59,9 @@ class TTimestampingFarEnd {
       for (std::size_t End; (End = Pending.find(';')) != std::string::npos;) {
         const std::string Packet = Pending.substr(0, End);
         Pending.erase(0, End + 1);
-        if (Packet.size() == 6 && Packet.starts_with("ST")) {
+        if (Packet.starts_with("ST")) {
           std::lock_guard Lock(Mutex_);
-          ReadRequests_.push_back(Now);
+          Registers_.emplace_back(Now, Packet.size());
         }
       }
     }
@@ -60,7 +69,7 @@ class TTimestampingFarEnd {
 
   std::atomic<bool> Stop_{false};
   std::mutex Mutex_;
-  std::vector<Clock::time_point> ReadRequests_;
+  std::vector<std::pair<Clock::time_point, std::size_t>> Registers_;
   std::thread Thread_;
 };
 
@@ -71,32 +80,62 @@ class SequenceTiming : public MainWindowTest {
   TPseudoTerminal Controller;
 };
 
+// Lets the window run until eleven packets of the length have arrived; returns the gaps
+// between them in milliseconds, printed as min, median and max after Label.
+std::vector<double> SpacingOfEleven(TTimestampingFarEnd& FarEnd, std::size_t PacketLength,
+                                    const char* Label) {
+  const Clock::time_point Deadline = Clock::now() + std::chrono::seconds(10);
+  while (FarEnd.Arrivals(PacketLength).size() < 11 && Clock::now() < Deadline) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  const std::vector<Clock::time_point> Arrivals = FarEnd.Arrivals(PacketLength);
+  EXPECT_EQ(Arrivals.size(), 11u);
+  std::vector<double> GapsMs;
+  for (std::size_t I = 1; I < Arrivals.size(); ++I) {
+    GapsMs.push_back(
+        std::chrono::duration<double, std::milli>(Arrivals[I] - Arrivals[I - 1]).count());
+  }
+  if (GapsMs.empty()) return GapsMs;
+  std::vector<double> Sorted = GapsMs;
+  std::sort(Sorted.begin(), Sorted.end());
+  std::printf("%s spacing: min %.1f ms, median %.1f ms, max %.1f ms\n", Label, Sorted.front(),
+              Sorted[Sorted.size() / 2], Sorted.back());
+  return GapsMs;
+}
+
 TEST_F(SequenceTiming, ReadRequestsGoOutOnePerTimerTick) {
   Find<QToolButton>("Button_Open")->click();
   ASSERT_TRUE(Form->ComPort().Connected());
   TTimestampingFarEnd FarEnd(Controller.MasterFd());
   Find<QToolButton>("Button6")->click();
 
-  const Clock::time_point Deadline = Clock::now() + std::chrono::seconds(10);
-  while (FarEnd.ReadRequests().size() < 11 && Clock::now() < Deadline) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  const std::vector<Clock::time_point> Arrivals = FarEnd.ReadRequests();
-  ASSERT_EQ(Arrivals.size(), 11u);
-
-  std::vector<double> GapsMs;
-  for (std::size_t I = 1; I < Arrivals.size(); ++I) {
-    GapsMs.push_back(
-        std::chrono::duration<double, std::milli>(Arrivals[I] - Arrivals[I - 1]).count());
-  }
-  std::vector<double> Sorted = GapsMs;
-  std::sort(Sorted.begin(), Sorted.end());
-  std::printf("read request spacing: min %.1f ms, median %.1f ms, max %.1f ms\n", Sorted.front(),
-              Sorted[Sorted.size() / 2], Sorted.back());
-  for (double Gap : GapsMs) {
+  for (double Gap : SpacingOfEleven(FarEnd, ReadRequestLength, "read request")) {
     EXPECT_GT(Gap, 30.0);  // never two requests in one tick
     EXPECT_LT(Gap, 1000.0);
   }
+}
+
+// Write saves the settings file before the first register goes out. The save must be short
+// enough not to hold a tick back until the next one is due: a save that did (many fsyncs on
+// the window's thread) sent the first registers 10-30 ms apart.
+TEST_F(SequenceTiming, RegisterWritesLeaveOnePerTimerTickAfterTheSave) {
+  Find<QToolButton>("Button_Open")->click();
+  ASSERT_TRUE(Form->ComPort().Connected());
+  TTimestampingFarEnd FarEnd(Controller.MasterFd());
+  // Pressed just before a tick is due, where a long save holds that tick back the most.
+  while (Form->Status->remainingTime() > 5) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+  }
+  QElapsedTimer Press;
+  Press.start();
+  Find<QToolButton>("Button7")->click();
+  std::printf("Write press, settings file saved: %.1f ms\n", Press.nsecsElapsed() / 1e6);
+
+  for (double Gap : SpacingOfEleven(FarEnd, WritePacketLength, "register write")) {
+    EXPECT_GT(Gap, 50.0);
+    EXPECT_LT(Gap, 1000.0);
+  }
+  EXPECT_TRUE(Messages.Boxes.empty());
 }
 
 // A far end that reads nothing fills the line; a tick's write then ends at the write time-out

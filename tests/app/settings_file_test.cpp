@@ -1,14 +1,22 @@
 #include "app/settings_file.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/com_port_section.h"
@@ -17,6 +25,7 @@
 #include "serialport/com_port.h"
 #include "serialport/ini_file.h"
 #include "temp_directory.h"
+#include "tests/serialport/settings_files_fixture.h"
 
 namespace tolvane {
 namespace {
@@ -26,9 +35,9 @@ namespace fs = std::filesystem;
 // The port's section as a port with its default groups writes it, reduced to one key.
 class TFakePortSection : public TPortSection {
  public:
-  void Store(const std::string& Path) override {
+  void Store(TIniFile& IniFile) override {
     if (Fail) throw std::runtime_error("Failed to store settings");
-    TIniFile(Path).WriteString("ComPort", "Port", "COM1");
+    IniFile.WriteString("ComPort", "Port", "COM1");
   }
   void Load(const std::string& Path) override {
     if (Fail) throw std::runtime_error("Failed to load settings");
@@ -62,7 +71,7 @@ std::vector<std::string> FileLines(const fs::path& Path) {
   return Lines;
 }
 
-class SettingsFileTest : public testing::Test {
+class SettingsFileTest : public ::testing::Test {
  protected:
   fs::path FilePath() const { return Directory.Path() / "Settings.ini"; }
   void WriteFile(const std::string& Text) { std::ofstream(FilePath()) << Text; }
@@ -176,8 +185,118 @@ TEST_F(SettingsFileTest, RealPortThatCannotStoreSkipsTheSettingsKeys) {
   TComPortSection Section(ComPort);
   const fs::path Unreachable = Directory.Path() / "missing" / "Settings.ini";
   TSettingsFile PortSettings(Unreachable.string(), Section, Fields);
-  EXPECT_THROW(PortSettings.StoreSet(), EComPort);
+  try {
+    PortSettings.StoreSet();
+    ADD_FAILURE() << "no error";
+  } catch (const EComPort& Error) {
+    EXPECT_EQ(Error.Message(), "Failed to store settings");
+    EXPECT_EQ(Error.Detail(), Unreachable.string() + ": No such file or directory");
+  }
   EXPECT_FALSE(fs::exists(Unreachable));
+}
+
+// An installed copy: the directory of the executable is read-only for the user running it and
+// holds a Settings.ini. That file is read; the first save goes to the user's copy, made from all
+// of it; the next start reads the user's copy. Run as an unprivileged user, as root may write
+// anywhere.
+TEST(InstalledCopyTest, ReadsTheFileBesideTheExecutableAndSavesToASeededUserCopy) {
+  testing::TScratchDirectory Root;
+  const fs::path Bin = fs::path(Root.Path()) / "bin";
+  fs::create_directory(Bin);
+  const std::string Beside = (Bin / "Settings.ini").string();
+  const std::string UserCopy = Root.Path() + "/config/tolvane/Settings.ini";
+  const std::string Installed =
+      "; installed with the program\n[ComPort]\nPort=/dev/ttyUSB1\n[Settings]\nUaMAX=01111\n\n"
+      "[Site]\nNote=kept\n";
+  testing::WriteWholeFile(Beside, Installed);
+  ::chmod(Beside.c_str(), 0644);
+  ::chmod(Bin.c_str(), 0555);
+  TSettingsPlaces Places;
+  Places.ExecutableDirectory = Bin;
+  Places.ProgramName = "tolvane";
+  Places.ConfigHome = fs::path(Root.Path()) / "config";
+
+  const int Result = testing::RunWithoutPrivileges([&] {
+    const TSettingsLocation First = SettingsFileLocation(Places);
+    if (First.ReadPath != Beside || First.WritePath != UserCopy) return 10;
+    TFakePortSection Port;
+    TFields Fields;
+    TSettingsFile Settings(First, Port, Fields);
+    Settings.LoadSet();
+    if (Fields.Texts[0] != "01111" || Port.LoadedPort != "/dev/ttyUSB1") return 11;
+    Fields.Texts[1] = "02222";
+    try {
+      Settings.StoreSet();
+    } catch (...) {
+      return 12;
+    }
+    const TSettingsLocation Next = SettingsFileLocation(Places);
+    if (Next.ReadPath != UserCopy || Next.WritePath != UserCopy) return 13;
+    TFakePortSection NextPort;
+    TFields NextFields;
+    TSettingsFile(Next, NextPort, NextFields).LoadSet();
+    return NextFields.Texts[0] == "01111" && NextFields.Texts[1] == "02222" ? 0 : 14;
+  });
+  ::chmod(Bin.c_str(), 0755);  // so that the scratch directory can be removed without root
+  EXPECT_EQ(Result, 0);
+  EXPECT_EQ(testing::ReadWholeFile(Beside), Installed);
+  const std::string Copied = testing::ReadWholeFile(UserCopy);
+  for (const char* Line : {"; installed with the program\n", "UaMAX=01111\n", "IaMAX=02222\n",
+                           "[Site]\nNote=kept\n"}) {
+    EXPECT_NE(Copied.find(Line), std::string::npos) << Line;
+  }
+}
+
+// One generation: every field and the port's name carry the same number.
+void StoreGeneration(const std::string& Path, int Generation) {
+  char Digits[16];
+  std::snprintf(Digits, sizeof Digits, "%05d", Generation);
+  TComPort ComPort(nullptr);
+  ComPort.SetName("ComPort");
+  ComPort.SetPort(Digits);
+  TComPortSection Section(ComPort);
+  TFields Fields;
+  Fields.Texts.fill(Digits);
+  TSettingsFile(Path, Section, Fields).StoreSet();
+}
+
+// A child stores generation after generation until it is killed at a random moment, 200
+// times. Whatever moment the kill hits, the file holds one whole generation (the port's section
+// and all eleven keys), and the next save leaves no temporary file behind.
+TEST(SettingsFileCrashTest, AStoreKilledAtAnyMomentLeavesOneWholeGeneration) {
+  testing::TScratchDirectory Scratch;
+  const std::string Path = Scratch.File("Settings.ini");
+  StoreGeneration(Path, 0);
+  std::mt19937 Random(20261208);
+  std::uniform_int_distribution<int> KillAfterMicros(0, 20000);
+  int KillsLeavingATemporaryFile = 0;
+  for (int Kill = 0; Kill < 200; ++Kill) {
+    const pid_t Child = ::fork();
+    if (Child == 0) {
+      try {
+        for (int Generation = 1;; ++Generation) StoreGeneration(Path, Generation);
+      } catch (...) {
+        ::_exit(1);
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(KillAfterMicros(Random)));
+    ::kill(Child, SIGKILL);
+    int Status = 0;
+    ::waitpid(Child, &Status, 0);
+    ASSERT_TRUE(WIFSIGNALED(Status)) << "the child stopped saving by itself";
+
+    const TIniFile Left(Path);
+    const std::string Generation = Left.ReadString("ComPort", "Port", "missing");
+    ASSERT_EQ(Generation.size(), 5u) << Kill;
+    for (const TRegisterRow& Row : RegisterTable) {
+      ASSERT_EQ(Left.ReadString("Settings", std::string(Row.FileKey), "missing"), Generation)
+          << "kill " << Kill << ", key " << Row.FileKey;
+    }
+    if (testing::CountEntries(Scratch.Path()) > 1) ++KillsLeavingATemporaryFile;
+    StoreGeneration(Path, 0);
+    ASSERT_EQ(testing::CountEntries(Scratch.Path()), 1u) << Kill;
+  }
+  std::printf("kills that left a temporary file behind: %d of 200\n", KillsLeavingATemporaryFile);
 }
 
 }  // namespace

@@ -34,32 +34,70 @@ class SettingsPathTest : public ::testing::Test {
   TSettingsPlaces Places;
 };
 
+std::string BesideExecutable(const fs::path& Directory) {
+  return (Directory / "Settings.ini").string();
+}
+
 TEST_F(SettingsPathTest, WritableExecutableDirectoryKeepsTheFileBesideTheExecutable) {
   Places.ConfigHome = Root.Path() / "config";
-  EXPECT_EQ(SettingsFilePath(Places), (Executable() / "Settings.ini").string());
+  const TSettingsLocation Location = SettingsFileLocation(Places);
+  EXPECT_EQ(Location.ReadPath, BesideExecutable(Executable()));
+  EXPECT_EQ(Location.WritePath, BesideExecutable(Executable()));
+  EXPECT_FALSE(Location.CreateDirectory);
   EXPECT_FALSE(fs::exists(Root.Path() / "config"));
 }
 
 TEST_F(SettingsPathTest, ReadOnlyExecutableDirectoryUsesXdgConfigHome) {
   MakeExecutableDirectoryReadOnly();
   Places.ConfigHome = Root.Path() / "config";
-  EXPECT_EQ(SettingsFilePath(Places), (Root.Path() / "config/tolvane/Settings.ini").string());
-  EXPECT_TRUE(fs::is_directory(Root.Path() / "config/tolvane"));
+  const TSettingsLocation Location = SettingsFileLocation(Places);
+  EXPECT_EQ(Location.ReadPath, (Root.Path() / "config/tolvane/Settings.ini").string());
+  EXPECT_EQ(Location.WritePath, Location.ReadPath);
+  EXPECT_TRUE(Location.CreateDirectory);
+  EXPECT_FALSE(fs::exists(Root.Path() / "config")) << "made by the first save, not at start";
 }
 
 TEST_F(SettingsPathTest, ReadOnlyExecutableDirectoryWithoutXdgUsesDotConfig) {
   MakeExecutableDirectoryReadOnly();
   for (const fs::path& ConfigHome : {fs::path(), fs::path("relative/config")}) {
     Places.ConfigHome = ConfigHome;
-    EXPECT_EQ(SettingsFilePath(Places),
+    EXPECT_EQ(SettingsFileLocation(Places).WritePath,
               (Root.Path() / "home/.config/tolvane/Settings.ini").string());
   }
-  EXPECT_TRUE(fs::is_directory(Root.Path() / "home/.config/tolvane"));
+}
+
+// An installed copy with a file beside it: that file is read until the user's copy exists,
+// which takes every write and, from then on, the reads.
+TEST_F(SettingsPathTest, ReadOnlyExecutableDirectoryReadsItsFileUntilTheUserCopyExists) {
+  MakeExecutableDirectoryReadOnly();
+  Places.ConfigHome = Root.Path() / "config";
+  const std::string UserCopy = (Root.Path() / "config/tolvane/Settings.ini").string();
+  { std::ofstream(BesideExecutable(Executable())) << "[Settings]\n"; }
+  TSettingsLocation Location = SettingsFileLocation(Places);
+  EXPECT_EQ(Location.ReadPath, BesideExecutable(Executable()));
+  EXPECT_EQ(Location.WritePath, UserCopy);
+
+  fs::create_directories(fs::path(UserCopy).parent_path());
+  { std::ofstream(UserCopy) << "[Settings]\n"; }
+  Location = SettingsFileLocation(Places);
+  EXPECT_EQ(Location.ReadPath, UserCopy);
+  EXPECT_EQ(Location.WritePath, UserCopy);
+}
+
+// A file beside the executable that this user may not replace counts as not writable there,
+// even in a writable directory: here a symbolic link to a directory.
+TEST_F(SettingsPathTest, AFileThatCannotBeReplacedSendsTheWritesToTheUserCopy) {
+  Places.ConfigHome = Root.Path() / "config";
+  fs::create_directory(Root.Path() / "elsewhere");
+  fs::create_directory_symlink(Root.Path() / "elsewhere", BesideExecutable(Executable()));
+  EXPECT_EQ(SettingsFileLocation(Places).WritePath,
+            (Root.Path() / "config/tolvane/Settings.ini").string());
 }
 
 TEST_F(SettingsPathTest, UnknownExecutableDirectoryUsesTheConfigDirectory) {
   Places.ExecutableDirectory.clear();
-  EXPECT_EQ(SettingsFilePath(Places), (Root.Path() / "home/.config/tolvane/Settings.ini").string());
+  EXPECT_EQ(SettingsFileLocation(Places).ReadPath,
+            (Root.Path() / "home/.config/tolvane/Settings.ini").string());
 }
 
 TEST(DirectoryWritableTest, TellsWritableFromMissingAndReadOnly) {
@@ -99,7 +137,8 @@ TEST(RunningProgramPlacesTest, FindsTheExecutableWhateverTheWorkingDirectory) {
   EXPECT_EQ(Here.ExecutableDirectory, There.ExecutableDirectory);
   EXPECT_EQ(Here.ProgramName, "app_logic_tests");
   EXPECT_TRUE(fs::exists(Here.ExecutableDirectory / Here.ProgramName));
-  EXPECT_EQ(SettingsFilePath(Here), (Here.ExecutableDirectory / "Settings.ini").string());
+  EXPECT_EQ(SettingsFileLocation(Here).WritePath,
+            (Here.ExecutableDirectory / "Settings.ini").string());
 }
 
 }  // namespace

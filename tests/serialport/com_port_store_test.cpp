@@ -266,10 +266,16 @@ TEST_F(ComPortStoreTest, AMissingFileChangesNothingButACustomRate) {
 }
 
 TEST_F(ComPortStoreTest, AFileThatCannotBeWrittenFailsWith16AndSurvives) {
-  EXPECT_EQ(ErrorNumberOf([&] {
-              Port.SaveSettings(TSettingsStore::ssIniFile, Scratch.File("no/such/dir.ini"));
-            }),
-            CError_StoreFailed);
+  // The port's own text, with the file and the system's reason kept as its detail.
+  const std::string Unreachable = Scratch.File("no/such/dir.ini");
+  try {
+    Port.SaveSettings(TSettingsStore::ssIniFile, Unreachable);
+    ADD_FAILURE() << "no error";
+  } catch (const EComPort& Error) {
+    EXPECT_EQ(Error.ErrorNumber(), CError_StoreFailed);
+    EXPECT_EQ(Error.Message(), "Failed to store settings");
+    EXPECT_EQ(Error.Detail(), Unreachable + ": No such file or directory");
+  }
   WriteWholeFile(Path, "[Settings]\nUaMAX=03200\n");
   ::chmod(Path.c_str(), 0444);
   const int Result = testing::RunWithoutPrivileges([&] {

@@ -1,11 +1,18 @@
 #include "serialport/ini_file.h"
 
+#include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -47,6 +54,64 @@ TEST_F(IniFileTest, WritingCreatesFileSectionsAndKeysInOrderOfWriting) {
             "[ComPort]\nPort=COM1\nBaudRate=9600\nCustomBaudRate=-250000\n\n"
             "[Settings]\nUaMAX=03200\n");
   EXPECT_EQ(Ini.ReadInteger("ComPort", "CustomBaudRate", 0), -250000);
+}
+
+// Inside a transaction the file on disk stays as it was until the outermost commit; reads see
+// what was written.
+TEST_F(IniFileTest, ATransactionSavesAllItsWritesAtTheOutermostCommit) {
+  WriteWholeFile(Path, "[S]\nA=old\n");
+  TIniFile Ini(Path);
+  Ini.BeginTransaction();
+  Ini.WriteString("S", "A", "new");
+  Ini.BeginTransaction();
+  Ini.WriteInteger("S", "B", 2);
+  Ini.Commit();
+  EXPECT_EQ(Ini.ReadString("S", "A", ""), "new");
+  EXPECT_EQ(Ini.ReadInteger("S", "B", 0), 2);
+  EXPECT_EQ(ReadWholeFile(Path), "[S]\nA=old\n");
+  Ini.Commit();
+  EXPECT_EQ(ReadWholeFile(Path), "[S]\nA=new\nB=2\n");
+
+  // Dropped with the object when never committed.
+  {
+    TIniFile Abandoned(Path);
+    Abandoned.BeginTransaction();
+    Abandoned.WriteString("S", "A", "lost");
+  }
+  EXPECT_EQ(ReadWholeFile(Path), "[S]\nA=new\nB=2\n");
+}
+
+// A group of writes that fails part-way leaves the file as key-by-key writes would have: what
+// came before the failure is saved, and the failure is what is raised.
+TEST_F(IniFileTest, AnUpdateThatFailsSavesWhatCameBeforeTheFailure) {
+  TIniFile Ini(Path);
+  try {
+    Ini.Update([&] {
+      Ini.WriteString("S", "A", "1");
+      Ini.WriteString("S", "B", "2\n");
+      Ini.WriteString("S", "C", "3");
+    });
+    ADD_FAILURE() << "no error";
+  } catch (const EIniFileException& Error) {
+    EXPECT_EQ(Error.Message(), "Unable to write to " + Path);
+    EXPECT_EQ(Error.Detail(), Path + ": the text would break the file's lines");
+  }
+  EXPECT_EQ(ReadWholeFile(Path), "[S]\nA=1\n");
+}
+
+// A seed stands in for a file that does not exist yet: reads come from it and the first save
+// starts from its whole text, comments and all; the seed itself is never written.
+TEST_F(IniFileTest, ASeedIsReadUntilTheFileExistsAndTheFirstSaveStartsFromIt) {
+  const std::string Seed = Scratch.File("seed.ini");
+  const std::string SeedText = "; by hand\r\n[S]\r\nA=seeded\r\n[T]\r\nB=kept\r\n";
+  WriteWholeFile(Seed, SeedText);
+  TIniFile Ini(Path, Seed);
+  EXPECT_EQ(Ini.ReadString("S", "A", ""), "seeded");
+  Ini.WriteString("S", "A", "mine");
+  EXPECT_EQ(ReadWholeFile(Path), "; by hand\r\n[S]\r\nA=mine\r\n[T]\r\nB=kept\r\n");
+  EXPECT_EQ(ReadWholeFile(Seed), SeedText);
+  WriteWholeFile(Seed, "[S]\nA=changed later\n");
+  EXPECT_EQ(Ini.ReadString("S", "A", ""), "mine");
 }
 
 TEST_F(IniFileTest, ReplacingAValueKeepsEveryOtherLineAsItWas) {
@@ -165,6 +230,26 @@ TEST_F(IniFileTest, NewLinesFollowCrLfAndAMissingFinalLineBreakIsMended) {
   EXPECT_EQ(Ini.ReadString("S", "A", ""), "5");
 }
 
+// What an editor on another system may leave: a byte-order mark before the first section and
+// CR LF line ends. The first section is found, and both survive every write.
+TEST_F(IniFileTest, AByteOrderMarkAndCrLfLineEndsAreReadPastAndKept) {
+  const std::string Mark = "\xEF\xBB\xBF";
+  WriteWholeFile(Path, Mark + "[Settings]\r\nUaMAX=01111\r\n");
+  TIniFile Ini(Path);
+  EXPECT_EQ(Ini.ReadString("Settings", "UaMAX", "03200"), "01111");
+  Ini.WriteString("Settings", "UaMAX", "02222");
+  Ini.WriteString("Settings", "IaMAX", "00999");
+  Ini.WriteString("ComPort", "Port", "COM1");
+  EXPECT_EQ(ReadWholeFile(Path), Mark +
+                                     "[Settings]\r\nUaMAX=02222\r\nIaMAX=00999\r\n\r\n"
+                                     "[ComPort]\r\nPort=COM1\r\n");
+
+  // A mark alone is an empty file that keeps its mark.
+  WriteWholeFile(Path, Mark);
+  Ini.WriteString("S", "A", "1");
+  EXPECT_EQ(ReadWholeFile(Path), Mark + "[S]\nA=1\n");
+}
+
 TEST_F(IniFileTest, FirstOfDuplicateSectionsAndKeysIsReadAndReplaced) {
   WriteWholeFile(Path, "[S]\nA=first\nA=second\n[S]\nB=later\n");
   TIniFile Ini(Path);
@@ -189,12 +274,97 @@ TEST_F(IniFileTest, ReplacingKeepsTheFilesPermissionsAndFollowsASymbolicLink) {
   EXPECT_EQ(testing::CountEntries(Scratch.Path()), 2u);  // no temporary file left behind
 }
 
+// Only a link of this user to a regular file of this user is followed; any other is refused
+// with the INI error naming the link, and what it points to stays as it was.
+TEST_F(IniFileTest, ASymbolicLinkIsFollowedOnlyToARegularFileOfThisUser) {
+  const std::string Target = Scratch.File("target.ini");
+  const std::string Directory = Scratch.File("directory");
+  WriteWholeFile(Target, "[S]\nA=1\n");
+  std::filesystem::create_directory(Directory);
+  struct Case {
+    const char* What;
+    std::string PointsTo;
+    std::function<void()> Prepare;
+    const char* Reason;
+  };
+  const passwd* Nobody = ::getpwnam("nobody");
+  const bool CanGiveAway = ::geteuid() == 0 && Nobody != nullptr;
+  std::vector<Case> Cases = {
+      {"a directory", Directory, [] {}, "which is not a regular file"},
+      {"a device", "/dev/null", [] {}, "which is not a regular file"},
+      {"nothing", Scratch.File("missing.ini"), [] {}, "a file that does not exist"},
+  };
+  if (CanGiveAway) {
+    Cases.push_back({"another user's file", Target,
+                     [&] { ASSERT_EQ(::chown(Target.c_str(), Nobody->pw_uid, 0), 0); },
+                     "which belongs to another user"});
+    Cases.push_back({"our file, by another user's link", Target,
+                     [&] {
+                       ASSERT_EQ(::chown(Target.c_str(), 0, 0), 0);
+                       ASSERT_EQ(::lchown(Path.c_str(), Nobody->pw_uid, 0), 0);
+                     },
+                     "a symbolic link that belongs to another user"});
+  }
+  for (const Case& Each : Cases) {
+    std::filesystem::remove(Path);
+    std::filesystem::create_symlink(Each.PointsTo, Path);
+    Each.Prepare();
+    try {
+      TIniFile(Path).WriteString("S", "A", "2");
+      ADD_FAILURE() << "followed a link to " << Each.What;
+    } catch (const EIniFileException& Error) {
+      EXPECT_EQ(Error.Message(), "Unable to write to " + Path) << Each.What;
+      EXPECT_THAT(Error.Detail(), ::testing::StartsWith(Path + ": ")) << Each.What;
+      EXPECT_THAT(Error.Detail(), ::testing::HasSubstr(Each.Reason)) << Each.What;
+    }
+    EXPECT_EQ(ReadWholeFile(Target), "[S]\nA=1\n") << Each.What;
+    EXPECT_TRUE(std::filesystem::is_symlink(Path)) << Each.What;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(Directory));
+  if (!CanGiveAway) GTEST_SKIP() << "the cases of another user's file need root";
+}
+
 TEST_F(IniFileTest, APathThatIsADirectoryOrLiesInNoDirectoryFails) {
   std::filesystem::create_directory(Path);
   EXPECT_EQ(TIniFile(Path).ReadString("S", "A", "d"), "d");
-  EXPECT_THROW(TIniFile(Path).WriteString("S", "A", "1"), EIniFileException);
-  EXPECT_THROW(TIniFile(Scratch.File("missing/Settings.ini")).WriteString("S", "A", "1"),
-               EIniFileException);
+  const auto DetailOf = [](const std::string& File) {
+    try {
+      TIniFile(File).WriteString("S", "A", "1");
+    } catch (const EIniFileException& Error) {
+      return Error.Detail();
+    }
+    return std::string("no error");
+  };
+  // The detail names the file and gives the system's reason.
+  EXPECT_EQ(DetailOf(Path), Path + ": Is a directory");
+  const std::string Unreachable = Scratch.File("missing/Settings.ini");
+  EXPECT_EQ(DetailOf(Unreachable), Unreachable + ": No such file or directory");
+}
+
+// A save killed half-way leaves its temporary file; the next save removes it, but not the
+// temporary file of a save that a running process may still be making, nor anything else.
+TEST_F(IniFileTest, TheNextSaveRemovesTemporaryFilesOfCrashedSaves) {
+  const pid_t Gone = ::fork();
+  if (Gone == 0) ::_exit(0);
+  ::waitpid(Gone, nullptr, 0);
+  const std::string Crashed = Scratch.File(".Settings.ini.tmp-" + std::to_string(Gone) + "-3");
+  const std::string Running =
+      Scratch.File(".Settings.ini.tmp-" + std::to_string(::getppid()) + "-0");
+  const std::string LongAgo =
+      Scratch.File(".Settings.ini.tmp-" + std::to_string(::getppid()) + "-1");
+  const std::string Unrelated = Scratch.File(".Other.ini.tmp-" + std::to_string(Gone) + "-0");
+  for (const std::string& File : {Crashed, Running, LongAgo, Unrelated}) {
+    WriteWholeFile(File, "[S]\nA=half");
+  }
+  const timespec TwoMinutesAgo[2] = {{std::time(nullptr) - 120, 0}, {std::time(nullptr) - 120, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, LongAgo.c_str(), TwoMinutesAgo, 0), 0);
+
+  TIniFile(Path).WriteString("S", "A", "1");
+  EXPECT_FALSE(std::filesystem::exists(Crashed));
+  EXPECT_FALSE(std::filesystem::exists(LongAgo));
+  EXPECT_TRUE(std::filesystem::exists(Running));
+  EXPECT_TRUE(std::filesystem::exists(Unrelated));
+  EXPECT_EQ(testing::CountEntries(Scratch.Path()), 3u);
 }
 
 // Exit codes of the child steps below.
@@ -202,9 +372,19 @@ constexpr int Refused = 0;
 constexpr int Accepted = 1;
 constexpr int OtherError = 2;
 
+// Inside a transaction as well, the first write already finds that the file cannot be saved.
 int TryWrite(const std::string& Path) {
   try {
     TIniFile(Path).WriteString("S", "A", "new");
+    return Accepted;
+  } catch (const EIniFileException&) {
+  } catch (...) {
+    return OtherError;
+  }
+  try {
+    TIniFile Ini(Path);
+    Ini.BeginTransaction();
+    Ini.WriteString("S", "A", "new");
     return Accepted;
   } catch (const EIniFileException&) {
     return Refused;
