@@ -94,7 +94,9 @@ void TComThread::Execute() {
   try {
     for (;;) {
       std::uint32_t Mask = 0;
-      if (Device.WaitCommEvent(Mask, StopSignal) != TWaitResult::Event) break;
+      const TWaitResult Result = Device.WaitCommEvent(Mask, StopSignal);
+      if (Result == TWaitResult::LineLost) DispatchLineLost(Device.LineError());
+      if (Result != TWaitResult::Event) break;
       CurrentEvents = MaskToEvents(Mask);
       DispatchEvents();
     }
@@ -124,6 +126,22 @@ void TComThread::DispatchEvents() {
       break;
     case TSyncMethod::smNone:
       DeliverEvents(OwnerPort, CurrentEvents);
+      break;
+  }
+}
+
+void TComThread::DispatchLineLost(int Error) {
+  TCustomComPort& Port = OwnerPort;
+  const auto Step = [&Port, Error] { Port.ProcessLineLost(Error); };
+  switch (OwnerPort.SyncMethod()) {
+    case TSyncMethod::smThreadSync:
+      OwnerPort.Dispatcher().Synchronize(Step, [this] { return Stopping(); });
+      break;
+    case TSyncMethod::smWindowSync:
+      OwnerPort.Dispatcher().HandOver(Step, [this] { return Stopping(); });
+      break;
+    case TSyncMethod::smNone:
+      Step();
       break;
   }
 }
