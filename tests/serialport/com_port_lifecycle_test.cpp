@@ -72,6 +72,23 @@ class ComPortLifecycleTest : public ::testing::Test {
     };
   }
 
+  // The far end sends "ST001203200;" over and over until Stop is set. Non-blocking: once the
+  // port is closed nobody drains the line, and the flood must end.
+  void FloodUntil(const std::atomic<bool>& Stop) {
+    std::string Chunk;
+    for (int I = 0; I < 100; ++I) Chunk += "ST001203200;";
+    std::size_t Offset = 0;
+    while (!Stop) {
+      const ssize_t Written = write(Pty.MasterFd(), Chunk.data() + Offset, Chunk.size() - Offset);
+      if (Written > 0) {
+        Offset = (Offset + static_cast<std::size_t>(Written)) % Chunk.size();
+      } else {
+        pollfd Poll{Pty.MasterFd(), POLLOUT, 0};
+        poll(&Poll, 1, 10);
+      }
+    }
+  }
+
   // Serves deliveries until Count packets have arrived or a generous deadline has passed.
   bool ServeUntilPackets(std::size_t Count) {
     return ServeUntil([this, Count] { return Received.Count() >= Count; });
@@ -130,21 +147,7 @@ INSTANTIATE_TEST_SUITE_P(EveryMode, ComPortSyncModeTest,
 TEST_F(ComPortLifecycleTest, ClosingWhileTheFarEndFloodsReturnsPromptlyWithWholePackets) {
   Port.OpenPort();
   std::atomic<bool> StopFlood{false};
-  std::thread Flood([&] {
-    std::string Chunk;
-    for (int I = 0; I < 100; ++I) Chunk += "ST001203200;";
-    std::size_t Offset = 0;
-    while (!StopFlood) {
-      // Non-blocking: once the port is closed nobody drains the line, and the flood must end.
-      const ssize_t Written = write(Pty.MasterFd(), Chunk.data() + Offset, Chunk.size() - Offset);
-      if (Written > 0) {
-        Offset = (Offset + static_cast<std::size_t>(Written)) % Chunk.size();
-      } else {
-        pollfd Poll{Pty.MasterFd(), POLLOUT, 0};
-        poll(&Poll, 1, 10);
-      }
-    }
-  });
+  std::thread Flood([&] { FloodUntil(StopFlood); });
   ASSERT_TRUE(ServeUntilPackets(2000));
   const Clock::time_point Start = Clock::now();
   Port.ClosePort();
@@ -225,13 +228,7 @@ class ComPortLineLossTest : public ComPortLifecycleTest,
   void LoseTheLineDuringAFlood() {
     std::atomic<bool> HangUp{false};
     std::thread Flood([&] {
-      std::string Chunk;
-      for (int I = 0; I < 100; ++I) Chunk += "ST001203200;";
-      std::size_t Offset = 0;
-      while (!HangUp) {
-        const ssize_t Written = write(Pty.MasterFd(), Chunk.data() + Offset, Chunk.size() - Offset);
-        if (Written > 0) Offset = (Offset + static_cast<std::size_t>(Written)) % Chunk.size();
-      }
+      FloodUntil(HangUp);
       LostAt = Clock::now().time_since_epoch().count();
       Pty.CloseMaster();
     });
