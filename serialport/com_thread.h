@@ -39,6 +39,9 @@ class TComThread {
 
  private:
   void Execute();
+  // Waits and delivers until the loop ends; the system error code when it ended because the
+  // line is gone, else 0.
+  int WaitAndDispatch();
   void DispatchEvents();
   // Hands the port the news that its line is gone, the same way as events; the loop then ends.
   void DispatchLineLost(int Error);

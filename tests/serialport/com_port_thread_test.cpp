@@ -206,6 +206,19 @@ INSTANTIATE_TEST_SUITE_P(EveryMode, ComPortLineLostTest,
                          ::testing::Values(TSyncMethod::smThreadSync, TSyncMethod::smWindowSync,
                                            TSyncMethod::smNone));
 
+// A delivery that fails because the line is gone is the news of the loss, not a quiet end.
+TEST_F(ComPortThreadTest, ADeliveryThatMeetsTheLostLineReportsTheLoss) {
+  std::vector<std::int32_t> Lost;
+  Port.OnLineLost = [&](TObject*, std::int32_t Error) { Lost.push_back(Error); };
+  Port.OpenPort();
+  ASSERT_TRUE(Device.WaitForWaiter(Generous));
+  Device.FailAlways("GetCommModemStatus", ENODEV);
+  Device.RaiseEvents(EV_CTS);
+  Dispatcher.ServeUntil([&] { return !Lost.empty(); });
+  Port.ClosePort();
+  EXPECT_EQ(Lost, std::vector<std::int32_t>{ENODEV});
+}
+
 TEST_F(ComPortThreadTest, AWaitThatFailsForAnotherReasonEndsTheThreadQuietly) {
   bool Lost = false;
   Port.OnLineLost = [&](TObject*, std::int32_t) { Lost = true; };
