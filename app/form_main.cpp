@@ -8,6 +8,7 @@
 #include "app/controller_protocol.h"
 #include "app/error_report.h"
 #include "app/glyphs.h"
+#include "app/line_lost_message.h"
 #include "app/message_presenter.h"
 #include "app/packet_reaction.h"
 #include "app/settings_path.h"
@@ -106,6 +107,11 @@ void TForm1::ConfigurePort() {
   Flow.SetXonXoffIn(false);
   Port.OnAfterOpen = [this](TObject*) { ComPortOpen(); };
   Port.OnAfterClose = [this](TObject*) { ComPortClose(); };
+  // The notification comes through the port's delivery, whose caller is the event thread: an
+  // error must be reported here or nowhere.
+  Port.OnLineLost = [this](TObject*, std::int32_t SystemErrorCode) {
+    Guarded([this, SystemErrorCode] { ComPortLineLost(SystemErrorCode); });
+  };
 
   ComDataPacket1_->SetName("ComDataPacket1");
   ComDataPacket1_->SetStopString(PacketStopString);
@@ -169,7 +175,7 @@ void TForm1::SetTransferButtonsEnabled(bool Enabled) {
 void TForm1::Button_OpenClick() {
   if (ComPort_->Connected()) {
     SetTransferButtonsEnabled(false);
-    ComPort_->WriteString(std::string(DisconnectPacket));
+    WriteToPort(std::string(DisconnectPacket));
     ComPort_->ClosePort();
   } else {
     ComPort_->OpenPort();
@@ -203,6 +209,28 @@ void TForm1::ComPortClose() {
   Menu->MMCOMPortSettings->setEnabled(true);
 }
 
+void TForm1::ComPortLineLost(std::int32_t SystemErrorCode) {
+  // The write that met the dead line and the port's own notification both end up here; whichever
+  // comes second finds the port closed.
+  if (!ComPort_->Connected()) return;
+  Sequencer_.EndAll();
+  SetTransferButtonsEnabled(false);
+  ComPort_->ClosePort();
+  // Everything is settled before the modal box, whose nested loop keeps the timer ticking.
+  ShowErrorBox(
+      QString::fromUtf8(ApplicationTitle),
+      QString::fromStdString(LineLostMessage(DevicePathFor(ComPort_->Port()), SystemErrorCode)));
+}
+
+void TForm1::WriteToPort(const std::string& Packet) {
+  try {
+    ComPort_->WriteString(Packet);
+  } catch (const EComPort& Error) {
+    if (!IsLineLostError(Error.SystemErrorCode())) throw;
+    ComPortLineLost(Error.SystemErrorCode());
+  }
+}
+
 void TForm1::ComDataPacket1Packet(TObject* /*Sender*/, const std::string& Str) {
   ApplyReceivedPacket(Str, *this, Sequencer_);
   PanelTerminal->AppendPacket(Str);
@@ -211,7 +239,7 @@ void TForm1::ComDataPacket1Packet(TObject* /*Sender*/, const std::string& Str) {
 void TForm1::Button4Click() {
   const QString Text = PanelTerminal->Edit_Data->text();
   if (Text.isEmpty()) return;
-  ComPort_->WriteString(PacketBytes(Text));
+  WriteToPort(PacketBytes(Text));
 }
 
 void TForm1::Button5Click() {
@@ -292,7 +320,7 @@ bool TForm1::PortConnected() {
   return ComPort_->Connected();
 }
 void TForm1::WritePacket(const std::string& Packet) {
-  ComPort_->WriteString(Packet);
+  WriteToPort(Packet);
 }
 void TForm1::ClosePort() {
   ComPort_->ClosePort();

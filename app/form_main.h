@@ -65,6 +65,9 @@ class TForm1 : public QMainWindow, public TSequencerWindow {
   // --- Reactions of the port and the packet assembler ---
   void ComPortOpen();
   void ComPortClose();
+  // The port's line is gone: everything running ends, the port closes without "DI;" and one box
+  // names the device and the system's reason. Nothing happens once the port is closed.
+  void ComPortLineLost(std::int32_t SystemErrorCode);
   void ComDataPacket1Packet(TObject* Sender, const std::string& Str);
 
   // Shows the view whose View item is checked; with several checked the last one wins.
@@ -92,6 +95,9 @@ class TForm1 : public QMainWindow, public TSequencerWindow {
   // The first step of the after-open reaction: the port's own settings go to the file.
   void SavePortSettings();
   void SetTransferButtonsEnabled(bool Enabled);
+  // WriteString; a write that finds the line gone is handled as the loss itself (one box, port
+  // closed) and returns, any other failure propagates.
+  void WriteToPort(const std::string& Packet);
   void SelectView(QAction* Item);
 
   // The sequencer's view of the window.

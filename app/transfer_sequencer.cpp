@@ -45,6 +45,15 @@ void TTransferSequencer::ConfirmIdentification() {
   WaitID_ = false;
 }
 
+void TTransferSequencer::EndAll() {
+  ReadSeq_ = false;
+  WriteSeq_ = false;
+  SeqStep_ = 0;
+  WaitID_ = false;
+  IdTicks_ = 0;
+  Window_.ShowProgress(false);
+}
+
 void TTransferSequencer::Reset() {
   ReadSeq_ = false;
   WriteSeq_ = false;

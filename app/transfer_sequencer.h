@@ -44,6 +44,9 @@ class TTransferSequencer {
   void ArmIdentification();
   // The packet reaction's step on an "ID" reply with status "200".
   void ConfirmIdentification();
+  // The line is gone: the read and write sequences and the identification end (a closing by
+  // Disconnect only pauses them), and the progress panel is hidden.
+  void EndAll();
   // Window creation: both sequences inactive.
   void Reset();
 

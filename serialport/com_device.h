@@ -12,6 +12,7 @@
 // keeps its own state consistent across those threads; it never calls back into the port.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -126,10 +127,18 @@ struct TOverlapped {
 };
 
 enum class TWaitResult : std::uint8_t {
-  Event,    // a selected event occurred; the mask says which
-  Stopped,  // the stop signal is set
-  Failed,   // the wait could not be made (the device is gone, or not open)
+  Event,     // a selected event occurred; the mask says which
+  Stopped,   // the stop signal is set
+  LineLost,  // the line is gone (LineError says why); every later wait reports it too
+  Failed,    // the wait could not be made (the device is not open, or is closing)
 };
+
+// The system error codes with which a device call says that its line is gone rather than that
+// one call failed: the far end hung up (EIO) or the device itself vanished (ENXIO, ENODEV), as
+// when a USB serial adapter is pulled.
+inline bool IsLineLostError(int SystemErrorCode) {
+  return SystemErrorCode == EIO || SystemErrorCode == ENXIO || SystemErrorCode == ENODEV;
+}
 
 class TComDevice {
  public:
@@ -161,7 +170,14 @@ class TComDevice {
   // Selects the EV_ events that end a wait; 0 also ends a wait in progress.
   virtual int SetCommMask(std::uint32_t Mask) = 0;
   // Blocks until a selected event occurs (Mask receives the EV_ bits that did) or Stop is set.
+  // Events that occurred before the line went are reported first; then the wait ends with
+  // LineLost.
   virtual TWaitResult WaitCommEvent(std::uint32_t& Mask, const TStopSignal& Stop) = 0;
+
+  // 0 while the line is there. Once a read, write or wait has seen it go (end of file or a
+  // hang-up on the tty, or a failure IsLineLostError names), the system error code that said so,
+  // until the device is closed. Safe on any thread.
+  virtual int LineError() const = 0;
 };
 
 // The production device for this platform.

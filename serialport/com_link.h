@@ -12,6 +12,7 @@ class TObject;
 using TLinkNotify = std::function<void(TObject* Sender)>;
 using TLinkSwitch = std::function<void(TObject* Sender, bool OnOff)>;
 using TLinkBuffer = std::function<void(TObject* Sender, const void* Buffer, std::int32_t Count)>;
+using TLinkLineLost = std::function<void(TObject* Sender, std::int32_t SystemErrorCode)>;
 
 class TComLink {
  public:
@@ -26,6 +27,8 @@ class TComLink {
   TLinkNotify OnRing;
   TLinkSwitch OnTxActivity;
   TLinkSwitch OnRxActivity;
+  // The port's line is gone; called just before the port's own OnLineLost (see com_port.h).
+  TLinkLineLost OnLineLost;
 };
 
 }  // namespace tolvane

@@ -76,7 +76,7 @@ void TCustomComPort::ClosePort() {
   if (!Connected_ || IsDesigning() || Closing_) return;
   Closing_ = true;
   struct TClosingMark {
-    bool& Closing;
+    std::atomic<bool>& Closing;
     ~TClosingMark() { Closing = false; }
   } Mark{Closing_};
   ProcessBeforeClose();

@@ -4,8 +4,22 @@
 //
 // Threads: every member is called on the owner thread (the one that opens the port), except the
 // delivery steps, which run on the thread SyncMethod chooses (see serialport/com_thread.h).
+//
+// A line that goes away. When the device reports that the line is gone while the port is open
+// (the far end hung up, a USB serial adapter was pulled: end of file or POLLHUP/POLLERR on the
+// tty, or EIO, ENXIO or ENODEV from a read, write or wait; see IsLineLostError), the port fires
+// OnLineLost once, with the system error code that said so. It comes from the event thread, on
+// the thread SyncMethod delivers to, after every event that came before the loss, each link's
+// OnLineLost first. A write or read that meets the dead line still raises its EComPort (with that
+// code) as well; the notification follows it. The port stays open: the handler decides, and
+// normally calls ClosePort, which releases the device so it can be opened again once it is back.
+// Nothing fires while the port is closing, nor for a port opened with no Events (it has no event
+// thread to notice). Without a handler the port behaves as before: it stays open, receives no
+// more events, and its writes fail. A wait that fails for any other reason ends the event
+// thread quietly as it always did.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,6 +45,7 @@ using TRxCharEvent = std::function<void(TObject* Sender, std::int32_t Count)>;
 using TRxBufEvent = std::function<void(TObject* Sender, const void* Buffer, std::int32_t Count)>;
 using TComErrorEvent = std::function<void(TObject* Sender, TComErrors Errors)>;
 using TComSignalEvent = std::function<void(TObject* Sender, bool OnOff)>;
+using TComLineLostEvent = std::function<void(TObject* Sender, std::int32_t SystemErrorCode)>;
 
 // The port event message of window-sync delivery; its parameter is one EV_ bit.
 inline constexpr std::uint32_t CM_COMPORT = 1025;
@@ -147,6 +162,7 @@ class TCustomComPort : public TComponent {
   TComErrorEvent OnError;
   TNotifyEvent OnRxFlag;
   TNotifyEvent OnRx80Full;
+  TComLineLostEvent OnLineLost;  // see the top of this file
 
   // --- Delivery (called by the event thread's dispatch; public for it and for tests) ---
   void ProcessRxChar();
@@ -159,6 +175,9 @@ class TCustomComPort : public TComponent {
   void ProcessRLSDChange();
   void ProcessError();
   void ProcessRx80Full();
+  // The line is gone: every link's OnLineLost, then FireLineLost; nothing while not open or
+  // while closing.
+  void ProcessLineLost(std::int32_t SystemErrorCode);
   // The window procedure of window-sync delivery: CM_COMPORT runs the step WParam names.
   void EventWindowProc(std::uint32_t Message, std::uint32_t WParam);
 
@@ -190,6 +209,7 @@ class TCustomComPort : public TComponent {
   virtual void FireError(TComErrors Errors);
   virtual void FireRLSDChange(bool OnOff);
   virtual void FireRx80Full();
+  virtual void FireLineLost(std::int32_t SystemErrorCode);
   virtual void ApplyLineSettings();
   virtual void ApplyTimeoutSettings();
   virtual void ApplyBufferSizes();
@@ -223,7 +243,9 @@ class TCustomComPort : public TComponent {
   TThreadPriority ThreadPriority_ = TThreadPriority::tpNormal;
   bool HasRxBufLink_ = false;
   bool Connected_ = false;
-  bool Closing_ = false;  // ClosePort is under way (it serves deliveries while it waits)
+  // ClosePort is under way (it serves deliveries while it waits). Atomic because a line-lost
+  // delivery without SyncMethod reads it on the event thread.
+  std::atomic<bool> Closing_ = false;
   TBaudRate BaudRate_ = TBaudRate::br9600;
   std::int32_t CustomBaudRate_ = 9600;
   std::string Port_ = "COM1";

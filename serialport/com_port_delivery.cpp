@@ -120,6 +120,15 @@ void TCustomComPort::ProcessRx80Full() {
   FireRx80Full();
 }
 
+void TCustomComPort::ProcessLineLost(std::int32_t SystemErrorCode) {
+  // A closing under way (which serves deliveries still queued) already lets the line go.
+  if (!Connected_ || Closing_) return;
+  ForEachLink([this, SystemErrorCode](TComLink& Link) {
+    if (Link.OnLineLost) Link.OnLineLost(this, SystemErrorCode);
+  });
+  FireLineLost(SystemErrorCode);
+}
+
 void TCustomComPort::EventWindowProc(std::uint32_t Message, std::uint32_t WParam) {
   if (Message != CM_COMPORT) return;
   try {
@@ -258,6 +267,9 @@ void TCustomComPort::FireRLSDChange(bool OnOff) {
 }
 void TCustomComPort::FireRx80Full() {
   if (OnRx80Full) OnRx80Full(this);
+}
+void TCustomComPort::FireLineLost(std::int32_t SystemErrorCode) {
+  if (OnLineLost) OnLineLost(this, SystemErrorCode);
 }
 
 }  // namespace tolvane

@@ -7,6 +7,7 @@
 
 #include "serialport/application_exception.h"
 #include "serialport/com_dispatcher.h"
+#include "serialport/com_error.h"
 #include "serialport/com_port.h"
 #include "serialport/event_mask.h"
 
@@ -91,16 +92,12 @@ void TComThread::SignalStop() {
 
 void TComThread::Execute() {
   TComDevice& Device = OwnerPort.Device();
-  try {
-    for (;;) {
-      std::uint32_t Mask = 0;
-      if (Device.WaitCommEvent(Mask, StopSignal) != TWaitResult::Event) break;
-      CurrentEvents = MaskToEvents(Mask);
-      DispatchEvents();
+  if (const int Lost = WaitAndDispatch()) {
+    try {
+      DispatchLineLost(Lost);
+    } catch (...) {
+      // The handler's error ends nothing more than the thread, which ends anyway.
     }
-  } catch (...) {
-    // A delivery error ends the thread without a report; the port stays open and receives no
-    // more events until it is opened again.
   }
   Device.SetCommMask(0);
   // Unread input is thrown away; output is not: a write that reported its bytes as written
@@ -108,6 +105,28 @@ void TComThread::Execute() {
   Device.PurgeComm(PURGE_RXCLEAR);
   Finished_.store(true);
   OwnerPort.Dispatcher().Notify();
+}
+
+int TComThread::WaitAndDispatch() {
+  TComDevice& Device = OwnerPort.Device();
+  try {
+    for (;;) {
+      std::uint32_t Mask = 0;
+      const TWaitResult Result = Device.WaitCommEvent(Mask, StopSignal);
+      if (Result == TWaitResult::LineLost) return Device.LineError();
+      if (Result != TWaitResult::Event) return 0;
+      CurrentEvents = MaskToEvents(Mask);
+      DispatchEvents();
+    }
+  } catch (const EComPort& Error) {
+    // A step that failed because the line is gone (the modem lines of a pulled adapter, say) is
+    // the news of the loss itself.
+    if (IsLineLostError(Error.SystemErrorCode())) return Error.SystemErrorCode();
+  } catch (...) {
+  }
+  // Any other delivery error ends the thread without a report; the port stays open and receives
+  // no more events until it is opened again.
+  return 0;
 }
 
 void TComThread::DispatchEvents() {
@@ -124,6 +143,22 @@ void TComThread::DispatchEvents() {
       break;
     case TSyncMethod::smNone:
       DeliverEvents(OwnerPort, CurrentEvents);
+      break;
+  }
+}
+
+void TComThread::DispatchLineLost(int Error) {
+  TCustomComPort& Port = OwnerPort;
+  const auto Step = [&Port, Error] { Port.ProcessLineLost(Error); };
+  switch (OwnerPort.SyncMethod()) {
+    case TSyncMethod::smThreadSync:
+      OwnerPort.Dispatcher().Synchronize(Step, [this] { return Stopping(); });
+      break;
+    case TSyncMethod::smWindowSync:
+      OwnerPort.Dispatcher().HandOver(Step, [this] { return Stopping(); });
+      break;
+    case TSyncMethod::smNone:
+      Step();
       break;
   }
 }

@@ -8,7 +8,8 @@
 // - The loop runs on its own thread and touches the port only through its device (whose calls
 //   are safe across threads) and through the delivery: smThreadSync runs it on the owner thread
 //   and waits (Synchronize), smWindowSync hands one event at a time to the owner thread and goes
-//   on once it is taken (HandOver), smNone runs it on this thread.
+//   on once it is taken (HandOver), smNone runs it on this thread. A wait that reports the line
+//   lost is delivered the same way (ProcessLineLost) and ends the loop.
 // - CurrentEvents is written only by this thread between waits; each delivery takes a copy, so
 //   no lock is needed. The stop flag is atomic; the stop signal is an eventfd that the device
 //   wait watches, so stopping never waits for a time-out.
@@ -38,7 +39,12 @@ class TComThread {
 
  private:
   void Execute();
+  // Waits and delivers until the loop ends; the system error code when it ended because the
+  // line is gone, else 0.
+  int WaitAndDispatch();
   void DispatchEvents();
+  // Hands the port the news that its line is gone, the same way as events; the loop then ends.
+  void DispatchLineLost(int Error);
   void PostEvents();
   bool Stopping() const { return Stopping_.load(); }
 

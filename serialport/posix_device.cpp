@@ -97,7 +97,7 @@ int TPosixDevice::Open(const std::string& Path) {
     std::lock_guard Lock(Mutex_);
     Fd_ = Fd;
     Closing_ = false;
-    HungUp_ = false;
+    LineError_ = 0;
     Timeouts_ = {};
     Mask_ = 0;
     PendingEvents_ = 0;
@@ -145,6 +145,7 @@ int TPosixDevice::Close() {
   CloseWakeups();
   Fd_ = -1;
   Closing_ = false;
+  LineError_ = 0;
   Queue_.Clear();
   return 0;
 }

@@ -54,6 +54,7 @@ class TPosixDevice final : public TComDevice {
 
   int SetCommMask(std::uint32_t Mask) override;
   TWaitResult WaitCommEvent(std::uint32_t& Mask, const TStopSignal& Stop) override;
+  int LineError() const override;
 
  private:
   // Marks the calling thread as inside a call on the open descriptor, so Close waits for it.
@@ -83,6 +84,8 @@ class TPosixDevice final : public TComDevice {
   // Returns EIO once the far end has hung up, or the error that made the tty unreadable.
   int PullLocked();
   void AddEventsLocked(std::uint32_t Events);
+  // Records that the line is gone, keeping the first reason, and ends a wait in progress.
+  void LoseLineLocked(int Error);
   std::uint32_t CounterErrorsLocked();
 
   mutable std::mutex Mutex_;
@@ -96,7 +99,9 @@ class TPosixDevice final : public TComDevice {
   int DrainKick_ = -1;
 
   TInputQueue Queue_;
-  bool HungUp_ = false;  // the far end hung up, or the tty cannot be read any more
+  // 0 while the line is there; once the far end has hung up or the tty cannot be read or written
+  // any more, the system's reason (LineError).
+  int LineError_ = 0;
   TCommTimeouts Timeouts_;
   std::uint64_t RxAborts_ = 0;
   std::uint64_t TxAborts_ = 0;

@@ -83,7 +83,7 @@ TWaitResult TPosixDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal& 
         Mask = Due;
         return TWaitResult::Event;
       }
-      if (HungUp_) return TWaitResult::Failed;
+      if (LineError_ != 0) return TWaitResult::LineLost;
       // With the queue full the rest stays in the kernel, and the tty is watched only for a
       // hang-up, so that a full queue cannot make this loop spin.
       WatchInput = Queue_.FreeSpace() > 0;
@@ -101,7 +101,7 @@ TWaitResult TPosixDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal& 
     if (Polls[0].revents & (POLLHUP | POLLERR)) {
       std::lock_guard Lock(Mutex_);
       PullLocked();
-      HungUp_ = true;
+      LoseLineLocked(EIO);
     }
   }
 }

@@ -83,7 +83,7 @@ constexpr short HangUpEvents = POLLHUP | POLLERR;
 }  // namespace
 
 int TPosixDevice::PullLocked() {
-  if (HungUp_) return EIO;
+  if (LineError_ != 0) return LineError_;
   // Larger than the line discipline's own buffer (4 KiB), so a read that empties it is short.
   std::uint8_t Raw[16 * 1024];
   for (;;) {
@@ -101,7 +101,7 @@ int TPosixDevice::PullLocked() {
     }
     // A tty gives end of file only once its far end has hung up.
     if (Count == 0) {
-      HungUp_ = true;
+      LoseLineLocked(EIO);
       return EIO;
     }
     if (errno == EINTR) continue;
@@ -109,9 +109,20 @@ int TPosixDevice::PullLocked() {
     // Any other failure would repeat on every try while poll() keeps calling the tty readable;
     // the line counts as gone, so waits fail instead of spinning.
     const int Error = errno;
-    HungUp_ = true;
+    LoseLineLocked(Error);
     return Error;
   }
+}
+
+void TPosixDevice::LoseLineLocked(int Error) {
+  if (LineError_ != 0) return;
+  LineError_ = Error;
+  SignalWake(EventWake_);
+}
+
+int TPosixDevice::LineError() const {
+  std::lock_guard Lock(Mutex_);
+  return LineError_;
 }
 
 void TPosixDevice::AddEventsLocked(std::uint32_t Events) {
@@ -151,7 +162,7 @@ int TPosixDevice::ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overl
       if (Got < Count) {
         PullError = PullLocked();
         if (PullError == 0 && SawHangUp && Got == Before && Queue_.Size() == 0) {
-          HungUp_ = true;
+          LoseLineLocked(EIO);
           PullError = EIO;
         }
         Got += static_cast<std::uint32_t>(Queue_.Take(Out + Got, Count - Got));
@@ -234,6 +245,12 @@ int TPosixDevice::WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped
     }
   }
   if (Written > 0) SignalWake(DrainKick_);
+  if (IsLineLostError(Error)) {
+    // The event wait may not have noticed yet (a vanished device need not report a hang-up);
+    // this ends it, so the port hears of the loss from its event thread either way.
+    std::lock_guard Lock(Mutex_);
+    LoseLineLocked(Error);
+  }
   return Finish(Overlapped, Written, Error);
 }
 

@@ -59,27 +59,33 @@ int RunSimulator(const TSimulatorOptions& Options) {
   }
   TControllerModel Model(Options.Identify, Registers);
   TReplyShaper Shaper(Options.Faults, Options.Seed);
-  TPtySimulator Line(Model, Shaper, Log, [&](const TRegisterMap& Changed) {
+  // The device the link points to; a line that comes back gets a new one.
+  std::string Linked;
+  const auto SaveRegisters = [&](const TRegisterMap& Changed) {
     std::string SaveError;
     if (!Options.RegisterFile.empty() &&
         !SaveRegisterFile(Options.RegisterFile, Changed, SaveError)) {
       Log.Write(SaveError);
     }
-  });
+  };
+  const auto Announce = [&](const std::string& SlavePath, std::string& LinkError) {
+    if (!Options.LinkPath.empty()) {
+      if (!PlaceLink(Options.LinkPath, SlavePath, LinkError)) return false;
+      Linked = SlavePath;
+    }
+    std::cout << SlavePath << std::endl;
+    Log.Write("serving " + SlavePath +
+              (Options.LinkPath.empty() ? std::string() : " (link " + Options.LinkPath + ")"));
+    return true;
+  };
+  TPtySimulator Line(Model, Shaper, Log, SaveRegisters, Options.Vanish, Announce);
   if (!Line.Open(Error)) {
     Log.Write(Error);
     return ExitFailure;
   }
-  if (!Options.LinkPath.empty() && !PlaceLink(Options.LinkPath, Line.SlavePath(), Error)) {
-    Log.Write(Error);
-    return ExitFailure;
-  }
-  std::cout << Line.SlavePath() << std::endl;
-  Log.Write("serving " + Line.SlavePath() +
-            (Options.LinkPath.empty() ? std::string() : " (link " + Options.LinkPath + ")"));
 
   const int Signal = Line.Run(Error);
-  if (!Options.LinkPath.empty()) RemoveLink(Options.LinkPath, Line.SlavePath());
+  if (!Options.LinkPath.empty() && !Linked.empty()) RemoveLink(Options.LinkPath, Linked);
   if (Signal == 0) {
     Log.Write(Error);
     return ExitFailure;

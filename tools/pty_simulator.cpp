@@ -35,35 +35,38 @@ void CloseIfOpen(int& Fd) {
 }  // namespace
 
 TPtySimulator::TPtySimulator(TControllerModel& Model, TReplyShaper& Shaper, TSimulatorLog& Log,
-                             TRegistersChanged OnRegistersChanged)
+                             TRegistersChanged OnRegistersChanged, TVanishRule Vanish,
+                             TLineReady OnLineReady)
     : Model_(Model),
       Shaper_(Shaper),
       Log_(Log),
-      OnRegistersChanged_(std::move(OnRegistersChanged)) {}
+      OnRegistersChanged_(std::move(OnRegistersChanged)),
+      Vanish_(Vanish),
+      OnLineReady_(std::move(OnLineReady)) {}
 
 TPtySimulator::~TPtySimulator() {
-  CloseIfOpen(InotifyFd_);
+  CloseLine();
   CloseIfOpen(SignalFd_);
-  CloseIfOpen(Slave_);
-  CloseIfOpen(Master_);
 }
 
 bool TPtySimulator::Open(std::string& Error) {
-  sigset_t Stops;
-  sigemptyset(&Stops);
-  sigaddset(&Stops, SIGINT);
-  sigaddset(&Stops, SIGTERM);
-  if (sigprocmask(SIG_BLOCK, &Stops, nullptr) != 0) {
+  sigset_t Taken;
+  sigemptyset(&Taken);
+  for (int Signal : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2}) sigaddset(&Taken, Signal);
+  if (sigprocmask(SIG_BLOCK, &Taken, nullptr) != 0) {
     Error = ErrnoText("sigprocmask");
     return false;
   }
   ::signal(SIGPIPE, SIG_IGN);
-  SignalFd_ = signalfd(-1, &Stops, SFD_CLOEXEC);
+  SignalFd_ = signalfd(-1, &Taken, SFD_CLOEXEC);
   if (SignalFd_ < 0) {
     Error = ErrnoText("signalfd");
     return false;
   }
+  return OpenLine(Error);
+}
 
+bool TPtySimulator::OpenLine(std::string& Error) {
   // Raw from the start: no echo of what the utility sends and no translation of line ends
   // until the utility applies its own settings.
   termios Raw{};
@@ -88,12 +91,54 @@ bool TPtySimulator::Open(std::string& Error) {
     Error = ErrnoText("inotify");
     return false;
   }
+  return !OnLineReady_ || OnLineReady_(SlavePath_, Error);
+}
+
+void TPtySimulator::CloseLine() {
+  CloseIfOpen(InotifyFd_);
+  CloseIfOpen(Slave_);
+  CloseIfOpen(Master_);
+  SlavePath_.clear();
+}
+
+void TPtySimulator::Vanish(const std::string& Why) {
+  VanishDue_ = false;
+  if (Master_ < 0) return;
+  Log_.Write("line vanished (" + Why + ")" +
+             (Output_.empty() ? std::string() : "; unsent replies dropped"));
+  Output_.clear();
+  QueuedBytes_ = 0;
+  CloseLine();
+  if (Vanish_.ReturnAfterMs >= 0) {
+    ReturnAt_ = TClock::now() + std::chrono::milliseconds(Vanish_.ReturnAfterMs);
+  }
+}
+
+bool TPtySimulator::Return(std::string& Error) {
+  ReturnAt_ = TClock::time_point::max();
+  if (Master_ >= 0) return true;
+  if (!OpenLine(Error)) return false;
+  Log_.Write("line back as " + SlavePath_);
+  return true;
+}
+
+int TPtySimulator::ReadSignal() {
+  signalfd_siginfo Info{};
+  if (::read(SignalFd_, &Info, sizeof Info) != static_cast<ssize_t>(sizeof Info)) return 0;
+  return static_cast<int>(Info.ssi_signo);
+}
+
+bool TPtySimulator::TakeSignal(int Signal, std::string& Error) {
+  if (Signal == SIGUSR1) Vanish("SIGUSR1");
+  if (Signal == SIGUSR2) return Return(Error);
   return true;
 }
 
 int TPtySimulator::Run(std::string& Error) {
   for (;;) {
+    const bool LineThere = Master_ >= 0;
     const bool MasterQuiet = TClock::now() < MasterQuietUntil_;
+    // While the line has vanished only the signals are watched (poll() skips negative fds).
     pollfd Fds[3] = {
         {SignalFd_, POLLIN, 0},
         {Master_, static_cast<short>((MasterQuiet ? 0 : POLLIN) | (OutputDue() ? POLLOUT : 0)), 0},
@@ -106,13 +151,21 @@ int TPtySimulator::Run(std::string& Error) {
       return 0;
     }
     if (Fds[0].revents & POLLIN) {
-      signalfd_siginfo Info{};
-      if (::read(SignalFd_, &Info, sizeof Info) == static_cast<ssize_t>(sizeof Info)) {
-        return static_cast<int>(Info.ssi_signo);
-      }
+      const int Signal = ReadSignal();
+      if (Signal == SIGINT || Signal == SIGTERM) return Signal;
+      if (!TakeSignal(Signal, Error)) return 0;
+      continue;
+    }
+    if (!LineThere) {
+      if (TClock::now() >= ReturnAt_ && !Return(Error)) return 0;
+      continue;
     }
     if (Fds[2].revents & POLLIN) ReadSlaveEvents();
     if (Fds[1].revents & (POLLIN | POLLHUP | POLLERR)) ReadMaster();
+    if (VanishDue_) {
+      Vanish("after " + std::to_string(Vanish_.AfterPackets) + " packets");
+      continue;
+    }
     WriteDue();
   }
 }
@@ -123,6 +176,7 @@ void TPtySimulator::ReadMaster() {
     const ssize_t Count = ::read(Master_, Buffer, sizeof Buffer);
     if (Count > 0) {
       Answer(std::string(Buffer, static_cast<std::size_t>(Count)));
+      if (VanishDue_) return;
       continue;
     }
     if (Count < 0 && errno == EINTR) continue;
@@ -144,6 +198,11 @@ void TPtySimulator::Answer(const std::string& Received) {
   for (const TControllerEvent& Event : Model_.Receive(Received)) {
     Log_.Write("packet \"" + EscapeBytes(Event.Packet) + "\": " + Event.Note);
     RegistersChanged = RegistersChanged || Event.Stored;
+    // The packet that reaches the count is taken but not answered: the line goes with it.
+    if (++PacketsTaken_ == Vanish_.AfterPackets) {
+      VanishDue_ = true;
+      break;
+    }
     if (!Event.Reply.empty()) QueueReply(Event.Reply);
   }
   if (RegistersChanged && OnRegistersChanged_) OnRegistersChanged_(Model_.Registers());
@@ -224,6 +283,9 @@ int TPtySimulator::PollTimeoutMs() const {
   TClock::time_point Wake = TClock::time_point::max();
   if (!Output_.empty() && Output_.front().Due > Now) Wake = Output_.front().Due;
   if (MasterQuietUntil_ > Now) Wake = std::min(Wake, MasterQuietUntil_);
+  if (Master_ < 0 && ReturnAt_ != TClock::time_point::max()) {
+    Wake = std::min(Wake, std::max(ReturnAt_, Now));
+  }
   if (Wake == TClock::time_point::max()) return -1;
   // Round up, so the loop does not wake a moment early and poll again with a zero timeout.
   return static_cast<int>(duration_cast<milliseconds>(Wake - Now).count()) + 1;

@@ -77,6 +77,12 @@ const std::map<std::string, TValueOption>& ValueOptions() {
       {"--drop-every",
        Count([](TSimulatorOptions& O, long long V) { O.Faults.DropEvery = static_cast<int>(V); }, 1,
              MaxCount, "a reply count from 1")},
+      {"--vanish-after",
+       Count([](TSimulatorOptions& O, long long V) { O.Vanish.AfterPackets = static_cast<int>(V); },
+             1, MaxCount, "a packet count from 1")},
+      {"--return-after", Count([](TSimulatorOptions& O,
+                                  long long V) { O.Vanish.ReturnAfterMs = static_cast<int>(V); },
+                               0, MaxMilliseconds, "milliseconds")},
       {"--seed",
        Count([](TSimulatorOptions& O, long long V) { O.Seed = static_cast<std::uint32_t>(V); }, 0,
              4294967295LL, "a number")},
@@ -139,7 +145,12 @@ device (the side the utility opens) on the first line of standard output, then a
   ST<address><value>;  stores the 5-character value and answers with it
   DI;                  noted in the log
 and ignores anything else. Registers 0012..0032 (step 2) start at their factory values.
-Stops cleanly on SIGINT or SIGTERM.
+Stops cleanly on SIGINT or SIGTERM, closing the line as a pulled cable would.
+
+The line can vanish while the simulator runs (it closes its end, so the utility sees the
+cable pulled) and come back as a new device: its path is printed on a new line of standard
+output, and the --link is pointed at it, so the utility finds it under the same name.
+SIGUSR1 makes the line vanish, SIGUSR2 brings it back.
 
 Options:
   --link PATH            place a symbolic link to the device at PATH (removed on exit)
@@ -154,6 +165,8 @@ Options:
   --crlf                 send CR LF before each reply
   --garbage N            send N random bytes and a ";" before each reply
   --drop-every N         do not send every Nth reply
+  --vanish-after N       make the line vanish once it has taken N packets (once per run)
+  --return-after MS      bring a vanished line back after MS milliseconds (default: on SIGUSR2)
   --seed N               seed of the random bytes (default 1)
   -h, --help             show this text and exit
 )";

@@ -10,6 +10,13 @@
 
 namespace tolvane {
 
+// When the line goes away, as if the controller's adapter were pulled, and when it comes back.
+// SIGUSR1 makes it vanish and SIGUSR2 brings it back at any time.
+struct TVanishRule {
+  int AfterPackets = 0;    // close the line once it has taken this many packets (0: never)
+  int ReturnAfterMs = -1;  // come back this long after vanishing (-1: only on SIGUSR2)
+};
+
 struct TSimulatorOptions {
   bool Help = false;
   std::string LinkPath;      // a symbolic link to the line's device, removed on exit
@@ -18,6 +25,7 @@ struct TSimulatorOptions {
   std::uint32_t Seed = 1;    // of the line noise
   TIdentifyRule Identify;
   TReplyFaults Faults;
+  TVanishRule Vanish;
 };
 
 struct TParsedOptions {

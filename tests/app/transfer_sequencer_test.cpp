@@ -172,6 +172,24 @@ TEST_F(TransferSequencerTest, ClosedPortPausesASequenceWhichGoesOnAfterReopening
   EXPECT_FALSE(Sequencer.ReadSeq());
 }
 
+// A lost line ends what a closing by Disconnect only pauses: nothing resumes after reconnecting.
+TEST_F(TransferSequencerTest, EndAllEndsBothSequencesAndTheIdentification) {
+  Sequencer.ArmIdentification();
+  Sequencer.ButtonWriteClick();
+  Sequencer.ButtonReadClick();
+  Ticks(3);
+  Sequencer.EndAll();
+  EXPECT_FALSE(Window.ProgressVisible);
+  EXPECT_FALSE(Sequencer.ReadSeq());
+  EXPECT_FALSE(Sequencer.WriteSeq());
+  EXPECT_FALSE(Sequencer.WaitID());
+  EXPECT_EQ(Sequencer.SeqStep(), 0);
+  EXPECT_EQ(Sequencer.IdTicks(), 0);
+  Window.TakeSent();
+  Ticks(200);
+  EXPECT_THAT(Window.TakeSent(), IsEmpty());
+}
+
 TEST_F(TransferSequencerTest, FailedWriteSkipsTheRestOfTheTickAndTheStep) {
   Sequencer.ArmIdentification();
   Sequencer.ButtonReadClick();

@@ -92,8 +92,8 @@ void UtilitySession::StartSimulator(const std::vector<std::string>& Options,
   ASSERT_FALSE(Simulator->SlavePath().empty()) << "the simulator printed no line";
 }
 
-void UtilitySession::PointSettingsAtSimulator() {
-  WriteTextFile(SettingsPath, "[ComPort]\nPort=" + Simulator->SlavePath() + "\n");
+void UtilitySession::PointSettingsAt(const std::string& Port) {
+  WriteTextFile(SettingsPath, "[ComPort]\nPort=" + Port + "\n");
 }
 
 void UtilitySession::OpenWindow() {

@@ -48,8 +48,10 @@ class UtilitySession : public testing::Test {
   // written from Registers first unless that is empty.
   void StartSimulator(const std::vector<std::string>& Options = {},
                       const TRegisterValues& Registers = {});
-  // A settings file that names only the simulator's line, so the fields start at their defaults.
-  void PointSettingsAtSimulator();
+  // A settings file that names only the simulator's line (or Port), so the fields start at their
+  // defaults.
+  void PointSettingsAtSimulator() { PointSettingsAt(Simulator->SlavePath()); }
+  void PointSettingsAt(const std::string& Port);
   void OpenWindow();
   void CloseWindow() { Form.reset(); }
 

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <future>
+#include <mutex>
+#include <thread>
 
 #include "serialport/com_dispatcher.h"
 #include "serialport/com_port.h"
@@ -153,6 +156,93 @@ TEST_F(ComPortThreadTest, AFailedDeliveryEndsTheThreadButClosingStillWorks) {
   EXPECT_TRUE(Ended);
   Port.ClosePort();
   EXPECT_FALSE(Port.Connected());
+}
+
+// A lost line reaches a link and then the port, once, on the thread SyncMethod names, after the
+// events that came before it; the port stays open until the handler closes it.
+class ComPortLineLostTest : public ComPortThreadTest,
+                            public ::testing::WithParamInterface<TSyncMethod> {};
+
+TEST_P(ComPortLineLostTest, TheLossIsHeardOnceAfterTheEventsBeforeIt) {
+  Port.SetSyncMethod(GetParam());
+  std::mutex Mutex;
+  TEventLog Heard;
+  std::vector<std::thread::id> Threads;
+  const auto Note = [&](const std::string& What) {
+    {
+      std::lock_guard Lock(Mutex);
+      Heard.push_back(What);
+      Threads.push_back(std::this_thread::get_id());
+    }
+    Dispatcher.Notify();
+  };
+  Link.OnLineLost = [&](TObject*, std::int32_t Error) {
+    Note("L LineLost " + std::to_string(Error));
+  };
+  Port.AttachLink(&Link);
+  Port.OnRing = [&](TObject*) { Note("Ring"); };
+  Port.OnLineLost = [&](TObject*, std::int32_t Error) {
+    Note("LineLost " + std::to_string(Error));
+  };
+  Port.OpenPort();
+  ASSERT_TRUE(Device.WaitForWaiter(Generous));
+  Device.RaiseEvents(EV_RING);
+  Device.LoseLine(ENXIO);
+  const auto HeardCount = [&] {
+    std::lock_guard Lock(Mutex);
+    return Heard.size();
+  };
+  Dispatcher.ServeUntil(
+      [&] { return HeardCount() >= 3 || !Device.CallsNamed("PurgeComm").empty(); });
+  EXPECT_TRUE(Port.Connected());
+  Port.ClosePort();  // the thread has ended: nothing can follow
+
+  EXPECT_EQ(Heard, (TEventLog{"Ring", "L LineLost 6", "LineLost 6"}));
+  const bool OnOwner = GetParam() != TSyncMethod::smNone;
+  for (std::thread::id Thread : Threads) EXPECT_EQ(Thread == std::this_thread::get_id(), OnOwner);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryMode, ComPortLineLostTest,
+                         ::testing::Values(TSyncMethod::smThreadSync, TSyncMethod::smWindowSync,
+                                           TSyncMethod::smNone));
+
+// A delivery that fails because the line is gone is the news of the loss, not a quiet end.
+TEST_F(ComPortThreadTest, ADeliveryThatMeetsTheLostLineReportsTheLoss) {
+  std::vector<std::int32_t> Lost;
+  Port.OnLineLost = [&](TObject*, std::int32_t Error) { Lost.push_back(Error); };
+  Port.OpenPort();
+  ASSERT_TRUE(Device.WaitForWaiter(Generous));
+  Device.FailAlways("GetCommModemStatus", ENODEV);
+  Device.RaiseEvents(EV_CTS);
+  Dispatcher.ServeUntil([&] { return !Lost.empty(); });
+  Port.ClosePort();
+  EXPECT_EQ(Lost, std::vector<std::int32_t>{ENODEV});
+}
+
+TEST_F(ComPortThreadTest, AWaitThatFailsForAnotherReasonEndsTheThreadQuietly) {
+  bool Lost = false;
+  Port.OnLineLost = [&](TObject*, std::int32_t) { Lost = true; };
+  Port.OpenPort();
+  ASSERT_TRUE(Device.WaitForWaiter(Generous));
+  Device.FailWait();
+  Dispatcher.ServeUntil([&] { return !Device.CallsNamed("PurgeComm").empty(); });
+  Dispatcher.Drain();
+  EXPECT_FALSE(Lost);
+  EXPECT_TRUE(Port.Connected());
+  Port.ClosePort();
+}
+
+// A handler that closes the port (as the main window's does) ends the thread it was called from.
+TEST_F(ComPortThreadTest, TheLossHandlerMayCloseThePort) {
+  int AfterClose = 0;
+  Port.OnAfterClose = [&](TObject*) { ++AfterClose; };
+  Port.OnLineLost = [&](TObject*, std::int32_t) { Port.ClosePort(); };
+  Port.OpenPort();
+  ASSERT_TRUE(Device.WaitForWaiter(Generous));
+  Device.LoseLine(EIO);
+  Dispatcher.ServeUntil([&] { return !Port.Connected(); });
+  EXPECT_FALSE(Device.IsOpen());
+  EXPECT_EQ(AfterClose, 1);
 }
 
 }  // namespace

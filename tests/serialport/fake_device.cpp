@@ -45,6 +45,7 @@ int TFakeDevice::Open(const std::string& Path) {
   if (const int Error = Enter("Open " + Path, false)) return Error;
   if (Open_) return EBUSY;
   Open_ = true;
+  LineError_ = 0;
   return 0;
 }
 
@@ -163,6 +164,11 @@ TWaitResult TFakeDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal& S
       Result = TWaitResult::Event;
       break;
     }
+    // Like a real device, events that came before the loss are reported first.
+    if (LineError_ != 0) {
+      Result = TWaitResult::LineLost;
+      break;
+    }
     Lock.unlock();
     pollfd Fds[2] = {{Stop.Fd(), POLLIN, 0}, {WakeFd_, POLLIN, 0}};
     const int Ready = poll(Fds, 2, -1);
@@ -271,6 +277,17 @@ void TFakeDevice::ClearFailures() {
 void TFakeDevice::RaiseEvents(std::uint32_t Mask) {
   std::lock_guard Lock(Mutex_);
   PendingEvents_ |= Mask;
+  Wake();
+}
+
+int TFakeDevice::LineError() const {
+  std::lock_guard Lock(Mutex_);
+  return LineError_;
+}
+
+void TFakeDevice::LoseLine(int Error) {
+  std::lock_guard Lock(Mutex_);
+  LineError_ = Error;
   Wake();
 }
 

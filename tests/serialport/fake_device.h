@@ -15,8 +15,9 @@
 // - Any call can be made to fail with a chosen errno, once (FailNext) or until cleared
 //   (FailAlways); the name is the first word of its log line. A failing call is still logged.
 // - WaitCommEvent blocks (without holding the lock) until the test raises events that the
-//   mask selects (RaiseEvents), the wait is made to fail (FailWait), the mask is set to 0, or
-//   the stop signal is set.
+//   mask selects (RaiseEvents), the wait is made to fail (FailWait), the line is lost
+//   (LoseLine: this and every later wait ends with LineLost), the mask is set to 0, or the stop
+//   signal is set.
 //
 // Thread-safe: the event thread may wait and read while the test thread injects and inspects.
 #pragma once
@@ -58,6 +59,7 @@ class TFakeDevice : public TComDevice {
   int GetCommModemStatus(std::uint32_t& Status) override;
   int SetCommMask(std::uint32_t Mask) override;
   TWaitResult WaitCommEvent(std::uint32_t& Mask, const TStopSignal& Stop) override;
+  int LineError() const override;
 
   // --- Inspection ---
   std::vector<std::string> Calls() const;
@@ -89,6 +91,8 @@ class TFakeDevice : public TComDevice {
   void RaiseEvents(std::uint32_t Mask);
   // Makes the current or next WaitCommEvent return Failed.
   void FailWait();
+  // The line is gone with the system error code Error, until the device is closed.
+  void LoseLine(int Error);
   // Waits until a thread is blocked in WaitCommEvent; false if none came within Limit.
   bool WaitForWaiter(std::chrono::milliseconds Limit) const;
 
@@ -109,6 +113,7 @@ class TFakeDevice : public TComDevice {
   std::uint32_t EventMask_ = 0;
   std::uint32_t PendingEvents_ = 0;
   bool WaitMustFail_ = false;
+  int LineError_ = 0;
   bool MaskCleared_ = false;
   int Waiters_ = 0;
   std::string Written_;

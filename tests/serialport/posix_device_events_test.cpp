@@ -159,18 +159,35 @@ TEST_F(PosixDeviceEventsTest, UnselectedEventsDoNotEndTheWait) {
   EXPECT_EQ(Wait.get().Result, TWaitResult::Stopped);
 }
 
-TEST_F(PosixDeviceEventsTest, FarEndHangingUpFailsTheWaitWithoutSpinning) {
+TEST_F(PosixDeviceEventsTest, FarEndHangingUpEndsTheWaitAsALostLineWithoutSpinning) {
   ASSERT_EQ(Device.SetCommMask(EV_RXCHAR | EV_CTS | EV_DSR | EV_RLSD), 0);
+  EXPECT_EQ(Device.LineError(), 0);
   auto Wait = StartWait();
   std::this_thread::sleep_for(100ms);
   Pty.CloseMaster();
   ASSERT_EQ(Wait.wait_for(10s), std::future_status::ready);
   const TWaitOutcome Outcome = Wait.get();
-  EXPECT_EQ(Outcome.Result, TWaitResult::Failed);
+  EXPECT_EQ(Outcome.Result, TWaitResult::LineLost);
+  EXPECT_EQ(Device.LineError(), EIO);
   EXPECT_LT(Outcome.CpuSeconds, 1.0);
   auto Again = StartWait();
-  ASSERT_EQ(Again.wait_for(10s), std::future_status::ready) << "a later wait fails too";
-  EXPECT_EQ(Again.get().Result, TWaitResult::Failed);
+  ASSERT_EQ(Again.wait_for(10s), std::future_status::ready) << "a later wait ends too";
+  EXPECT_EQ(Again.get().Result, TWaitResult::LineLost);
+  // Closing forgets the loss with the descriptor.
+  ASSERT_EQ(Device.Close(), 0);
+  EXPECT_EQ(Device.LineError(), 0);
+}
+
+// A write that finds the line gone ends a wait in progress even if the wait had not seen it.
+TEST_F(PosixDeviceEventsTest, AWriteToAHungUpLineEndsTheWaitAsALostLine) {
+  ASSERT_EQ(Device.SetCommMask(EV_RXCHAR), 0);
+  Pty.CloseMaster();
+  TOverlapped Overlapped;
+  EXPECT_EQ(Device.WriteFile("DI;", 3, Overlapped), EIO);
+  EXPECT_EQ(Device.LineError(), EIO);
+  auto Wait = StartWait();
+  ASSERT_EQ(Wait.wait_for(10s), std::future_status::ready);
+  EXPECT_EQ(Wait.get().Result, TWaitResult::LineLost);
 }
 
 TEST_F(PosixDeviceEventsTest, CloseEndsAWaitInProgress) {

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -238,6 +240,40 @@ TEST_F(ControllerSimulatorTest, LineCanBeClosedAndReopenedWithoutTheSimulatorSpi
   std::this_thread::sleep_for(1s);
   EXPECT_LT(Simulator.CpuTime() - Before, 300ms);
   EXPECT_TRUE(ExitedWith(Simulator.Stop(SIGTERM), 0));
+}
+
+// Pulling the cable: the line vanishes after a number of packets or on SIGUSR1, the utility's
+// side sees the hang-up, and SIGUSR2 brings a new line behind the same link.
+TEST_F(ControllerSimulatorTest, TheLineVanishesAndComesBackBehindTheSameLink) {
+  TSimulatorProcess Simulator(WithLog({"--link", LinkPath, "--vanish-after", "2"}));
+  ASSERT_FALSE(Simulator.SlavePath().empty());
+  {
+    TLineClient Line(LinkPath);
+    ASSERT_TRUE(Line.IsOpen());
+    Line.Send("ID;");
+    EXPECT_EQ(Line.ReadPackets(1), "ID200;");
+    Line.Send("ST0012;");
+    EXPECT_EQ(Line.ReadPackets(1), "") << "the second packet takes the line with it";
+    EXPECT_TRUE(WaitForText(LogPath, "line vanished (after 2 packets)"));
+    EXPECT_LT(::write(Line.Fd(), "ID;", 3), 0);
+    EXPECT_EQ(errno, EIO);
+  }
+  ASSERT_EQ(::kill(Simulator.Pid(), SIGUSR2), 0);
+  ASSERT_TRUE(WaitForText(LogPath, "line back as"));
+  {
+    TLineClient Line(LinkPath);
+    ASSERT_TRUE(Line.IsOpen());
+    Line.Send("ID;ST0012;ST0014;");
+    EXPECT_EQ(Line.ReadPackets(3), "ID200;ST001203200;ST001400999;") << "it vanishes only once";
+    ASSERT_EQ(::kill(Simulator.Pid(), SIGUSR1), 0);
+    EXPECT_EQ(Line.ReadPackets(1), "");
+    EXPECT_TRUE(WaitForText(LogPath, "line vanished (SIGUSR1)"));
+  }
+  // Stopped while the line is away: the link goes all the same.
+  EXPECT_TRUE(ExitedWith(Simulator.Stop(SIGTERM), 0));
+  EXPECT_FALSE(fs::is_symlink(LinkPath));
+  const std::string Printed = Simulator.ReadAllStdout();
+  EXPECT_EQ(std::count(Printed.begin(), Printed.end(), '\n'), 2) << "one device path per line";
 }
 
 }  // namespace

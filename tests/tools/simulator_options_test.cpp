@@ -21,7 +21,8 @@ TEST(SimulatorOptionsTest, ValidCommandLines) {
          return !O.Help && O.LinkPath.empty() && O.LogPath.empty() && O.RegisterFile.empty() &&
                 O.Identify.FirstAnsweredPoll == 1 && !O.Identify.Never &&
                 O.Identify.Status == "200" && O.Faults.DelayMs == 0 && O.Faults.SplitSize == 0 &&
-                !O.Faults.CrLf && O.Faults.GarbageBytes == 0 && O.Faults.DropEvery == 0;
+                !O.Faults.CrLf && O.Faults.GarbageBytes == 0 && O.Faults.DropEvery == 0 &&
+                O.Vanish.AfterPackets == 0 && O.Vanish.ReturnAfterMs == -1;
        }},
       {{"--help"}, [](const TSimulatorOptions& O) { return O.Help; }},
       {{"-h"}, [](const TSimulatorOptions& O) { return O.Help; }},
@@ -34,6 +35,10 @@ TEST(SimulatorOptionsTest, ValidCommandLines) {
       {{"--identify-after", "5"},
        [](const TSimulatorOptions& O) { return O.Identify.FirstAnsweredPoll == 5; }},
       {{"--never-identify"}, [](const TSimulatorOptions& O) { return O.Identify.Never; }},
+      {{"--vanish-after", "12", "--return-after", "0"},
+       [](const TSimulatorOptions& O) {
+         return O.Vanish.AfterPackets == 12 && O.Vanish.ReturnAfterMs == 0;
+       }},
       {{"--id-status", "404"},
        [](const TSimulatorOptions& O) { return O.Identify.Status == "404"; }},
       {{"--delay", "150"}, [](const TSimulatorOptions& O) { return O.Faults.DelayMs == 150; }},
@@ -67,6 +72,8 @@ TEST(SimulatorOptionsTest, InvalidCommandLinesAreRefused) {
       {"--split", "0"},
       {"--identify-after", "0"},
       {"--drop-every", "0"},
+      {"--vanish-after", "0"},
+      {"--return-after", "-5"},
       {"--garbage", "4097"},
       {"--id-status", "20"},
       {"--id-status", "2;0"},
@@ -82,9 +89,10 @@ TEST(SimulatorOptionsTest, InvalidCommandLinesAreRefused) {
 
 TEST(SimulatorOptionsTest, UsageNamesEveryOption) {
   const std::string Usage = SimulatorUsage("controller_simulator");
-  for (const char* Option : {"--link", "--log", "--registers", "--identify-after",
-                             "--never-identify", "--id-status", "--delay", "--split", "--split-gap",
-                             "--crlf", "--garbage", "--drop-every", "--seed", "--help"}) {
+  for (const char* Option :
+       {"--link", "--log", "--registers", "--identify-after", "--never-identify", "--id-status",
+        "--delay", "--split", "--split-gap", "--crlf", "--garbage", "--drop-every",
+        "--vanish-after", "--return-after", "--seed", "--help"}) {
     EXPECT_NE(Usage.find(Option), std::string::npos) << Option;
   }
 }

@@ -1,0 +1,193 @@
+// The line going away under a connected window, on a real pseudo-terminal reached through a link
+// (as /dev/serial/by-id/... reaches an adapter): closing the far end is pulling the cable, a new
+// terminal behind the same link is plugging it back in.
+#include <QToolButton>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "app/application_title.h"
+#include "main_window_fixture.h"
+#include "pseudo_terminal.h"
+#include "serialport/com_dispatcher.h"
+#include "write_log_device.h"
+
+namespace tolvane {
+namespace {
+
+using namespace std::chrono_literals;
+
+class LineLoss : public MainWindowTest {
+ protected:
+  LineLoss() {
+    PlugIn();
+    Form->ComPort().SetPort(LinkPath);
+  }
+
+  void PlugIn() {
+    Controller = std::make_unique<TPseudoTerminal>();
+    std::filesystem::remove(LinkPath);
+    std::filesystem::create_symlink(Controller->SlavePath(), LinkPath);
+  }
+
+  void PullTheCable() {
+    Controller.reset();
+    WritesBeforeLoss = Device.Writes().size();
+  }
+
+  // Serves the port's deliveries until Done() holds; the bound only ends a wait that would hang.
+  bool ServeUntil(const std::function<bool()>& Done) {
+    const auto Bound = std::chrono::steady_clock::now() + 20s;
+    for (;;) {
+      TComDispatcher::Default().Drain();
+      if (Done()) return true;
+      if (std::chrono::steady_clock::now() >= Bound) return false;
+      std::this_thread::sleep_for(1ms);
+    }
+  }
+
+  void Connect() {
+    Find<QToolButton>("Button_Open")->click();
+    ASSERT_TRUE(Form->ComPort().Connected());
+  }
+
+  void ConnectAndIdentify() {
+    Connect();
+    Form->StatusTimer();
+    Controller->Send("ID200;");
+    ASSERT_TRUE(ServeUntil([this] { return !Form->Sequencer().WaitID(); }));
+  }
+
+  void Ticks(int Count) {
+    for (int Tick = 0; Tick < Count; ++Tick) Form->StatusTimer();
+  }
+
+  std::vector<std::string> WritesAfterLoss() const {
+    const std::vector<std::string> All = Device.Writes();
+    return {All.begin() + static_cast<std::ptrdiff_t>(WritesBeforeLoss), All.end()};
+  }
+
+  // One box, the window disconnected with nothing left running, and never a "DI;".
+  void ExpectLostOnce() {
+    ASSERT_EQ(Messages.Boxes.size(), 1u);
+    EXPECT_EQ(Messages.Boxes[0].Caption.toStdString(), ApplicationTitle);
+    EXPECT_EQ(Messages.Boxes[0].Text.toStdString(),
+              "Connection to " + LinkPath + " lost: Input/output error");
+    EXPECT_FALSE(Form->ComPort().Connected());
+    EXPECT_FALSE(Find<QToolButton>("Button_Open")->isChecked());
+    EXPECT_EQ(Find<QAction>("MMConnect")->text(), "Connect");
+    EXPECT_TRUE(Find<QAction>("MMCOMPortSettings")->isEnabled());
+    for (const char* Button : {"Button4", "Button5", "Button6", "Button7"}) {
+      EXPECT_FALSE(Find<QToolButton>(Button)->isEnabled()) << Button;
+    }
+    EXPECT_FALSE(Form->Sequencer().ReadSeq());
+    EXPECT_FALSE(Form->Sequencer().WriteSeq());
+    EXPECT_FALSE(Form->Sequencer().WaitID());
+    EXPECT_TRUE(Find<QWidget>("PaneProgress")->isHidden());
+    const std::vector<std::string> Writes = Device.Writes();
+    EXPECT_EQ(std::ranges::count(Writes, "DI;"), 0);
+
+    // Nothing more: the port's own notice finds the port closed, and ticks send nothing.
+    ServeUntil([] { return true; });
+    Ticks(5);
+    EXPECT_EQ(Messages.Boxes.size(), 1u);
+    EXPECT_EQ(Device.Writes().size(), Writes.size());
+  }
+
+  void ExpectReconnectIdentifies() {
+    PlugIn();
+    ConnectAndIdentify();
+    EXPECT_EQ(Controller->EverythingSent(), "ID;");
+    EXPECT_EQ(Messages.Boxes.size(), 1u);
+  }
+
+  const std::string LinkPath = Directory.filePath("controller").toStdString();
+  TWriteLogDevice& Device = InstallWriteLogDevice(Form->ComPort());
+  std::unique_ptr<TPseudoTerminal> Controller;
+  std::size_t WritesBeforeLoss = 0;
+};
+
+TEST_F(LineLoss, WhileIdentifiedThePortsNoticeDisconnectsTheWindow) {
+  ConnectAndIdentify();
+  PullTheCable();
+  ASSERT_TRUE(ServeUntil([this] { return !Form->ComPort().Connected(); }));
+  ExpectLostOnce();
+  EXPECT_TRUE(WritesAfterLoss().empty());
+  ExpectReconnectIdentifies();
+}
+
+// The next request meets the dead line before the port's notice is served: the sequence ends
+// after that one write, with one box.
+TEST_F(LineLoss, DuringReadTheFailedRequestEndsTheSequence) {
+  ConnectAndIdentify();
+  Find<QToolButton>("Button6")->click();
+  Ticks(3);
+  PullTheCable();
+  Form->StatusTimer();
+  EXPECT_EQ(WritesAfterLoss(), std::vector<std::string>{"ST0018;"});
+  ExpectLostOnce();
+  ExpectReconnectIdentifies();
+  Ticks(3);
+  EXPECT_FALSE(Form->Sequencer().ReadSeq()) << "the read must not resume after reconnecting";
+}
+
+TEST_F(LineLoss, DuringWriteThePortsNoticeEndsTheSequence) {
+  ConnectAndIdentify();
+  Find<QToolButton>("Button7")->click();
+  Ticks(2);
+  PullTheCable();
+  ASSERT_TRUE(ServeUntil([this] { return !Form->ComPort().Connected(); }));
+  ExpectLostOnce();
+  EXPECT_TRUE(WritesAfterLoss().empty());
+  ExpectReconnectIdentifies();
+}
+
+TEST_F(LineLoss, DuringIdentificationTheFailedPollEndsIt) {
+  Connect();
+  Ticks(3);
+  PullTheCable();
+  Form->StatusTimer();
+  EXPECT_EQ(WritesAfterLoss(), std::vector<std::string>{"ID;"});
+  ExpectLostOnce();
+  Ticks(160);
+  EXPECT_EQ(Messages.Boxes.size(), 1u) << "no \"No connection\" for a line already let go";
+  ExpectReconnectIdentifies();
+}
+
+// Disconnect pressed before the port's notice was served: "DI;" cannot go out, which is
+// reported once, and the port is let go anyway.
+TEST_F(LineLoss, DisconnectOnADeadLineReleasesThePort) {
+  ConnectAndIdentify();
+  PullTheCable();
+  Find<QToolButton>("Button_Open")->click();
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_EQ(Messages.Boxes[0].Text.toStdString(),
+            "Connection to " + LinkPath + " lost: Input/output error");
+  EXPECT_FALSE(Form->ComPort().Connected());
+  EXPECT_EQ(WritesAfterLoss(), std::vector<std::string>{"DI;"});
+  ServeUntil([] { return true; });
+  EXPECT_EQ(Messages.Boxes.size(), 1u);
+  ExpectReconnectIdentifies();
+}
+
+// A controller that stops answering but keeps its line is no lost line: a Read runs to its end
+// unanswered and the identification gives up after 150 polls, as ever.
+TEST_F(LineLoss, AControllerThatFallsSilentIsNoLostLine) {
+  Connect();
+  Find<QToolButton>("Button6")->click();
+  Ticks(12);
+  EXPECT_FALSE(Form->Sequencer().ReadSeq());
+  EXPECT_TRUE(Messages.Boxes.empty());
+  Ticks(139);
+  ServeUntil([] { return true; });
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_EQ(Messages.Boxes[0].Text, "No connection");
+  EXPECT_FALSE(Form->ComPort().Connected());
+  EXPECT_EQ(std::ranges::count(Device.Writes(), "ID;"), 150);
+  EXPECT_EQ(std::ranges::count(Device.Writes(), "DI;"), 0);
+}
+
+}  // namespace
+}  // namespace tolvane
