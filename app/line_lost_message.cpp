@@ -1,11 +1,11 @@
 #include "app/line_lost_message.h"
 
-#include <system_error>
+#include "serialport/error_detail.h"
 
 namespace tolvane {
 
 std::string LineLostMessage(const std::string& Device, int SystemErrorCode) {
-  return "Connection to " + Device + " lost: " + std::system_category().message(SystemErrorCode);
+  return "Connection to " + Device + " lost: " + SystemErrorReason(SystemErrorCode);
 }
 
 }  // namespace tolvane

@@ -3,6 +3,7 @@
 #include <system_error>
 #include <utility>
 
+#include "serialport/error_detail.h"
 #include "serialport/integer_text.h"
 #include "serialport/text_file.h"
 #include "serialport/translation.h"
@@ -110,7 +111,7 @@ auto TIniFile::AsWriteError(Step&& Run) const {
   } catch (const EFileRefused& Refused) {
     RaiseWriteError(Refused.Reason());
   } catch (const std::system_error& Failed) {
-    RaiseWriteError(Failed.code().message());
+    RaiseWriteError(SystemErrorReason(Failed.code().value()));
   }
 }
 
