@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <future>
+#include <thread>
 
 #include "serialport/com_dispatcher.h"
 #include "serialport/com_port.h"
