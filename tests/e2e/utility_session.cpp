@@ -93,7 +93,11 @@ void UtilitySession::StartSimulator(const std::vector<std::string>& Options,
 }
 
 void UtilitySession::PointSettingsAtSimulator() {
-  WriteTextFile(SettingsPath, "[ComPort]\nPort=" + Simulator->SlavePath() + "\n");
+  PointSettingsAt(Simulator->SlavePath());
+}
+
+void UtilitySession::PointSettingsAt(const std::string& Port) {
+  WriteTextFile(SettingsPath, "[ComPort]\nPort=" + Port + "\n");
 }
 
 void UtilitySession::OpenWindow() {

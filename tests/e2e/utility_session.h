@@ -50,6 +50,7 @@ class UtilitySession : public testing::Test {
                       const TRegisterValues& Registers = {});
   // A settings file that names only the simulator's line, so the fields start at their defaults.
   void PointSettingsAtSimulator();
+  void PointSettingsAt(const std::string& Port);
   void OpenWindow();
   void CloseWindow() { Form.reset(); }
 
