@@ -15,6 +15,8 @@
 // Run it from an optimised build: cmake --preset release && cmake --build --preset release
 // && build-release/benchmarks/port_benchmark [roundtrip] [flood] [assembler] [idle] [handover]
 //    [settings]
+// With --short every measurement runs a hundredth of its work (CI's smoke run): the figures are
+// then too few to mean anything.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -52,10 +54,18 @@ using tolvane::TComDataPacket;
 using tolvane::TComPort;
 using tolvane::TObject;
 
-constexpr int RoundTrips = 5000;
-constexpr int HandOvers = 20000;
-constexpr int FloodPackets = 2000000;
-constexpr int Saves = 200;
+// How much each measurement does.
+struct TWork {
+  int RoundTrips;
+  int HandOvers;
+  int FloodPackets;
+  int AssemblerChunks;
+  int IdleMilliseconds;
+  int Saves;
+};
+constexpr TWork FullWork = {5000, 20000, 2000000, 25000, 5000, 200};
+constexpr TWork ShortWork = {50, 200, 20000, 250, 50, 2};
+TWork Work = FullWork;
 constexpr const char* Packet = "ST001203200;";  // 12 bytes, a controller reply
 constexpr std::size_t PacketSize = 12;
 
@@ -138,9 +148,9 @@ void MeasureRoundTrip() {
   Rig.Assembler.OnPacket = [&](TObject*, const std::string&) { Rig.Port.WriteString("OK;"); };
   Rig.Port.OpenPort();
   std::vector<double> Micros;
-  Micros.reserve(RoundTrips);
+  Micros.reserve(Work.RoundTrips);
   std::thread Far([&] {
-    for (int I = 0; I < RoundTrips; ++I) {
+    for (int I = 0; I < Work.RoundTrips; ++I) {
       const Clock::time_point Start = Clock::now();
       Rig.FarEnd.Send(Packet, PacketSize);
       Rig.FarEnd.ReceiveUntil(';');
@@ -151,16 +161,16 @@ void MeasureRoundTrip() {
   QCoreApplication::exec();
   Far.join();
   Rig.Port.ClosePort();
-  PrintSpread("round trip, " + std::to_string(RoundTrips) + " packets", Micros);
+  PrintSpread("round trip, " + std::to_string(Work.RoundTrips) + " packets", Micros);
 }
 
 // The floor under the round trip: an empty call handed from another thread to the Qt event loop
 // and waited for, as each delivery is.
 void MeasureHandOver() {
   std::vector<double> Micros;
-  Micros.reserve(HandOvers);
+  Micros.reserve(Work.HandOvers);
   std::thread Worker([&] {
-    for (int I = 0; I < HandOvers; ++I) {
+    for (int I = 0; I < Work.HandOvers; ++I) {
       const Clock::time_point Start = Clock::now();
       tolvane::TComDispatcher::Default().Synchronize([] {});
       Micros.push_back(Seconds(Clock::now() - Start) * 1e6);
@@ -169,7 +179,8 @@ void MeasureHandOver() {
   });
   QCoreApplication::exec();
   Worker.join();
-  PrintSpread("hand-over to the Qt loop and back, " + std::to_string(HandOvers) + " calls", Micros);
+  PrintSpread("hand-over to the Qt loop and back, " + std::to_string(Work.HandOvers) + " calls",
+              Micros);
 }
 
 void MeasureFlood() {
@@ -178,7 +189,7 @@ void MeasureFlood() {
   Clock::time_point Start;
   Clock::time_point End;
   Rig.Assembler.OnPacket = [&](TObject*, const std::string&) {
-    if (++Received == FloodPackets) {
+    if (++Received == Work.FloodPackets) {
       End = Clock::now();
       QCoreApplication::quit();
     }
@@ -188,8 +199,8 @@ void MeasureFlood() {
   Rig.Port.OpenPort();
   std::string Chunk;
   for (int I = 0; I < 341; ++I) Chunk += Packet;  // 4092 bytes
-  const int Chunks = FloodPackets / 341;
-  const int Rest = FloodPackets - Chunks * 341;
+  const int Chunks = Work.FloodPackets / 341;
+  const int Rest = Work.FloodPackets - Chunks * 341;
   Start = Clock::now();
   std::thread Far([&] {
     for (int I = 0; I < Chunks; ++I) Rig.FarEnd.Send(Chunk.data(), Chunk.size());
@@ -202,8 +213,9 @@ void MeasureFlood() {
   std::printf(
       "receive flood, %d packets of 12 bytes: %.1f MB/s, %.0f packets/s, all counted, "
       "%.0f bytes per delivery\n",
-      FloodPackets, FloodPackets * PacketSize / Elapsed / 1e6, FloodPackets / Elapsed,
-      static_cast<double>(FloodPackets * PacketSize) / static_cast<double>(Deliveries));
+      Work.FloodPackets, Work.FloodPackets * PacketSize / Elapsed / 1e6,
+      Work.FloodPackets / Elapsed,
+      static_cast<double>(Work.FloodPackets * PacketSize) / static_cast<double>(Deliveries));
 }
 
 void MeasureAssembler() {
@@ -213,7 +225,7 @@ void MeasureAssembler() {
   Assembler.OnPacket = [&](TObject*, const std::string&) { ++Packets; };
   std::string Chunk;
   for (int I = 0; I < 682; ++I) Chunk += Packet;  // 8,184 bytes, about one delivery in a flood
-  constexpr int Chunks = 25000;
+  const int Chunks = Work.AssemblerChunks;
   const Clock::time_point Start = Clock::now();
   for (int I = 0; I < Chunks; ++I) Assembler.TakeData(Chunk);
   const double Elapsed = Seconds(Clock::now() - Start);
@@ -225,11 +237,12 @@ void MeasureIdle() {
   TRig Rig;
   Rig.Port.OpenPort();
   const double CpuBefore = ProcessCpuSeconds();
-  QTimer::singleShot(5000, QCoreApplication::instance(), &QCoreApplication::quit);
+  QTimer::singleShot(Work.IdleMilliseconds, QCoreApplication::instance(), &QCoreApplication::quit);
   QCoreApplication::exec();
   const double Cpu = ProcessCpuSeconds() - CpuBefore;
   Rig.Port.ClosePort();
-  std::printf("open and silent for 5 s: %.1f ms of processor time\n", Cpu * 1e3);
+  std::printf("open and silent for %.2f s: %.1f ms of processor time\n",
+              Work.IdleMilliseconds / 1e3, Cpu * 1e3);
 }
 
 // The eleven fields at their defaults, as the window holds them at start.
@@ -244,13 +257,13 @@ class TDefaultFields : public tolvane::TFieldTexts {
 // Times Saves runs of Save and prints the spread; returns the median in microseconds.
 double TimeSaves(const std::string& Label, const std::function<void()>& Save) {
   std::vector<double> Micros;
-  Micros.reserve(Saves);
-  for (int I = 0; I < Saves; ++I) {
+  Micros.reserve(Work.Saves);
+  for (int I = 0; I < Work.Saves; ++I) {
     const Clock::time_point Start = Clock::now();
     Save();
     Micros.push_back(Seconds(Clock::now() - Start) * 1e6);
   }
-  PrintSpread(Label + ", " + std::to_string(Saves) + " saves", Micros);
+  PrintSpread(Label + ", " + std::to_string(Work.Saves) + " saves", Micros);
   return Micros[Micros.size() / 2];
 }
 
@@ -323,7 +336,12 @@ int main(int argc, char* argv[]) {
       {"roundtrip", MeasureRoundTrip}, {"flood", MeasureFlood},
       {"assembler", MeasureAssembler}, {"idle", MeasureIdle},
       {"handover", MeasureHandOver},   {"settings", MeasureSettingsSaves}};
-  const std::vector<std::string> Chosen(argv + 1, argv + argc);
+  std::vector<std::string> Chosen(argv + 1, argv + argc);
+  if (const auto Short = std::find(Chosen.begin(), Chosen.end(), "--short");
+      Short != Chosen.end()) {
+    Work = ShortWork;
+    Chosen.erase(Short);
+  }
   for (const auto& [Name, Measure] : Measurements)
     if (Chosen.empty() || std::find(Chosen.begin(), Chosen.end(), Name) != Chosen.end()) Measure();
   return 0;

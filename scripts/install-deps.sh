@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   gettext
   fonts-dejavu-core fonts-liberation2
+  dpkg-dev file lintian desktop-file-utils
 )
 
 missing=()

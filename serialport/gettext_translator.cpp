@@ -16,6 +16,8 @@ namespace {
 constexpr const char* LanguageVariable = "LANG";
 constexpr const char* LanguageListVariable = "LANGUAGE";
 constexpr const char* CatalogDirectory = "locale";
+// Where an installed copy's catalogs lie, seen from its bin/ folder: <prefix>/share/locale.
+constexpr const char* InstalledCatalogDirectory = "../share/locale";
 constexpr const char* CatalogCodeset = "UTF-8";
 constexpr const char* UntranslatedLocales[] = {"C", "POSIX"};
 // Any of these keeps gettext working while no locale of the wanted language is installed.
@@ -78,6 +80,18 @@ std::string TranslateResourceString(const std::string& Text) {
   return dgettext(PortTextDomain, Text.c_str());
 }
 
+// The catalogs beside the executable when it has them (a copy run from its build or unpacked
+// folder), else those of an installed copy.
+std::filesystem::path CatalogRoot(const std::string& ExecutableDir) {
+  std::error_code Ignored;
+  const std::filesystem::path Directory(ExecutableDir);
+  const std::filesystem::path Beside =
+      std::filesystem::absolute(Directory / CatalogDirectory, Ignored);
+  if (std::filesystem::is_directory(Beside, Ignored)) return Beside;
+  return std::filesystem::absolute(Directory / InstalledCatalogDirectory, Ignored)
+      .lexically_normal();
+}
+
 }  // namespace
 
 std::string TranslationLanguage() {
@@ -108,9 +122,7 @@ void InstallTranslations(const std::string& ExecutableDir) {
 
   ::setenv(LanguageListVariable, LanguageList(Language).c_str(), 1);
   EnableMessageLookup();
-  std::error_code Ignored;
-  const std::filesystem::path Catalogs =
-      std::filesystem::absolute(std::filesystem::path(ExecutableDir) / CatalogDirectory, Ignored);
+  const std::filesystem::path Catalogs = CatalogRoot(ExecutableDir);
   for (const char* Domain : {DefaultTextDomain, PortTextDomain}) {
     // Binding also makes gettext forget what it cached for an earlier language.
     bindtextdomain(Domain, Catalogs.c_str());

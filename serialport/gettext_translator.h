@@ -1,9 +1,10 @@
 // Translation of the component's texts through GNU gettext catalogs beside the executable:
 // <dir>/locale/<language>/LC_MESSAGES/<domain>.mo, where the language comes from LANG (the part
 // before its first ".") or else the user's locale, and the two-letter language is tried when
-// the full one has no catalog. The domain "default" holds the port's error texts and other
-// resource strings, "cport" the setup dialog's texts. A missing catalog is no error: the
-// English texts stand.
+// the full one has no catalog. An installed copy has no "locale" beside it; its catalogs lie in
+// <dir>/../share/locale (/usr/share/locale for /usr/bin). The domain "default" holds the port's
+// error texts and other resource strings, "cport" the setup dialog's texts. A missing catalog
+// is no error: the English texts stand.
 //
 // The language usually names a locale that is not installed, and glibc ignores catalogs while
 // the message locale is "C". InstallTranslations therefore sets the process's LC_MESSAGES
@@ -20,8 +21,9 @@ namespace tolvane {
 inline constexpr const char* DefaultTextDomain = "default";
 inline constexpr const char* PortTextDomain = "cport";
 
-// Binds both domains to <ExecutableDir>/locale, installs a translator that looks a text up in
-// "default" and then in "cport" (SetTranslator), and translates the port error table.
+// Binds both domains to <ExecutableDir>/locale, or to <ExecutableDir>/../share/locale when the
+// former is no directory, installs a translator that looks a text up in "default" and then in
+// "cport" (SetTranslator), and translates the port error table.
 void InstallTranslations(const std::string& ExecutableDir);
 
 // Undoes InstallTranslations: the identity translator, English error texts, and the message

@@ -17,7 +17,8 @@ using TRegisterMap = std::map<std::string, std::string>;
 inline constexpr std::size_t RegisterAddressLength = 4;
 inline constexpr std::size_t RegisterValueLength = 5;
 
-// The eleven registers at their factory values.
+// The eleven registers at the factory values of a typical amplifier. Each differs from the
+// utility's default for its field, so that a first Read against the simulator shows a change.
 TRegisterMap DefaultRegisters();
 // True for a value the controller stores: 5 printable ASCII characters other than ";".
 bool IsRegisterValue(std::string_view Value);

@@ -62,9 +62,10 @@ class TranslationTest : public ::testing::Test {
     EXPECT_EQ(PortErrorTexts()[CError_OpenFailed], "Unable to open com port");
   }
 
-  // Compiles Po into <scratch>/locale/<Language>/LC_MESSAGES/<Domain>.mo.
-  void AddCatalog(const std::string& Language, const std::string& Domain, const char* Po) {
-    const std::string Directory = Scratch.File("locale/" + Language + "/LC_MESSAGES");
+  // Compiles Po into <scratch>/<Root>/<Language>/LC_MESSAGES/<Domain>.mo.
+  void AddCatalog(const std::string& Language, const std::string& Domain, const char* Po,
+                  const std::string& Root = "locale") {
+    const std::string Directory = Scratch.File(Root + "/" + Language + "/LC_MESSAGES");
     std::filesystem::create_directories(Directory);
     const std::string Source = Scratch.File(Domain + ".po");
     WriteWholeFile(Source, Po);
@@ -96,6 +97,22 @@ TEST_F(TranslationTest, GermanCatalogsTranslateErrorTextsAndDialogTexts) {
   EXPECT_EQ(Translate(""), "");
   EXPECT_EQ(TranslateIn(PortTextDomain, "Baud rate"), "Baudrate");
   EXPECT_EQ(TranslateIn(DefaultTextDomain, "Baud rate"), "Baud rate");
+}
+
+// An installed copy (<prefix>/bin/tolvane) has no catalogs beside it and reads those under
+// <prefix>/share/locale; a "locale" folder beside the executable is preferred to them.
+TEST_F(TranslationTest, AnInstalledCopyFindsItsCatalogsUnderShareLocale) {
+  AddCatalog("de", "default", GermanErrorTexts, "share/locale");
+  const std::string Bin = Scratch.File("bin");
+  std::filesystem::create_directory(Bin);
+  ::setenv("LANG", "de_DE.UTF-8", 1);
+  InstallTranslations(Bin);
+  EXPECT_STREQ(EComPort(CError_StoreFailed).what(),
+               "Einstellungen konnten nicht gespeichert werden");
+
+  std::filesystem::create_directory(Bin + "/locale");
+  InstallTranslations(Bin);
+  EXPECT_STREQ(EComPort(CError_StoreFailed).what(), "Failed to store settings");
 }
 
 TEST_F(TranslationTest, WithoutACatalogTheEnglishTextsStand) {

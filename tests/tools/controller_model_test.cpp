@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
+
+#include "app/register_table.h"
 
 namespace tolvane {
 namespace {
@@ -16,19 +20,19 @@ struct TAnswerCase {
 TEST(ControllerModelTest, AnswersEachPacketLikeTheController) {
   const std::vector<TAnswerCase> Cases = {
       {"ID", "ID200;"},
-      {"ST0012", "ST001203200;"},
-      {"ST0014", "ST001400999;"},
-      {"ST0016", "ST001600650;"},
-      {"ST0018", "ST001800250;"},
-      {"ST0020", "ST002000020;"},
-      {"ST0022", "ST002200040;"},
-      {"ST0024", "ST002400002;"},
-      {"ST0026", "ST002600010;"},
-      {"ST0028", "ST002800005;"},
-      {"ST0030", "ST003000010;"},
-      {"ST0032", "ST003200050;"},
+      {"ST0012", "ST001202900;"},
+      {"ST0014", "ST001400850;"},
+      {"ST0016", "ST001600550;"},
+      {"ST0018", "ST001800200;"},
+      {"ST0020", "ST002000025;"},
+      {"ST0022", "ST002200060;"},
+      {"ST0024", "ST002400005;"},
+      {"ST0026", "ST002600020;"},
+      {"ST0028", "ST002800003;"},
+      {"ST0030", "ST003000015;"},
+      {"ST0032", "ST003200030;"},
       {"ST001201234", "ST001201234;"},  // a write is answered with the new value
-      {"\r\nST0012", "ST001203200;"},   // line ends typed at a terminal do not matter
+      {"\r\nST0012", "ST001202900;"},   // line ends typed at a terminal do not matter
       {"DI", ""},
       {"ST0013", ""},        // odd address
       {"ST0034", ""},        // beyond the table
@@ -65,6 +69,19 @@ TEST(ControllerModelTest, WriteIsStoredAndReadBack) {
     Expected["0030"] = " 1 2 ";
     return Expected;
   }());
+}
+
+TEST(ControllerModelTest, FactoryValuesAreNumbersThatDifferFromTheUtilitysDefaults) {
+  const TRegisterMap Factory = DefaultRegisters();
+  ASSERT_EQ(Factory.size(), RegisterTable.size());
+  for (const TRegisterRow& Row : RegisterTable) {
+    const std::string& Value = Factory.at(std::string(Row.Address));
+    EXPECT_NE(Value, Row.Default) << Row.Address;
+    EXPECT_EQ(Value.size(), RegisterValueLength) << Row.Address;
+    EXPECT_TRUE(std::all_of(Value.begin(), Value.end(), [](unsigned char C) {
+      return std::isdigit(C) != 0;
+    })) << Row.Address;
+  }
 }
 
 TEST(ControllerModelTest, DisconnectNoticeIsNoted) {

@@ -66,8 +66,8 @@ TEST_F(ControllerSimulatorTest, AnswersTheUtilitysPacketsThroughItsLink) {
 
   const std::vector<std::pair<std::string, std::string>> Exchanges = {
       {"ID;", "ID200;"},
-      {"ST0012;", "ST001203200;"},
-      {"ST0032;", "ST003200050;"},
+      {"ST0012;", "ST001202900;"},
+      {"ST0032;", "ST003200030;"},
       {"ST001401234;", "ST001401234;"},
       {"ST0014;", "ST001401234;"},
       {"DI;XX;ST0013;ID;", "ID200;"},  // the disconnect notice and unknown packets get no answer
@@ -102,11 +102,11 @@ TEST_F(ControllerSimulatorTest, FaultOptionsBehaveLikeRealControllersAndLines) {
   const std::vector<TFaultCase> Cases = {
       {"identifies from the third poll",
        {"--identify-after", "3"},
-       {{"ID;ID;ST0012;", 1, "ST001203200;"}, {"ID;", 1, "ID200;"}},
+       {{"ID;ID;ST0012;", 1, "ST001202900;"}, {"ID;", 1, "ID200;"}},
        {"identification poll 2 unanswered"}},
       {"never identifies",
        {"--never-identify"},
-       {{"ID;ID;ST0012;", 1, "ST001203200;"}},
+       {{"ID;ID;ST0012;", 1, "ST001202900;"}},
        {"never identifies"}},
       {"another status", {"--id-status", "503"}, {{"ID;", 1, "ID503;"}}, {}},
       {"reply delay", {"--delay", "300"}, {{"ID;", 1, "ID200;", 300ms}}, {}},
@@ -117,7 +117,7 @@ TEST_F(ControllerSimulatorTest, FaultOptionsBehaveLikeRealControllersAndLines) {
       {"line end before replies", {"--crlf"}, {{"ID;", 1, "\r\nID200;"}}, {}},
       {"dropped replies",
        {"--drop-every", "2"},
-       {{"ID;", 1, "ID200;"}, {"ID;ST0012;", 1, "ST001203200;"}},
+       {{"ID;", 1, "ID200;"}, {"ID;ST0012;", 1, "ST001202900;"}},
        {"reply \"ID200;\" dropped"}},
   };
   for (const TFaultCase& Case : Cases) {
@@ -190,7 +190,7 @@ TEST_F(ControllerSimulatorTest, RegistersAreKeptAcrossRuns) {
   TLineClient Line(Again.SlavePath());
   ASSERT_TRUE(Line.IsOpen());
   Line.Send("ST0022;ST0024;");
-  EXPECT_EQ(Line.ReadPackets(2), "ST002201234;ST002400002;");
+  EXPECT_EQ(Line.ReadPackets(2), "ST002201234;ST002400005;");
 }
 
 TEST_F(ControllerSimulatorTest, SurvivesNoiseOverlongPacketsAndBursts) {
@@ -212,7 +212,7 @@ TEST_F(ControllerSimulatorTest, SurvivesNoiseOverlongPacketsAndBursts) {
   Line.Send(Burst + "ID;");
   const std::string Received = Line.ReadPackets(501, 30s);
   EXPECT_EQ(Received.size(), 500u * 12 + 6);
-  EXPECT_TRUE(Received.ends_with("ST001203200;ID200;"));
+  EXPECT_TRUE(Received.ends_with("ST001202900;ID200;"));
   EXPECT_TRUE(WaitForText(LogPath, "overlong packet dropped"));
 }
 
