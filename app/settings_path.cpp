@@ -37,6 +37,15 @@ bool IsDirectoryWritable(const std::filesystem::path& Directory) {
          ::access(Directory.c_str(), W_OK | X_OK) == 0;
 }
 
+bool IsSystemProgramDirectory(const std::filesystem::path& Directory) {
+  const std::filesystem::path Normal = Directory.lexically_normal();
+  for (const char* Prefix : {"/usr", "/opt"}) {
+    const std::filesystem::path Relative = Normal.lexically_relative(Prefix);
+    if (!Relative.empty() && Relative != "." && *Relative.begin() != "..") return true;
+  }
+  return false;
+}
+
 TSettingsPlaces RunningProgramPlaces() {
   TSettingsPlaces Places;
   std::error_code Error;
@@ -44,6 +53,7 @@ TSettingsPlaces RunningProgramPlaces() {
       std::filesystem::read_symlink(RunningExecutableLink, Error);
   if (!Error) {
     Places.ExecutableDirectory = Executable.parent_path();
+    Places.SystemDirectory = IsSystemProgramDirectory(Places.ExecutableDirectory);
     Places.ProgramName = Executable.filename().string();
   }
   Places.ConfigHome = UserConfigHome();
@@ -54,8 +64,10 @@ TSettingsLocation SettingsFileLocation(const TSettingsPlaces& Places) {
   const std::string Beside = (Places.ExecutableDirectory / SettingsFileName).string();
   const bool Known = !Places.ExecutableDirectory.empty();
   const std::filesystem::path ConfigDirectory = UserConfigDirectory(Places);
-  if ((Known && Places.DirectoryWritable(Places.ExecutableDirectory) && CanReplace(Beside)) ||
-      ConfigDirectory.empty()) {
+  const bool WritableBeside = Known && !Places.SystemDirectory &&
+                              Places.DirectoryWritable(Places.ExecutableDirectory) &&
+                              CanReplace(Beside);
+  if (WritableBeside || ConfigDirectory.empty()) {
     return {Beside, Beside, false};
   }
   const std::string PerUser = (ConfigDirectory / SettingsFileName).string();

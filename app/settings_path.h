@@ -17,10 +17,16 @@ inline constexpr std::string_view SettingsFileName = "Settings.ini";
 // Whether a file can be created in Directory (it exists and we may write to it).
 bool IsDirectoryWritable(const std::filesystem::path& Directory);
 
+// Whether Directory holds programs installed on the system (below /usr or /opt). Such a copy
+// keeps its settings per user also where it could write beside itself (run as root), so that
+// no user's settings land in /usr/bin.
+bool IsSystemProgramDirectory(const std::filesystem::path& Directory);
+
 // The places the settings file may go; tests fill them with temporary directories.
 struct TSettingsPlaces {
   std::filesystem::path ExecutableDirectory;  // empty when the executable cannot be found
-  std::string ProgramName;                    // names the configuration subdirectory
+  bool SystemDirectory = false;      // ExecutableDirectory holds installed programs (see above)
+  std::string ProgramName;           // names the configuration subdirectory
   std::filesystem::path ConfigHome;  // the user's config directory; ignored unless absolute
   std::filesystem::path Home;        // $HOME
   std::function<bool(const std::filesystem::path&)> DirectoryWritable = IsDirectoryWritable;
@@ -38,8 +44,9 @@ struct TSettingsLocation {
 TSettingsPlaces RunningProgramPlaces();
 
 // The rule, in one place:
-// - the file beside the executable, when it can be written there (or no user directory is
-//   known, so that the first write fails and reports that path);
+// - the file beside the executable, when it can be written there and the copy is not installed
+//   on the system (or no user directory is known, so that the first write fails and reports
+//   that path);
 // - otherwise writes go to the user's copy; until that exists, the file beside the executable
 //   is read when there is a readable one.
 TSettingsLocation SettingsFileLocation(const TSettingsPlaces& Places);

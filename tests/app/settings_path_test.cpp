@@ -57,6 +57,19 @@ TEST_F(SettingsPathTest, ReadOnlyExecutableDirectoryUsesXdgConfigHome) {
   EXPECT_FALSE(fs::exists(Root.Path() / "config")) << "made by the first save, not at start";
 }
 
+// Root may write to /usr/bin, but an installed copy's settings are still the user's own.
+TEST_F(SettingsPathTest, ACopyInstalledOnTheSystemKeepsItsSettingsPerUserWhereItMayWrite) {
+  Places.SystemDirectory = true;
+  Places.ConfigHome = Root.Path() / "config";
+  EXPECT_EQ(SettingsFileLocation(Places).WritePath,
+            (Root.Path() / "config/tolvane/Settings.ini").string());
+
+  for (const char* Installed : {"/usr/bin", "/usr/local/bin/", "/opt/tolvane/bin"})
+    EXPECT_TRUE(IsSystemProgramDirectory(Installed)) << Installed;
+  for (const char* Own : {"/home/op/tolvane/build-release/demo", "/usrlocal/bin", "/usr", "/"})
+    EXPECT_FALSE(IsSystemProgramDirectory(Own)) << Own;
+}
+
 TEST_F(SettingsPathTest, ReadOnlyExecutableDirectoryWithoutXdgUsesDotConfig) {
   MakeExecutableDirectoryReadOnly();
   for (const fs::path& ConfigHome : {fs::path(), fs::path("relative/config")}) {
