@@ -116,7 +116,7 @@ void TComThread::DispatchEvents() {
       TCustomComPort& Port = OwnerPort;
       const TComEvents Events = CurrentEvents;
       OwnerPort.Dispatcher().Synchronize([&Port, Events] { DeliverEvents(Port, Events); },
-                                         [this] { return Stopping(); });
+                                         [this] { return Stopping(); }, &Call_);
       break;
     }
     case TSyncMethod::smWindowSync:
@@ -149,7 +149,7 @@ void TComThread::PostEvents() {
             HandleApplicationException(&Port, std::current_exception());
           }
         },
-        [this] { return Stopping(); });
+        [this] { return Stopping(); }, &Call_);
     if (!Accepted) return;
   }
 }

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <thread>
 
+#include "serialport/com_dispatcher.h"
 #include "serialport/com_types.h"
 #include "serialport/stop_signal.h"
 
@@ -47,6 +48,7 @@ class TComThread {
   TComEvents CurrentEvents;
   std::atomic<bool> Stopping_{false};
   std::atomic<bool> Finished_{false};
+  TComDispatcher::TCallRecord Call_;  // reused by every hand-over of this thread
   std::thread Thread_;
 };
 
