@@ -100,11 +100,23 @@ bool TComDataPacket::HasEndRule() const {
 }
 
 void TComDataPacket::ReceiveBuffer(const void* Buffer, std::int32_t Count) {
+  struct TReading {
+    bool& Flag;
+    const bool Outer;
+    ~TReading() { Flag = Outer; }
+  } Reading{ReadingOpenPort_, ReadingOpenPort_};
+  ReadingOpenPort_ = ComPort_ != nullptr && ComPort_->Connected();
   if (Buffer == nullptr || Count <= 0) {
     TakeData(std::string());
     return;
   }
   TakeData(std::string(static_cast<const char*>(Buffer), static_cast<std::size_t>(Count)));
+}
+
+// A handler that closed the port (a disconnect on a reply) wants nothing more from that line;
+// the rest of the read is thrown away rather than delivered after the close.
+bool TComDataPacket::PortClosedDuringRead() const {
+  return ReadingOpenPort_ && (ComPort_ == nullptr || !ComPort_->Connected());
 }
 
 void TComDataPacket::TakeData(const std::string& Text) {
@@ -155,6 +167,10 @@ void TComDataPacket::ScanPackets() {
     if (!PacketOpen_) return;
     const std::size_t Taken = LookForEnd();
     if (Taken == 0 || PacketOpen_) return;
+    if (PortClosedDuringRead()) {
+      ClearCollected();
+      return;
+    }
   }
 }
 

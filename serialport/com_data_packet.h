@@ -93,6 +93,7 @@ class TComDataPacket : public TComponent {
   void FinishScan();
   void ResetCollected();
   void ChangedRule();
+  bool PortClosedDuringRead() const;
 
   std::string_view CollectedView() const { return std::string_view(Collected_).substr(Consumed_); }
 
@@ -105,6 +106,7 @@ class TComDataPacket : public TComponent {
   bool IncludeStrings_ = false;
   bool CaseInsensitive_ = false;
   bool PacketOpen_ = false;
+  bool ReadingOpenPort_ = false;  // scanning a buffer the open port has just read
   // The collected text is Collected_ after its first Consumed_ bytes: packets are taken from the
   // front by advancing Consumed_, and the buffer is compacted once per scan, so a read holding
   // many packets costs time in proportion to its length.

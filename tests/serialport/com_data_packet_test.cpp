@@ -595,6 +595,26 @@ TEST_F(ComDataPacketOnPortTest, ReceivedBytesReachTheAssemblerThroughItsLink) {
   EXPECT_EQ(Packet.Collected(), "ST00");
 }
 
+// A packet handler that disconnects gets no further packet of the same read: the rest of it
+// is thrown away, as unread input is when a port closes.
+TEST_F(ComDataPacketOnPortTest, AHandlerClosingThePortEndsTheRead) {
+  TComPort Port(nullptr);
+  TFakeDevice& Device = InstallFakeDevice(Port);
+  TComDataPacket Packet(nullptr);
+  Record(Packet, Events);
+  Packet.OnPacket = [&](TObject*, const std::string& Str) {
+    Events.push_back("P:" + Str);
+    Port.ClosePort();
+  };
+  Packet.SetStopString(";");
+  Packet.SetComPort(&Port);
+  OpenQuietly(Port);
+  Device.InjectInput("ID200;ID200;ID200;");
+  Port.ProcessRxChar();
+  EXPECT_EQ(Events, (std::vector<std::string>{"P:ID200", "D:ID200;ID200;"}));
+  EXPECT_EQ(Packet.Collected(), "");
+}
+
 TEST_F(ComDataPacketOnPortTest, FreedPortIsForgottenAndAnotherPortServes) {
   TComDataPacket Packet(nullptr);
   Record(Packet, Events);
