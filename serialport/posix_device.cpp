@@ -20,11 +20,14 @@ namespace tolvane {
 namespace {
 
 // Exclusive, raw, and a tty at all. flock keeps out a second opener even when it runs as root,
-// which TIOCEXCL does not.
-int PrepareTty(int Fd) {
+// which TIOCEXCL does not. Exclusive tells whether TIOCEXCL was set, so that a failure after it
+// can clear it again (and a failure before it leaves another holder's exclusive mode alone).
+int PrepareTty(int Fd, bool& Exclusive) {
+  Exclusive = false;
   if (!isatty(Fd)) return ENOTTY;
   if (flock(Fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? EBUSY : errno;
   if (ioctl(Fd, TIOCEXCL) != 0) return errno;
+  Exclusive = true;
   // Until the first SetCommState the line keeps its rate but must not echo or translate.
   termios Settings{};
   if (tcgetattr(Fd, &Settings) != 0) return errno;
@@ -86,9 +89,12 @@ int TPosixDevice::Open(const std::string& Path) {
   if (Path.empty()) return ENOENT;
   const int Fd = open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (Fd < 0) return errno;
-  int Error = PrepareTty(Fd);
+  bool Exclusive = false;
+  int Error = PrepareTty(Fd, Exclusive);
   if (Error == 0) Error = OpenWakeups();
   if (Error != 0) {
+    // Exclusive mode belongs to the tty and would outlive the descriptor (see Close).
+    if (Exclusive) ioctl(Fd, TIOCNXCL);
     close(Fd);
     CloseWakeups();
     return Error;
