@@ -104,6 +104,9 @@ int TPosixDevice::Open(const std::string& Path) {
     Fd_ = Fd;
     Closing_ = false;
     HungUp_ = false;
+    TtyEmpty_ = false;
+    Polling_ = false;
+    HasWaiter_ = false;
     Timeouts_ = {};
     Mask_ = 0;
     PendingEvents_ = 0;
@@ -232,8 +235,11 @@ int TPosixDevice::ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) 
   TUse Use(*this);
   if (Use.Error() != 0) return Use.Error();
   std::lock_guard Lock(Mutex_);
-  // A hang-up is not a line error; the next read or wait reports it.
-  PullLocked();
+  // While an event thread waits for input events, it moves the kernel's input into the queue
+  // and announces it, so the count is what has been announced, and asking the kernel again here
+  // would only cost a read that finds it empty. A hang-up is not a line error; the next read or
+  // wait reports it.
+  if (!HasWaiter_ || (Mask_ & EV_RXCHAR) == 0) PullLocked();
   Errors = Queue_.TakeErrors() | CounterErrorsLocked();
   InQueue = static_cast<std::uint32_t>(Queue_.Size());
   return 0;

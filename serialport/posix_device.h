@@ -82,7 +82,13 @@ class TPosixDevice final : public TComDevice {
   // Moves what the kernel holds into the queue, without blocking; the caller holds Mutex_.
   // Returns EIO once the far end has hung up, or the error that made the tty unreadable.
   int PullLocked();
+  // Adds events for the waiter, waking it only when it sleeps in poll(): a waiter that has not
+  // got there yet finds them when it looks, so the wake-up would be a wasted system call.
   void AddEventsLocked(std::uint32_t Events);
+  TWaitResult AwaitEvents(int Fd, std::uint32_t& Mask, const TStopSignal& Stop);
+  // After a write: the transmit-empty event at once when the kernel's output queue is already
+  // empty (always so on a pseudo-terminal), else the drain helper's tcdrain raises it.
+  void ReportWriteEnd(int Fd);
   std::uint32_t CounterErrorsLocked();
 
   mutable std::mutex Mutex_;
@@ -97,6 +103,14 @@ class TPosixDevice final : public TComDevice {
 
   TInputQueue Queue_;
   bool HungUp_ = false;  // the far end hung up, or the tty cannot be read any more
+  // The last read found the kernel's input empty; the waiter polls before it reads again.
+  bool TtyEmpty_ = false;
+  // The waiter sleeps in poll() (watching the tty for input, or not while the queue is full).
+  bool Polling_ = false;
+  bool PollingInput_ = false;
+  // An event thread waits for events again after each one it delivers (from its first wait
+  // until it stops, fails or clears the mask), so it moves new input from the kernel itself.
+  bool HasWaiter_ = false;
   TCommTimeouts Timeouts_;
   std::uint64_t RxAborts_ = 0;
   std::uint64_t TxAborts_ = 0;
