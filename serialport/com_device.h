@@ -162,6 +162,12 @@ class TComDevice {
   virtual int SetCommMask(std::uint32_t Mask) = 0;
   // Blocks until a selected event occurs (Mask receives the EV_ bits that did) or Stop is set.
   virtual TWaitResult WaitCommEvent(std::uint32_t& Mask, const TStopSignal& Stop) = 0;
+  // The selected events that a wait would report at once, taken without waiting; false when
+  // there are none (or the device cannot tell, as this default).
+  virtual bool TakeCommEvents(std::uint32_t& Mask) {
+    Mask = 0;
+    return false;
+  }
 };
 
 // The production device for this platform.

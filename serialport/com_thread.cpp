@@ -113,9 +113,8 @@ void TComThread::Execute() {
 void TComThread::DispatchEvents() {
   switch (OwnerPort.SyncMethod()) {
     case TSyncMethod::smThreadSync: {
-      TCustomComPort& Port = OwnerPort;
       const TComEvents Events = CurrentEvents;
-      OwnerPort.Dispatcher().Synchronize([&Port, Events] { DeliverEvents(Port, Events); },
+      OwnerPort.Dispatcher().Synchronize([this, Events] { DeliverWithFollowing(Events); },
                                          [this] { return Stopping(); }, &Call_);
       break;
     }
@@ -125,6 +124,21 @@ void TComThread::DispatchEvents() {
     case TSyncMethod::smNone:
       DeliverEvents(OwnerPort, CurrentEvents);
       break;
+  }
+}
+
+// On the owner thread, while this thread waits for it. Events raised while the batch ran (the
+// transmit-empty of a reply that a handler wrote, say) are the batches this thread's next waits
+// would report; they are delivered here, in the same order, saving each a hand-over. A handler
+// that closes the port destroys this object, so after each batch the port is asked first.
+void TComThread::DeliverWithFollowing(TComEvents Events) {
+  TCustomComPort& Port = OwnerPort;
+  const TComThread* const Self = this;
+  DeliverEvents(Port, Events);
+  std::uint32_t Mask = 0;
+  while (Port.Connected() && Port.EventThread_.get() == Self && !Stopping() &&
+         Port.Device().TakeCommEvents(Mask)) {
+    DeliverEvents(Port, MaskToEvents(Mask));
   }
 }
 

@@ -40,6 +40,7 @@ class TComThread {
  private:
   void Execute();
   void DispatchEvents();
+  void DeliverWithFollowing(TComEvents Events);
   void PostEvents();
   bool Stopping() const { return Stopping_.load(); }
 

@@ -54,6 +54,7 @@ class TPosixDevice final : public TComDevice {
 
   int SetCommMask(std::uint32_t Mask) override;
   TWaitResult WaitCommEvent(std::uint32_t& Mask, const TStopSignal& Stop) override;
+  bool TakeCommEvents(std::uint32_t& Mask) override;
 
  private:
   // Marks the calling thread as inside a call on the open descriptor, so Close waits for it.

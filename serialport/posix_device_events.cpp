@@ -76,6 +76,16 @@ TWaitResult TPosixDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal& 
   return Result;
 }
 
+bool TPosixDevice::TakeCommEvents(std::uint32_t& Mask) {
+  Mask = 0;
+  TUse Use(*this);
+  if (Use.Error() != 0) return false;
+  std::lock_guard Lock(Mutex_);
+  Mask = PendingEvents_ & Mask_;
+  PendingEvents_ &= ~Mask;
+  return Mask != 0;
+}
+
 TWaitResult TPosixDevice::AwaitEvents(int Fd, std::uint32_t& Mask, const TStopSignal& Stop) {
   std::uint64_t MaskChanges = 0;
   // Input the kernel received since the last read shows in poll(), so a tty found empty then is
