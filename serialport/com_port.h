@@ -6,6 +6,7 @@
 // delivery steps, which run on the thread SyncMethod chooses (see serialport/com_thread.h).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -203,6 +204,7 @@ class TCustomComPort : public TComponent {
   friend class TComBuffer;
   friend class TComThread;
 
+  class TRxBufferUse;
   bool CanApply() const;
   // Calls Call on every link that has the callback, in attach order, counting the links once.
   template <typename Call>
@@ -232,6 +234,13 @@ class TCustomComPort : public TComponent {
   std::unique_ptr<TComFlowControl> FlowControl_;
   TSyncMethod SyncMethod_ = TSyncMethod::smThreadSync;
   TStoredGroups StoredGroups_ = {TStoredGroup::sgBasic};
+  // Reused from call to call, so that steady traffic allocates nothing: the records of
+  // WriteString and ReadData (taken atomically, as those may run on two threads) and the buffer
+  // the reception step reads into.
+  std::atomic<TComTransfer*> SpareWriteTransfer_{nullptr};
+  std::atomic<TComTransfer*> SpareReadTransfer_{nullptr};
+  std::vector<std::uint8_t> RxBuffer_;
+  bool RxBufferInUse_ = false;
 };
 
 // The port as the main window's form description uses it; it adds no behaviour.
