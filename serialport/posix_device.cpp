@@ -6,6 +6,8 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -34,6 +36,14 @@ int PrepareTty(int Fd, bool& Exclusive) {
   ApplyRawMode(Settings);
   if (tcsetattr(Fd, TCSANOW, &Settings) != 0) return errno;
   return 0;
+}
+
+// The slave side of a Unix 98 pseudo-terminal (/dev/pts/N): majors 136 to 143.
+bool IsPseudoTerminalSlave(int Fd) {
+  struct stat Status {};
+  if (fstat(Fd, &Status) != 0 || !S_ISCHR(Status.st_mode)) return false;
+  const unsigned int Major = major(Status.st_rdev);
+  return Major >= 136 && Major <= 143;
 }
 
 // A pseudo-terminal has no modem lines and answers their ioctls with one of these.
@@ -107,6 +117,7 @@ int TPosixDevice::Open(const std::string& Path) {
     TtyEmpty_ = false;
     Polling_ = false;
     HasWaiter_ = false;
+    OutputNeverQueues_ = IsPseudoTerminalSlave(Fd);
     Timeouts_ = {};
     Mask_ = 0;
     PendingEvents_ = 0;

@@ -112,6 +112,9 @@ class TPosixDevice final : public TComDevice {
   // An event thread waits for events again after each one it delivers (from its first wait
   // until it stops, fails or clears the mask), so it moves new input from the kernel itself.
   bool HasWaiter_ = false;
+  // A pseudo-terminal hands written bytes straight to its master: its output queue is always
+  // empty, so a write is followed by transmit-empty without asking.
+  bool OutputNeverQueues_ = false;
   TCommTimeouts Timeouts_;
   std::uint64_t RxAborts_ = 0;
   std::uint64_t TxAborts_ = 0;

@@ -131,6 +131,10 @@ void TPosixDevice::ReportWriteEnd(int Fd) {
   {
     std::lock_guard Lock(Mutex_);
     if ((Mask_ & EV_TXEMPTY) == 0) return;
+    if (OutputNeverQueues_) {
+      AddEventsLocked(EV_TXEMPTY);
+      return;
+    }
   }
   int Queued = 0;
   if (ioctl(Fd, TIOCOUTQ, &Queued) == 0 && Queued == 0) {
