@@ -81,6 +81,8 @@ class TComDataPacket : public TComponent {
 
  private:
   void ReceiveBuffer(const void* Buffer, std::int32_t Count);
+  void TakeText(std::string_view Text);
+  void KeepUnscanned();
   void ScanPackets();
   void LookForStart();
   void AcceptStart(std::size_t Position);
@@ -88,6 +90,7 @@ class TComDataPacket : public TComponent {
   // when no packet ended.
   std::size_t LookForEnd();
   std::size_t DeliverPacket(std::size_t Length);
+  std::size_t DeliverStrippedOfStop(std::size_t Found);
   std::string TakeOut(std::size_t Count);
   std::string Strip(std::string Packet) const;
   void FinishScan();
@@ -95,7 +98,9 @@ class TComDataPacket : public TComponent {
   void ChangedRule();
   bool PortClosedDuringRead() const;
 
-  std::string_view CollectedView() const { return std::string_view(Collected_).substr(Consumed_); }
+  std::string_view CollectedView() const {
+    return (InPlace_.data() != nullptr ? InPlace_ : std::string_view(Collected_)).substr(Consumed_);
+  }
 
   std::unique_ptr<TComLink> OwnLink_;
   TCustomComPort* ComPort_ = nullptr;
@@ -112,6 +117,9 @@ class TComDataPacket : public TComponent {
   // many packets costs time in proportion to its length.
   std::string Collected_;
   std::size_t Consumed_ = 0;
+  // A received piece that arrives while nothing is collected is scanned where it lies (the
+  // caller's buffer) instead of being copied in first; only what the scan leaves is kept.
+  std::string_view InPlace_;
 };
 
 }  // namespace tolvane
