@@ -38,7 +38,6 @@ class TComDispatcher {
 
    private:
     friend class TComDispatcher;
-    TComDispatcher* Dispatcher_ = nullptr;
     TItem* Item_ = nullptr;
   };
 
@@ -73,9 +72,11 @@ class TComDispatcher {
   void Notify();
 
  private:
-  TItem* Acquire(TCallRecord& Record);
-  void Release(TItem* Item);
+  static TItem* Acquire(TCallRecord& Record);
+  static void Release(TItem* Item);
   bool Queue(TItem& Item, const std::function<bool()>& Abandon);
+  static bool MustWakeCaller(TItem& Item);
+  void WakeCallersOfRunningLocked();
   TItem* Take();
   void Run(TItem& Item);
 
@@ -83,6 +84,9 @@ class TComDispatcher {
   std::condition_variable Changed_;
   TItem* Head_ = nullptr;  // the queue, linked through TItem::Next
   TItem* Tail_ = nullptr;
+  // The queue's length, readable without the mutex: a drain that finds the queue empty leaves
+  // without taking the mutex, which the caller it has just released wants at that moment.
+  std::atomic<int> Queued_{0};
   std::vector<TItem*> Running_;  // the items the owner thread is inside, innermost last
   TWakeUp WakeUp_;
 };
