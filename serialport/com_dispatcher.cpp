@@ -66,22 +66,23 @@ void TComDispatcher::SetWakeUp(TWakeUp WakeUp) {
 
 // A record's item is reused unless the owner still holds it (a hand-over still running, or a
 // delivery its caller left); then it goes to the owner and the record gets a fresh one.
-TComDispatcher::TItem* TComDispatcher::Acquire(TCallRecord& Record) {
-  if (Record.Item_ != nullptr && (Record.Item_->Hold.load() & OwnerHolds) == 0) {
-    Record.Item_->Error = nullptr;
-    return Record.Item_;
+TComDispatcher::TItem& TComDispatcher::Acquire(TCallRecord& Record, TWork Work, bool WaitForEnd) {
+  if (Record.Item_ != nullptr && (Record.Item_->Hold.load() & OwnerHolds) != 0) {
+    Release(Record.Item_);
+    Record.Item_ = nullptr;
   }
-  if (Record.Item_ != nullptr) Release(Record.Item_);
-  Record.Item_ = new TItem();
-  return Record.Item_;
+  if (Record.Item_ == nullptr) Record.Item_ = new TItem();
+  TItem& Item = *Record.Item_;
+  Item.Work = std::move(Work);
+  Item.WaitForEnd = WaitForEnd;
+  Item.Error = nullptr;
+  return Item;
 }
 
 bool TComDispatcher::Synchronize(TWork Work, const std::function<bool()>& Abandon,
                                  TCallRecord* Record) {
   TCallRecord Own;
-  TItem& Item = *Acquire(Record != nullptr ? *Record : Own);
-  Item.Work = std::move(Work);
-  Item.WaitForEnd = true;
+  TItem& Item = Acquire(Record != nullptr ? *Record : Own, std::move(Work), true);
   if (!Queue(Item, Abandon)) return false;
   std::exception_ptr Error;
   {
@@ -97,10 +98,7 @@ bool TComDispatcher::Synchronize(TWork Work, const std::function<bool()>& Abando
 bool TComDispatcher::HandOver(TWork Work, const std::function<bool()>& Abandon,
                               TCallRecord* Record) {
   TCallRecord Own;
-  TItem& Item = *Acquire(Record != nullptr ? *Record : Own);
-  Item.Work = std::move(Work);
-  Item.WaitForEnd = false;
-  return Queue(Item, Abandon);
+  return Queue(Acquire(Record != nullptr ? *Record : Own, std::move(Work), false), Abandon);
 }
 
 bool TComDispatcher::Queue(TItem& Item, const std::function<bool()>& Abandon) {

@@ -72,7 +72,7 @@ class TComDispatcher {
   void Notify();
 
  private:
-  static TItem* Acquire(TCallRecord& Record);
+  static TItem& Acquire(TCallRecord& Record, TWork Work, bool WaitForEnd);
   static void Release(TItem* Item);
   bool Queue(TItem& Item, const std::function<bool()>& Abandon);
   static bool MustWakeCaller(TItem& Item);
