@@ -248,9 +248,11 @@ int TPosixDevice::ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) 
   std::lock_guard Lock(Mutex_);
   // While an event thread waits for input events, it moves the kernel's input into the queue
   // and announces it, so the count is what has been announced, and asking the kernel again here
-  // would only cost a read that finds it empty. A hang-up is not a line error; the next read or
-  // wait reports it.
-  if (!HasWaiter_ || (Mask_ & EV_RXCHAR) == 0) PullLocked();
+  // would mostly cost a read that finds it empty. Not so on a busy line: a queue that holds a
+  // kilobyte or more means more bytes are on their way, and taking them now lets them ride on
+  // the delivery under way instead of costing one of their own. A hang-up is not a line error; the
+  // next read or wait reports it.
+  if (!HasWaiter_ || (Mask_ & EV_RXCHAR) == 0 || Queue_.Size() >= BusyLineQueue) PullLocked();
   Errors = Queue_.TakeErrors() | CounterErrorsLocked();
   InQueue = static_cast<std::uint32_t>(Queue_.Size());
   return 0;

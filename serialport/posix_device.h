@@ -30,6 +30,9 @@ class TPosixDevice final : public TComDevice {
   // threads; a queue smaller than a few reads from the kernel would cut a busy line's input into
   // many small deliveries. Bytes beyond the queue wait in the kernel, so none are lost either way.
   static constexpr std::size_t SmallestInputQueue = 16 * 1024;
+  // Input waiting in the queue from which a line counts as busy (a controller's reply is a few
+  // dozen bytes): the status query then takes in what the kernel has received meanwhile.
+  static constexpr std::size_t BusyLineQueue = 1024;
 
   TPosixDevice() = default;
   ~TPosixDevice() override;
