@@ -16,6 +16,8 @@
 //   - the cost of one empty hand-over from another thread to the Qt loop and back.
 // Run it from an optimised build: cmake --preset release && cmake --build --preset release
 // && build-release/benchmarks/port_benchmark [roundtrip] [flood] [assembler] [idle] [handover]
+// With --short every measurement runs a hundredth of its work (CI's smoke run): the figures are
+// then too few to mean anything.
 #include <fcntl.h>
 #include <linux/futex.h>
 #include <linux/perf_event.h>
@@ -95,9 +97,17 @@ using tolvane::TComDataPacket;
 using tolvane::TComPort;
 using tolvane::TObject;
 
-constexpr int RoundTrips = 5000;
-constexpr int HandOvers = 20000;
-constexpr int FloodPackets = 2000000;
+// How much each measurement does.
+struct TWork {
+  int RoundTrips;
+  int HandOvers;
+  int FloodPackets;
+  int AssemblerChunks;
+  int IdleMilliseconds;
+};
+constexpr TWork FullWork = {5000, 20000, 2000000, 25000, 5000};
+constexpr TWork ShortWork = {50, 200, 20000, 250, 50};
+TWork Work = FullWork;
 constexpr const char* Packet = "ST001203200;";  // 12 bytes, a controller reply
 constexpr std::size_t PacketSize = 12;
 constexpr char Reply[] = "OK;";
@@ -257,14 +267,14 @@ struct TRoundTrips {
 };
 
 // The far end's part of the round trip measurement: for each answerer's far end in turn, a
-// block of trips (send a packet, wait for the reply), until each had RoundTrips of them. The
+// block of trips (send a packet, wait for the reply), until each had Work.RoundTrips of them. The
 // blocks alternate so that the machine's drift (other work on it) falls on all alike. The main
 // thread runs the Qt loop meanwhile, for the answerers that need it.
 std::vector<TRoundTrips> TimeRoundTrips(const std::vector<const TFarEnd*>& FarEnds) {
-  constexpr int Block = 250;
+  const int Block = std::min(250, Work.RoundTrips);
   constexpr int WarmUp = 100;  // first-use allocations and cold caches stay out of the figures
   std::vector<TRoundTrips> Results(FarEnds.size());
-  for (TRoundTrips& Result : Results) Result.Micros.reserve(RoundTrips);
+  for (TRoundTrips& Result : Results) Result.Micros.reserve(Work.RoundTrips);
   std::thread Far([&] {
     for (const TFarEnd* FarEnd : FarEnds) {
       for (int I = 0; I < WarmUp; ++I) {
@@ -273,7 +283,7 @@ std::vector<TRoundTrips> TimeRoundTrips(const std::vector<const TFarEnd*>& FarEn
       }
     }
     const TFarEndShare Share;
-    for (int Done = 0; Done < RoundTrips; Done += Block) {
+    for (int Done = 0; Done < Work.RoundTrips; Done += Block) {
       for (std::size_t Index = 0; Index < FarEnds.size(); ++Index) {
         const TFarEnd& FarEnd = *FarEnds[Index];
         TRoundTrips& Result = Results[Index];
@@ -392,7 +402,9 @@ struct TRig {
 
 void PrintRoundTrips(const char* Label, const TRoundTrips& Trips, const TRoundTrips& Bare,
                      const TRoundTrips& Floor) {
-  const auto PerTrip = [](long long Count) { return static_cast<double>(Count) / RoundTrips; };
+  const auto PerTrip = [&Trips](long long Count) {
+    return static_cast<double>(Count) / static_cast<double>(Trips.Micros.size());
+  };
   std::printf(
       "  %-19s median %5.1f us (%.2fx bare, %.2fx floor), 99th percentile %6.1f us (%.2fx "
       "bare, %.2fx floor); per round trip %.2f context switches, ",
@@ -423,8 +435,8 @@ void MeasureRoundTrip() {
   Rig.Port.OpenPort();
   const std::vector<TRoundTrips> Trips = TimeRoundTrips({&BareEnd, &FloorEnd, &Rig.FarEnd});
   Rig.Port.ClosePort();
-  std::printf("round trip, %d packets of %zu bytes each way, answered with \"%s\":\n", RoundTrips,
-              PacketSize, Reply);
+  std::printf("round trip, %d packets of %zu bytes each way, answered with \"%s\":\n",
+              Work.RoundTrips, PacketSize, Reply);
   PrintRoundTrips("bare echo:", Trips[0], Trips[0], Trips[1]);
   PrintRoundTrips("architecture floor:", Trips[1], Trips[0], Trips[1]);
   PrintRoundTrips("port:", Trips[2], Trips[0], Trips[1]);
@@ -438,12 +450,12 @@ std::string FloodChunk() {
   return Chunk;
 }
 
-// The far end sends FloodPackets packets; returns the seconds until Counted() reports them all
+// The far end sends Work.FloodPackets packets; returns the seconds until Counted() reports them all
 // (Serve, on this thread, runs the receiving side until then).
 double TimeFlood(const TFarEnd& FarEnd, const std::function<void()>& Serve) {
   const std::string Chunk = FloodChunk();
-  const int Chunks = FloodPackets / 341;
-  const int Rest = FloodPackets - Chunks * 341;
+  const int Chunks = Work.FloodPackets / 341;
+  const int Rest = Work.FloodPackets - Chunks * 341;
   const Clock::time_point Start = Clock::now();
   std::thread Far([&] {
     for (int I = 0; I < Chunks; ++I) FarEnd.Send(Chunk.data(), Chunk.size());
@@ -471,7 +483,7 @@ double BareFloodSeconds() {
   const double Elapsed = TimeFlood(FarEnd, [Fd] {
     char Buffer[65536];
     long long Received = 0;
-    while (Received < FloodPackets) {
+    while (Received < Work.FloodPackets) {
       const ssize_t Read = read(Fd, Buffer, sizeof Buffer);
       if (Read <= 0) break;
       Received += CountPacketEnds(Buffer, static_cast<std::size_t>(Read));
@@ -486,7 +498,7 @@ double ArchitectureFloorFloodSeconds() {
   long long Received = 0;
   TArchitectureFloor Floor(FarEnd, [&Received](const char* Bytes, std::size_t Count, int) {
     Received += CountPacketEnds(Bytes, Count);
-    if (Received >= FloodPackets) QCoreApplication::quit();
+    if (Received >= Work.FloodPackets) QCoreApplication::quit();
   });
   return TimeFlood(FarEnd, [] { QCoreApplication::exec(); });
 }
@@ -495,7 +507,7 @@ double PortFloodSeconds(double& BytesPerDelivery) {
   TRig Rig;
   int Received = 0;
   Rig.Assembler.OnPacket = [&](TObject*, const std::string&) {
-    if (++Received == FloodPackets) QCoreApplication::quit();
+    if (++Received == Work.FloodPackets) QCoreApplication::quit();
   };
   long long Deliveries = 0;
   Rig.Port.OnRxBuf = [&](TObject*, const void*, std::int32_t) { ++Deliveries; };
@@ -503,7 +515,7 @@ double PortFloodSeconds(double& BytesPerDelivery) {
   const double Elapsed = TimeFlood(Rig.FarEnd, [] { QCoreApplication::exec(); });
   Rig.Port.ClosePort();
   BytesPerDelivery =
-      static_cast<double>(FloodPackets * PacketSize) / static_cast<double>(Deliveries);
+      static_cast<double>(Work.FloodPackets * PacketSize) / static_cast<double>(Deliveries);
   return Elapsed;
 }
 
@@ -527,9 +539,9 @@ void MeasureFlood() {
   const double BareSeconds = Median(Bare);
   const double FloorSeconds = Median(Floor);
   const double PortSeconds = Median(Port);
-  const auto MBs = [](double Elapsed) { return FloodPackets * PacketSize / Elapsed / 1e6; };
+  const auto MBs = [](double Elapsed) { return Work.FloodPackets * PacketSize / Elapsed / 1e6; };
   std::printf("receive flood, %d packets of %zu bytes, every packet counted, median of %d:\n",
-              FloodPackets, PacketSize, Rounds);
+              Work.FloodPackets, PacketSize, Rounds);
   std::printf("  bare read loop:     %6.1f MB/s\n", MBs(BareSeconds));
   std::printf("  architecture floor: %6.1f MB/s (%.2fx bare)\n", MBs(FloorSeconds),
               BareSeconds / FloorSeconds);
@@ -548,7 +560,7 @@ void MeasureAssembler() {
   Assembler.OnPacket = [&](TObject*, const std::string&) { ++Packets; };
   std::string Chunk;
   for (int I = 0; I < 682; ++I) Chunk += Packet;  // 8,184 bytes, about one delivery in a flood
-  constexpr int Chunks = 25000;
+  const int Chunks = Work.AssemblerChunks;
   const double Bytes = static_cast<double>(Chunk.size()) * Chunks;
 
   long long Ends = 0;
@@ -574,20 +586,21 @@ void MeasureIdle() {
   TRig Rig;
   Rig.Port.OpenPort();
   const double CpuBefore = ProcessCpuSeconds();
-  QTimer::singleShot(5000, QCoreApplication::instance(), &QCoreApplication::quit);
+  QTimer::singleShot(Work.IdleMilliseconds, QCoreApplication::instance(), &QCoreApplication::quit);
   QCoreApplication::exec();
   const double Cpu = ProcessCpuSeconds() - CpuBefore;
   Rig.Port.ClosePort();
-  std::printf("open and silent for 5 s: %.1f ms of processor time\n", Cpu * 1e3);
+  std::printf("open and silent for %.2f s: %.1f ms of processor time\n",
+              Work.IdleMilliseconds / 1e3, Cpu * 1e3);
 }
 
 // An empty call handed from another thread to the Qt event loop and waited for, as each
 // delivery is.
 void MeasureHandOver() {
   std::vector<double> Micros;
-  Micros.reserve(HandOvers);
+  Micros.reserve(Work.HandOvers);
   std::thread Worker([&] {
-    for (int I = 0; I < HandOvers; ++I) {
+    for (int I = 0; I < Work.HandOvers; ++I) {
       const Clock::time_point Start = Clock::now();
       tolvane::TComDispatcher::Default().Synchronize([] {});
       Micros.push_back(Seconds(Clock::now() - Start) * 1e6);
@@ -600,7 +613,7 @@ void MeasureHandOver() {
   std::printf(
       "hand-over to the Qt loop and back, %d calls: median %.1f us, 99th percentile %.1f "
       "us\n",
-      HandOvers, Micros[Micros.size() / 2], Micros[Micros.size() * 99 / 100]);
+      Work.HandOvers, Micros[Micros.size() / 2], Micros[Micros.size() * 99 / 100]);
 }
 
 }  // namespace
@@ -617,7 +630,12 @@ int main(int argc, char* argv[]) {
       {"assembler", MeasureAssembler},
       {"idle", MeasureIdle},
       {"handover", MeasureHandOver}};
-  const std::vector<std::string> Chosen(argv + 1, argv + argc);
+  std::vector<std::string> Chosen(argv + 1, argv + argc);
+  if (const auto Short = std::find(Chosen.begin(), Chosen.end(), "--short");
+      Short != Chosen.end()) {
+    Work = ShortWork;
+    Chosen.erase(Short);
+  }
   for (const auto& [Name, Measure] : Measurements)
     if (Chosen.empty() || std::find(Chosen.begin(), Chosen.end(), Name) != Chosen.end()) Measure();
   return 0;
