@@ -129,15 +129,20 @@ void TComThread::DispatchEvents() {
 
 // On the owner thread, while this thread waits for it. Events raised while the batch ran (the
 // transmit-empty of a reply that a handler wrote, say) are the batches this thread's next waits
-// would report; they are delivered here, in the same order, saving each a hand-over. A handler
-// that closes the port destroys this object, so after each batch the port is asked first.
+// would report; a few of them are delivered here, in the same order, saving each a hand-over,
+// but not so many that a line that never pauses keeps the owner thread from its own loop. A
+// handler that closes the port destroys this object, so after each batch the port is asked
+// first.
 void TComThread::DeliverWithFollowing(TComEvents Events) {
+  constexpr int MostFollowing = 4;
   TCustomComPort& Port = OwnerPort;
   const TComThread* const Self = this;
   DeliverEvents(Port, Events);
   std::uint32_t Mask = 0;
-  while (Port.Connected() && Port.EventThread_.get() == Self && !Stopping() &&
-         Port.Device().TakeCommEvents(Mask)) {
+  for (int Following = 0;
+       Following < MostFollowing && Port.Connected() && Port.EventThread_.get() == Self &&
+       !Stopping() && Port.Device().TakeCommEvents(Mask);
+       ++Following) {
     DeliverEvents(Port, MaskToEvents(Mask));
   }
 }

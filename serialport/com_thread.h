@@ -9,6 +9,9 @@
 //   are safe across threads) and through the delivery: smThreadSync runs it on the owner thread
 //   and waits (Synchronize), smWindowSync hands one event at a time to the owner thread and goes
 //   on once it is taken (HandOver), smNone runs it on this thread.
+// - In smThreadSync the owner thread, after a batch, takes the events the device raised while it
+//   ran (TakeCommEvents) and delivers them too, as this thread's next waits would have; this
+//   thread is blocked in Synchronize meanwhile and does not wait on the device.
 // - CurrentEvents is written only by this thread between waits; each delivery takes a copy, so
 //   no lock is needed. The stop flag is atomic; the stop signal is an eventfd that the device
 //   wait watches, so stopping never waits for a time-out.
