@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the whole optimised tree, runs the benchmark once in its short mode (a smoke test: the
+# Builds the whole optimised tree, runs the benchmarks once in its short mode (a smoke test: the
 # figures are printed, nothing is judged), builds the Debian package and checks it: its listing,
 # its desktop entry and lintian, which must find no error. The package is left in build-release/.
 set -euo pipefail
@@ -17,6 +17,7 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
   export XDG_RUNTIME_DIR="$runtime"
 fi
 QT_QPA_PLATFORM=offscreen build-release/benchmarks/port_benchmark --short
+build-release/benchmarks/settings_benchmark --short
 if [ -n "$runtime" ]; then rm -rf "$runtime"; fi
 
 (cd build-release && rm -f tolvane_*.deb && cpack -G DEB)

@@ -100,20 +100,55 @@ bool TComDataPacket::HasEndRule() const {
 }
 
 void TComDataPacket::ReceiveBuffer(const void* Buffer, std::int32_t Count) {
+  struct TReading {
+    bool& Flag;
+    const bool Outer;
+    ~TReading() { Flag = Outer; }
+  } Reading{ReadingOpenPort_, ReadingOpenPort_};
+  ReadingOpenPort_ = ComPort_ != nullptr && ComPort_->Connected();
   if (Buffer == nullptr || Count <= 0) {
-    TakeData(std::string());
+    TakeText({});
     return;
   }
-  TakeData(std::string(static_cast<const char*>(Buffer), static_cast<std::size_t>(Count)));
+  TakeText(std::string_view(static_cast<const char*>(Buffer), static_cast<std::size_t>(Count)));
+}
+
+// A handler that closed the port (a disconnect on a reply) wants nothing more from that line;
+// the rest of the read is thrown away rather than delivered after the close.
+bool TComDataPacket::PortClosedDuringRead() const {
+  return ReadingOpenPort_ && (ComPort_ == nullptr || !ComPort_->Connected());
 }
 
 void TComDataPacket::TakeData(const std::string& Text) {
+  TakeText(Text);
+}
+
+void TComDataPacket::TakeText(std::string_view Text) {
   if (!HasEndRule()) {
-    FirePacket(Text);
+    FirePacket(std::string(Text));
     return;
   }
-  Collected_ += Text;
+  if (InPlace_.data() == nullptr && Collected_.empty() && !Text.empty()) {
+    InPlace_ = Text;
+    Consumed_ = 0;
+  } else {
+    KeepUnscanned();  // a handler's nested piece joins what the outer scan has left
+    Collected_ += Text;
+  }
+  // The piece must not be referred to once this call returns, whatever a derived scan did.
+  struct TKeepRest {
+    TComDataPacket& Packet;
+    ~TKeepRest() { Packet.KeepUnscanned(); }
+  } KeepRest{*this};
   ScanCollected();
+}
+
+// Copies what is left of a piece scanned in place into the collected text.
+void TComDataPacket::KeepUnscanned() {
+  if (InPlace_.data() == nullptr) return;
+  Collected_.assign(InPlace_.substr(std::min(Consumed_, InPlace_.size())));
+  InPlace_ = {};
+  Consumed_ = 0;
 }
 
 void TComDataPacket::ClearCollected() {
@@ -129,6 +164,7 @@ void TComDataPacket::ClearCollected() {
 }
 
 void TComDataPacket::ResetCollected() {
+  InPlace_ = {};
   Collected_.clear();
   if (Collected_.capacity() > SpareCapacityKept) std::string().swap(Collected_);
   Consumed_ = 0;
@@ -155,6 +191,10 @@ void TComDataPacket::ScanPackets() {
     if (!PacketOpen_) return;
     const std::size_t Taken = LookForEnd();
     if (Taken == 0 || PacketOpen_) return;
+    if (PortClosedDuringRead()) {
+      ClearCollected();
+      return;
+    }
   }
 }
 
@@ -200,6 +240,12 @@ std::size_t TComDataPacket::LookForEnd() {
       if (StopString_.empty() || Text.size() < StartLength) return 0;
       const std::size_t Found = FindText(Text.substr(StartLength), StopString_, CaseInsensitive_);
       if (Found == std::string_view::npos) return 0;
+      if (StartLength == 0 && !IncludeStrings_) {
+        // Found is then the stop string's first occurrence, which stripping removes: the packet
+        // is handed on without it, with no second search and no second copy.
+        PacketOpen_ = false;
+        return DeliverStrippedOfStop(Found);
+      }
       Length = StartLength + Found + StopString_.size();
     }
   }
@@ -211,6 +257,15 @@ std::size_t TComDataPacket::DeliverPacket(std::size_t Length) {
   std::string Packet = TakeOut(Length);
   const std::size_t Taken = Packet.size();
   FirePacket(Strip(std::move(Packet)));
+  return Taken;
+}
+
+std::size_t TComDataPacket::DeliverStrippedOfStop(std::size_t Found) {
+  const std::string_view Text = CollectedView();
+  std::string Packet(Text.substr(0, Found));  // short packets fit the string itself
+  const std::size_t Taken = Found + StopString_.size();
+  Consumed_ += Taken;
+  FirePacket(Packet);
   return Taken;
 }
 
@@ -238,6 +293,7 @@ std::string TComDataPacket::Strip(std::string Packet) const {
 
 // Compacts away the text taken out during the scan, then applies the buffer limit.
 void TComDataPacket::FinishScan() {
+  KeepUnscanned();
   if (Consumed_ > 0) {
     Collected_.erase(0, Consumed_);
     Consumed_ = 0;

@@ -81,6 +81,8 @@ class TComDataPacket : public TComponent {
 
  private:
   void ReceiveBuffer(const void* Buffer, std::int32_t Count);
+  void TakeText(std::string_view Text);
+  void KeepUnscanned();
   void ScanPackets();
   void LookForStart();
   void AcceptStart(std::size_t Position);
@@ -88,13 +90,17 @@ class TComDataPacket : public TComponent {
   // when no packet ended.
   std::size_t LookForEnd();
   std::size_t DeliverPacket(std::size_t Length);
+  std::size_t DeliverStrippedOfStop(std::size_t Found);
   std::string TakeOut(std::size_t Count);
   std::string Strip(std::string Packet) const;
   void FinishScan();
   void ResetCollected();
   void ChangedRule();
+  bool PortClosedDuringRead() const;
 
-  std::string_view CollectedView() const { return std::string_view(Collected_).substr(Consumed_); }
+  std::string_view CollectedView() const {
+    return (InPlace_.data() != nullptr ? InPlace_ : std::string_view(Collected_)).substr(Consumed_);
+  }
 
   std::unique_ptr<TComLink> OwnLink_;
   TCustomComPort* ComPort_ = nullptr;
@@ -105,11 +111,15 @@ class TComDataPacket : public TComponent {
   bool IncludeStrings_ = false;
   bool CaseInsensitive_ = false;
   bool PacketOpen_ = false;
+  bool ReadingOpenPort_ = false;  // scanning a buffer the open port has just read
   // The collected text is Collected_ after its first Consumed_ bytes: packets are taken from the
   // front by advancing Consumed_, and the buffer is compacted once per scan, so a read holding
   // many packets costs time in proportion to its length.
   std::string Collected_;
   std::size_t Consumed_ = 0;
+  // A received piece that arrives while nothing is collected is scanned where it lies (the
+  // caller's buffer) instead of being copied in first; only what the scan leaves is kept.
+  std::string_view InPlace_;
 };
 
 }  // namespace tolvane

@@ -178,6 +178,13 @@ class TComDevice {
   // hang-up on the tty, or a failure IsLineLostError names), the system error code that said so,
   // until the device is closed. Safe on any thread.
   virtual int LineError() const = 0;
+
+  // The selected events that a wait would report at once, taken without waiting; false when
+  // there are none (or the device cannot tell, as this default).
+  virtual bool TakeCommEvents(std::uint32_t& Mask) {
+    Mask = 0;
+    return false;
+  }
 };
 
 // The production device for this platform.

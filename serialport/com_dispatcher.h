@@ -5,13 +5,16 @@
 // tests drain by hand), and inside ServeUntil() while it waits for an event thread to end.
 // Other threads: Synchronize() and HandOver() queue work and block as documented. The queue is
 // guarded by one mutex; no lock is held while queued work runs.
+//
+// Work once queued always runs: a caller that gives up (Abandon) still leaves its work to the
+// owner, which serves it in ServeUntil() at the latest, so a delivery queued just before a port
+// closes reaches its handlers.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
-#include <deque>
 #include <exception>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -22,6 +25,22 @@ class TComDispatcher {
   using TWork = std::function<void()>;
   using TWakeUp = std::function<void()>;
 
+  struct TItem;
+  // The record of one queued call. A caller that keeps one and passes it to each of its calls
+  // reuses it, so steady traffic allocates nothing; a record still in the owner's hands when
+  // the next call comes (or when the keeper goes) is left to the owner, which frees it.
+  class TCallRecord {
+   public:
+    TCallRecord() = default;
+    ~TCallRecord();
+    TCallRecord(const TCallRecord&) = delete;
+    TCallRecord& operator=(const TCallRecord&) = delete;
+
+   private:
+    friend class TComDispatcher;
+    TItem* Item_ = nullptr;
+  };
+
   // The dispatcher every port uses unless told otherwise.
   static TComDispatcher& Default();
 
@@ -29,20 +48,21 @@ class TComDispatcher {
   TComDispatcher(const TComDispatcher&) = delete;
   TComDispatcher& operator=(const TComDispatcher&) = delete;
 
-  // Called from the queuing thread after each new item; may be called on any thread.
+  // Called from the queuing thread after each new item; may be called on any thread. Copied
+  // for each call, so a callable that allocates when copied costs an allocation per item.
   void SetWakeUp(TWakeUp WakeUp);
 
   // Runs Work on the owner thread and waits until it has run; an exception it raises is
   // carried back and raised again here. Returns false, without waiting any longer, when Abandon()
-  // becomes true while Work has not started, or while the owner thread, inside Work, has begun
-  // to wait in ServeUntil (a handler closing the port): Work then never runs, or finishes without
-  // this thread. Work that the owner has started otherwise is always waited for. Whoever makes
-  // Abandon() true calls Notify() afterwards.
-  bool Synchronize(TWork Work, const std::function<bool()>& Abandon = {});
-  // Queues Work and returns once the owner thread has taken it, before it runs (or when
-  // Abandon() becomes true first, as above). An exception Work raises goes to
-  // HandleApplicationException.
-  bool HandOver(TWork Work, const std::function<bool()>& Abandon = {});
+  // becomes true while the owner thread, inside Work, has begun to wait in ServeUntil (a handler
+  // closing the port): Work then finishes without this thread. Whoever makes Abandon() true
+  // calls Notify() afterwards.
+  bool Synchronize(TWork Work, const std::function<bool()>& Abandon = {},
+                   TCallRecord* Record = nullptr);
+  // Queues Work and returns once the owner thread has taken it, before it runs. An exception
+  // Work raises goes to HandleApplicationException.
+  bool HandOver(TWork Work, const std::function<bool()>& Abandon = {},
+                TCallRecord* Record = nullptr);
 
   // Owner thread: runs every queued item, including those queued while draining.
   void Drain();
@@ -52,15 +72,21 @@ class TComDispatcher {
   void Notify();
 
  private:
-  struct TItem;
-  bool Queue(const std::shared_ptr<TItem>& Item, const std::function<bool()>& Abandon,
-             std::exception_ptr* Error);
-  std::shared_ptr<TItem> Take();
+  static TItem& Acquire(TCallRecord& Record, TWork Work, bool WaitForEnd);
+  static void Release(TItem* Item);
+  bool Queue(TItem& Item, const std::function<bool()>& Abandon);
+  static bool MustWakeCaller(TItem& Item);
+  void WakeCallersOfRunningLocked();
+  TItem* Take();
   void Run(TItem& Item);
 
   std::mutex Mutex_;
   std::condition_variable Changed_;
-  std::deque<std::shared_ptr<TItem>> Queue_;
+  TItem* Head_ = nullptr;  // the queue, linked through TItem::Next
+  TItem* Tail_ = nullptr;
+  // The queue's length, readable without the mutex: a drain that finds the queue empty leaves
+  // without taking the mutex, which the caller it has just released wants at that moment.
+  std::atomic<int> Queued_{0};
   std::vector<TItem*> Running_;  // the items the owner thread is inside, innermost last
   TWakeUp WakeUp_;
 };

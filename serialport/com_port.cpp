@@ -49,6 +49,10 @@ TCustomComPort::~TCustomComPort() {
   // Components that refer to the port may detach their links while they hear of its removal.
   Destroying();
   LinkList_.clear();
+  for (std::atomic<TComTransfer*>* Spare : {&SpareWriteTransfer_, &SpareReadTransfer_}) {
+    PComTransfer Transfer = Spare->exchange(nullptr);
+    if (Transfer != nullptr) FreeTransfer(Transfer);
+  }
 }
 
 // --- Opening and closing ---

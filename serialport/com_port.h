@@ -227,6 +227,7 @@ class TCustomComPort : public TComponent {
   friend class TComBuffer;
   friend class TComThread;
 
+  class TRxBufferUse;
   bool CanApply() const;
   // The error of a failed call on the port's device: it names the device it is about.
   EComPort DeviceError(std::int32_t ErrorNumber, int SystemErrorCode) const;
@@ -260,6 +261,13 @@ class TCustomComPort : public TComponent {
   std::unique_ptr<TComFlowControl> FlowControl_;
   TSyncMethod SyncMethod_ = TSyncMethod::smThreadSync;
   TStoredGroups StoredGroups_ = {TStoredGroup::sgBasic};
+  // Reused from call to call, so that steady traffic allocates nothing: the records of
+  // WriteString and ReadData (taken atomically, as those may run on two threads) and the buffer
+  // the reception step reads into.
+  std::atomic<TComTransfer*> SpareWriteTransfer_{nullptr};
+  std::atomic<TComTransfer*> SpareReadTransfer_{nullptr};
+  std::vector<std::uint8_t> RxBuffer_;
+  bool RxBufferInUse_ = false;
 };
 
 // The port as the main window's form description uses it; it adds no behaviour.

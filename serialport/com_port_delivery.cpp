@@ -29,6 +29,35 @@ void TCustomComPort::DetachLink(TComLink* Link) {
 
 // --- Delivery steps ---
 
+// The buffer of one reception step: the port's kept buffer while no other step holds it.
+class TCustomComPort::TRxBufferUse {
+ public:
+  explicit TRxBufferUse(TCustomComPort& Port) : Port_(Port), Kept_(!Port.RxBufferInUse_) {
+    if (Kept_) Port_.RxBufferInUse_ = true;
+  }
+  ~TRxBufferUse() {
+    if (!Kept_) return;
+    Port_.RxBufferInUse_ = false;
+    // One very large read (a huge input queue) is not worth keeping.
+    if (Port_.RxBuffer_.capacity() > LargestKeptBuffer)
+      std::vector<std::uint8_t>().swap(Port_.RxBuffer_);
+  }
+  TRxBufferUse(const TRxBufferUse&) = delete;
+  TRxBufferUse& operator=(const TRxBufferUse&) = delete;
+
+  std::uint8_t* Get(std::int32_t Count) {
+    std::vector<std::uint8_t>& Buffer = Kept_ ? Port_.RxBuffer_ : Own_;
+    if (Buffer.size() < static_cast<std::size_t>(Count)) Buffer.resize(Count);
+    return Buffer.data();
+  }
+
+ private:
+  static constexpr std::size_t LargestKeptBuffer = 256 * 1024;
+  TCustomComPort& Port_;
+  const bool Kept_;
+  std::vector<std::uint8_t> Own_;
+};
+
 void TCustomComPort::ProcessRxChar() {
   std::int32_t Count = InputQueueCount();
   if (Count > 0) {
@@ -37,21 +66,23 @@ void TCustomComPort::ProcessRxChar() {
     });
   }
   if (Count > 0 && (!RxCharEnabled_ || HasRxBufLink_)) {
-    // The waiting bytes are read once, when the first consumer wants them, and shared; the
-    // buffer goes when this block is left, also by an exception.
-    std::unique_ptr<std::uint8_t[]> Data;
+    // The waiting bytes are read once, when the first consumer wants them, and shared. They are
+    // read into the port's own buffer, kept from one reception to the next, unless a handler's
+    // nested reception has it; a buffer of its own goes when this block is left.
+    TRxBufferUse Use(*this);
+    std::uint8_t* Data = nullptr;
     std::int32_t ReadCount = 0;
     const auto ReadOnce = [&] {
       if (Data != nullptr) return;
-      Data = std::make_unique_for_overwrite<std::uint8_t[]>(Count);
+      Data = Use.Get(Count);
       // Only the bytes the device actually delivered are handed on.
-      ReadCount = ReadData(Data.get(), Count);
-      FireRxBuf(Data.get(), ReadCount);
+      ReadCount = ReadData(Data, Count);
+      FireRxBuf(Data, ReadCount);
     };
     ForEachLink([&](TComLink& Link) {
       if (!Link.OnRxBuf) return;
       ReadOnce();
-      Link.OnRxBuf(this, Data.get(), ReadCount);
+      Link.OnRxBuf(this, Data, ReadCount);
     });
     if (Data == nullptr && !RxCharEnabled_) ReadOnce();
     if (Data != nullptr) Count = 0;

@@ -1,4 +1,5 @@
 // The port's data path: writes, reads, the wait for a transfer and the status queries.
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -8,16 +9,26 @@
 namespace tolvane {
 namespace {
 
-// Frees a transfer record made for one blocking call, also when the call raises.
+// The transfer record of one blocking call: the port's spare record when it is free (so steady
+// traffic allocates none), else a new one; given back, or freed, also when the call raises. A
+// call made while another holds the spare (a handler writing from inside a write's link
+// notification, or another thread) gets a record of its own.
 class TOwnedTransfer {
  public:
-  TOwnedTransfer() { NewTransfer(Transfer_); }
-  ~TOwnedTransfer() { FreeTransfer(Transfer_); }
+  explicit TOwnedTransfer(std::atomic<TComTransfer*>& Spare)
+      : Spare_(Spare), Transfer_(Spare.exchange(nullptr)) {
+    if (Transfer_ == nullptr) NewTransfer(Transfer_);
+  }
+  ~TOwnedTransfer() {
+    TComTransfer* Empty = nullptr;
+    if (!Spare_.compare_exchange_strong(Empty, Transfer_)) FreeTransfer(Transfer_);
+  }
   TOwnedTransfer(const TOwnedTransfer&) = delete;
   TOwnedTransfer& operator=(const TOwnedTransfer&) = delete;
   PComTransfer& Get() { return Transfer_; }
 
  private:
+  std::atomic<TComTransfer*>& Spare_;
   PComTransfer Transfer_ = nullptr;
 };
 
@@ -72,11 +83,11 @@ std::int32_t TCustomComPort::StartWrite(const void* Buffer, std::int32_t Count,
   CheckBuffer(Buffer, Count, CError_WriteFailed);
   // Keep a copy so the links can be given the bytes once the write has ended.
   Transfer->Kind = TTransferKind::xkWrite;
-  Transfer->Data.reset();
-  if (Count > 0) {
+  if (Count > Transfer->Capacity) {
     Transfer->Data = std::make_unique_for_overwrite<std::uint8_t[]>(Count);
-    std::memcpy(Transfer->Data.get(), Buffer, static_cast<std::size_t>(Count));
+    Transfer->Capacity = Count;
   }
+  if (Count > 0) std::memcpy(Transfer->Data.get(), Buffer, static_cast<std::size_t>(Count));
   Transfer->Size = Count;
   Transfer->Overlapped = TOverlapped{};
   const int Error =
@@ -95,7 +106,7 @@ std::int32_t TCustomComPort::StartWriteStr(const std::string& Str, PComTransfer&
 
 std::int32_t TCustomComPort::WriteString(const std::string& Str) {
   if (Str.empty()) return 0;  // nothing to start, so nothing to wait for or report
-  TOwnedTransfer Transfer;
+  TOwnedTransfer Transfer(SpareWriteTransfer_);
   StartWriteStr(Str, Transfer.Get());
   return WaitTransfer(Transfer.Get());
 }
@@ -112,7 +123,7 @@ std::int32_t TCustomComPort::StartRead(void* Buffer, std::int32_t Count, PComTra
 }
 
 std::int32_t TCustomComPort::ReadData(void* Buffer, std::int32_t Count) {
-  TOwnedTransfer Transfer;
+  TOwnedTransfer Transfer(SpareReadTransfer_);
   StartRead(Buffer, Count, Transfer.Get());
   return WaitTransfer(Transfer.Get());
 }
@@ -129,7 +140,7 @@ std::int32_t TCustomComPort::WaitTransfer(PComTransfer& Transfer) {
         if (Link.OnRxActivity) Link.OnRxActivity(this, false);
       });
     }
-  } else if (Transfer->Data != nullptr) {
+  } else if (Transfer->Size > 0) {
     // Only a write reports its bytes: a read on a record that once carried a write must not
     // hand the links that old data again.
     const std::uint8_t* Data = Transfer->Data.get();

@@ -132,10 +132,9 @@ int TComThread::WaitAndDispatch() {
 void TComThread::DispatchEvents() {
   switch (OwnerPort.SyncMethod()) {
     case TSyncMethod::smThreadSync: {
-      TCustomComPort& Port = OwnerPort;
       const TComEvents Events = CurrentEvents;
-      OwnerPort.Dispatcher().Synchronize([&Port, Events] { DeliverEvents(Port, Events); },
-                                         [this] { return Stopping(); });
+      OwnerPort.Dispatcher().Synchronize([this, Events] { DeliverWithFollowing(Events); },
+                                         [this] { return Stopping(); }, &Call_);
       break;
     }
     case TSyncMethod::smWindowSync:
@@ -163,6 +162,26 @@ void TComThread::DispatchLineLost(int Error) {
   }
 }
 
+// On the owner thread, while this thread waits for it. Events raised while the batch ran (the
+// transmit-empty of a reply that a handler wrote, say) are the batches this thread's next waits
+// would report; a few of them are delivered here, in the same order, saving each a hand-over,
+// but not so many that a line that never pauses keeps the owner thread from its own loop. A
+// handler that closes the port destroys this object, so after each batch the port is asked
+// first.
+void TComThread::DeliverWithFollowing(TComEvents Events) {
+  constexpr int MostFollowing = 4;
+  TCustomComPort& Port = OwnerPort;
+  const TComThread* const Self = this;
+  DeliverEvents(Port, Events);
+  std::uint32_t Mask = 0;
+  for (int Following = 0;
+       Following < MostFollowing && Port.Connected() && Port.EventThread_.get() == Self &&
+       !Stopping() && Port.Device().TakeCommEvents(Mask);
+       ++Following) {
+    DeliverEvents(Port, MaskToEvents(Mask));
+  }
+}
+
 void TComThread::DeliverEvents(TCustomComPort& Port, TComEvents Events) {
   for (TComEvent Event : DeliveryOrder) {
     // A handler may close the port in the middle of a batch; the rest of it has no device.
@@ -184,7 +203,7 @@ void TComThread::PostEvents() {
             HandleApplicationException(&Port, std::current_exception());
           }
         },
-        [this] { return Stopping(); });
+        [this] { return Stopping(); }, &Call_);
     if (!Accepted) return;
   }
 }

@@ -10,6 +10,9 @@
 //   and waits (Synchronize), smWindowSync hands one event at a time to the owner thread and goes
 //   on once it is taken (HandOver), smNone runs it on this thread. A wait that reports the line
 //   lost is delivered the same way (ProcessLineLost) and ends the loop.
+// - In smThreadSync the owner thread, after a batch, takes the events the device raised while it
+//   ran (TakeCommEvents) and delivers them too, as this thread's next waits would have; this
+//   thread is blocked in Synchronize meanwhile and does not wait on the device.
 // - CurrentEvents is written only by this thread between waits; each delivery takes a copy, so
 //   no lock is needed. The stop flag is atomic; the stop signal is an eventfd that the device
 //   wait watches, so stopping never waits for a time-out.
@@ -18,6 +21,7 @@
 #include <atomic>
 #include <thread>
 
+#include "serialport/com_dispatcher.h"
 #include "serialport/com_types.h"
 #include "serialport/stop_signal.h"
 
@@ -45,6 +49,7 @@ class TComThread {
   void DispatchEvents();
   // Hands the port the news that its line is gone, the same way as events; the loop then ends.
   void DispatchLineLost(int Error);
+  void DeliverWithFollowing(TComEvents Events);
   void PostEvents();
   bool Stopping() const { return Stopping_.load(); }
 
@@ -53,6 +58,7 @@ class TComThread {
   TComEvents CurrentEvents;
   std::atomic<bool> Stopping_{false};
   std::atomic<bool> Finished_{false};
+  TComDispatcher::TCallRecord Call_;  // reused by every hand-over of this thread
   std::thread Thread_;
 };
 

@@ -14,8 +14,9 @@ enum class TTransferKind : std::uint8_t { xkWrite = 0, xkRead = 1 };
 struct TComTransfer {
   TOverlapped Overlapped;
   TTransferKind Kind = TTransferKind::xkWrite;
-  std::unique_ptr<std::uint8_t[]> Data;  // none for reads and for empty writes
-  std::int32_t Size = 0;
+  std::unique_ptr<std::uint8_t[]> Data;  // none until a write of at least one byte
+  std::int32_t Size = 0;                 // bytes of the last write's copy; 0: no copy
+  std::int32_t Capacity = 0;             // room in Data: a reused record copies without allocating
 };
 
 // The caller owns a record through a pointer; an empty pointer given to a transfer operation is

@@ -6,6 +6,8 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -20,17 +22,28 @@ namespace tolvane {
 namespace {
 
 // Exclusive, raw, and a tty at all. flock keeps out a second opener even when it runs as root,
-// which TIOCEXCL does not.
-int PrepareTty(int Fd) {
+// which TIOCEXCL does not. Exclusive tells whether TIOCEXCL was set, so that a failure after it
+// can clear it again (and a failure before it leaves another holder's exclusive mode alone).
+int PrepareTty(int Fd, bool& Exclusive) {
+  Exclusive = false;
   if (!isatty(Fd)) return ENOTTY;
   if (flock(Fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? EBUSY : errno;
   if (ioctl(Fd, TIOCEXCL) != 0) return errno;
+  Exclusive = true;
   // Until the first SetCommState the line keeps its rate but must not echo or translate.
   termios Settings{};
   if (tcgetattr(Fd, &Settings) != 0) return errno;
   ApplyRawMode(Settings);
   if (tcsetattr(Fd, TCSANOW, &Settings) != 0) return errno;
   return 0;
+}
+
+// The slave side of a Unix 98 pseudo-terminal (/dev/pts/N): majors 136 to 143.
+bool IsPseudoTerminalSlave(int Fd) {
+  struct stat Status {};
+  if (fstat(Fd, &Status) != 0 || !S_ISCHR(Status.st_mode)) return false;
+  const unsigned int Major = major(Status.st_rdev);
+  return Major >= 136 && Major <= 143;
 }
 
 // A pseudo-terminal has no modem lines and answers their ioctls with one of these.
@@ -86,9 +99,12 @@ int TPosixDevice::Open(const std::string& Path) {
   if (Path.empty()) return ENOENT;
   const int Fd = open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (Fd < 0) return errno;
-  int Error = PrepareTty(Fd);
+  bool Exclusive = false;
+  int Error = PrepareTty(Fd, Exclusive);
   if (Error == 0) Error = OpenWakeups();
   if (Error != 0) {
+    // Exclusive mode belongs to the tty and would outlive the descriptor (see Close).
+    if (Exclusive) ioctl(Fd, TIOCNXCL);
     close(Fd);
     CloseWakeups();
     return Error;
@@ -98,6 +114,10 @@ int TPosixDevice::Open(const std::string& Path) {
     Fd_ = Fd;
     Closing_ = false;
     LineError_ = 0;
+    TtyEmpty_ = false;
+    Polling_ = false;
+    HasWaiter_ = false;
+    OutputNeverQueues_ = IsPseudoTerminalSlave(Fd);
     Timeouts_ = {};
     Mask_ = 0;
     PendingEvents_ = 0;
@@ -227,8 +247,13 @@ int TPosixDevice::ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) 
   TUse Use(*this);
   if (Use.Error() != 0) return Use.Error();
   std::lock_guard Lock(Mutex_);
-  // A hang-up is not a line error; the next read or wait reports it.
-  PullLocked();
+  // While an event thread waits for input events, it moves the kernel's input into the queue
+  // and announces it, so the count is what has been announced, and asking the kernel again here
+  // would mostly cost a read that finds it empty. Not so on a busy line: a queue that holds a
+  // kilobyte or more means more bytes are on their way, and taking them now lets them ride on
+  // the delivery under way instead of costing one of their own. A hang-up is not a line error; the
+  // next read or wait reports it.
+  if (!HasWaiter_ || (Mask_ & EV_RXCHAR) == 0 || Queue_.Size() >= BusyLineQueue) PullLocked();
   Errors = Queue_.TakeErrors() | CounterErrorsLocked();
   InQueue = static_cast<std::uint32_t>(Queue_.Size());
   return 0;

@@ -30,6 +30,9 @@ class TPosixDevice final : public TComDevice {
   // threads; a queue smaller than a few reads from the kernel would cut a busy line's input into
   // many small deliveries. Bytes beyond the queue wait in the kernel, so none are lost either way.
   static constexpr std::size_t SmallestInputQueue = 16 * 1024;
+  // Input waiting in the queue from which a line counts as busy (a controller's reply is a few
+  // dozen bytes): the status query then takes in what the kernel has received meanwhile.
+  static constexpr std::size_t BusyLineQueue = 1024;
 
   TPosixDevice() = default;
   ~TPosixDevice() override;
@@ -55,6 +58,7 @@ class TPosixDevice final : public TComDevice {
   int SetCommMask(std::uint32_t Mask) override;
   TWaitResult WaitCommEvent(std::uint32_t& Mask, const TStopSignal& Stop) override;
   int LineError() const override;
+  bool TakeCommEvents(std::uint32_t& Mask) override;
 
  private:
   // Marks the calling thread as inside a call on the open descriptor, so Close waits for it.
@@ -83,9 +87,15 @@ class TPosixDevice final : public TComDevice {
   // Moves what the kernel holds into the queue, without blocking; the caller holds Mutex_.
   // Returns EIO once the far end has hung up, or the error that made the tty unreadable.
   int PullLocked();
+  // Adds events for the waiter, waking it only when it sleeps in poll(): a waiter that has not
+  // got there yet finds them when it looks, so the wake-up would be a wasted system call.
   void AddEventsLocked(std::uint32_t Events);
   // Records that the line is gone, keeping the first reason, and ends a wait in progress.
   void LoseLineLocked(int Error);
+  TWaitResult AwaitEvents(int Fd, std::uint32_t& Mask, const TStopSignal& Stop);
+  // After a write: the transmit-empty event at once when the kernel's output queue is already
+  // empty (always so on a pseudo-terminal), else the drain helper's tcdrain raises it.
+  void ReportWriteEnd(int Fd);
   std::uint32_t CounterErrorsLocked();
 
   mutable std::mutex Mutex_;
@@ -102,6 +112,17 @@ class TPosixDevice final : public TComDevice {
   // 0 while the line is there; once the far end has hung up or the tty cannot be read or written
   // any more, the system's reason (LineError).
   int LineError_ = 0;
+  // The last read found the kernel's input empty; the waiter polls before it reads again.
+  bool TtyEmpty_ = false;
+  // The waiter sleeps in poll() (watching the tty for input, or not while the queue is full).
+  bool Polling_ = false;
+  bool PollingInput_ = false;
+  // An event thread waits for events again after each one it delivers (from its first wait
+  // until it stops, fails or clears the mask), so it moves new input from the kernel itself.
+  bool HasWaiter_ = false;
+  // A pseudo-terminal hands written bytes straight to its master: its output queue is always
+  // empty, so a write is followed by transmit-empty without asking.
+  bool OutputNeverQueues_ = false;
   TCommTimeouts Timeouts_;
   std::uint64_t RxAborts_ = 0;
   std::uint64_t TxAborts_ = 0;

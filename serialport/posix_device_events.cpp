@@ -51,6 +51,7 @@ int TPosixDevice::SetCommMask(std::uint32_t Mask) {
   std::lock_guard Lock(Mutex_);
   Mask_ = Mask & AllEvents;
   PendingEvents_ &= Mask_;
+  if (Mask_ == 0) HasWaiter_ = false;
   ++MaskChanges_;
   // Bytes that came in before the mask asked for them would otherwise wait unannounced until
   // the next byte arrives.
@@ -63,10 +64,37 @@ TWaitResult TPosixDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal& 
   Mask = 0;
   TUse Use(*this);
   if (Use.Error() != 0) return TWaitResult::Failed;
+  {
+    std::lock_guard Lock(Mutex_);
+    HasWaiter_ = true;
+  }
+  const TWaitResult Result = AwaitEvents(Use.Fd(), Mask, Stop);
+  if (Result != TWaitResult::Event) {
+    std::lock_guard Lock(Mutex_);
+    HasWaiter_ = false;
+  }
+  return Result;
+}
+
+bool TPosixDevice::TakeCommEvents(std::uint32_t& Mask) {
+  Mask = 0;
+  TUse Use(*this);
+  if (Use.Error() != 0) return false;
+  std::lock_guard Lock(Mutex_);
+  Mask = PendingEvents_ & Mask_;
+  PendingEvents_ &= ~Mask;
+  return Mask != 0;
+}
+
+TWaitResult TPosixDevice::AwaitEvents(int Fd, std::uint32_t& Mask, const TStopSignal& Stop) {
   std::uint64_t MaskChanges = 0;
+  // Input the kernel received since the last read shows in poll(), so a tty found empty then is
+  // not read again before poll() says so.
+  bool MayHaveInput = false;
   {
     std::lock_guard Lock(Mutex_);
     MaskChanges = MaskChanges_;
+    MayHaveInput = !TtyEmpty_;
   }
   for (;;) {
     if (Stop.IsSet()) return TWaitResult::Stopped;
@@ -76,7 +104,8 @@ TWaitResult TPosixDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal& 
       if (Closing_) return TWaitResult::Failed;
       // A new mask ends a wait in progress with no events.
       if (MaskChanges_ != MaskChanges) return TWaitResult::Event;
-      PullLocked();
+      if (MayHaveInput) PullLocked();
+      MayHaveInput = true;
       // Events that came before a hang-up are reported first; the next wait fails.
       if (const std::uint32_t Due = PendingEvents_ & Mask_; Due != 0) {
         PendingEvents_ &= ~Due;
@@ -87,12 +116,20 @@ TWaitResult TPosixDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal& 
       // With the queue full the rest stays in the kernel, and the tty is watched only for a
       // hang-up, so that a full queue cannot make this loop spin.
       WatchInput = Queue_.FreeSpace() > 0;
+      Polling_ = true;
+      PollingInput_ = WatchInput;
     }
-    pollfd Polls[3] = {{Use.Fd(), static_cast<short>(WatchInput ? POLLIN : 0), 0},
+    pollfd Polls[3] = {{Fd, static_cast<short>(WatchInput ? POLLIN : 0), 0},
                        {Stop.Fd(), POLLIN, 0},
                        {EventWake_, POLLIN, 0}};
-    if (poll(Polls, 3, -1) < 0) {
-      if (errno == EINTR) continue;
+    const int Ready = poll(Polls, 3, -1);
+    const int PollError = errno;
+    {
+      std::lock_guard Lock(Mutex_);
+      Polling_ = false;
+    }
+    if (Ready < 0) {
+      if (PollError == EINTR) continue;
       return TWaitResult::Failed;
     }
     if (Polls[1].revents != 0) return TWaitResult::Stopped;
@@ -103,6 +140,7 @@ TWaitResult TPosixDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal& 
       PullLocked();
       LoseLineLocked(EIO);
     }
+    MayHaveInput = (Polls[0].revents & POLLIN) != 0 || !WatchInput;
   }
 }
 

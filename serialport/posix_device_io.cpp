@@ -1,5 +1,6 @@
 // Reading, writing and purging on the POSIX device, with the classic time-out rules.
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -86,6 +87,7 @@ int TPosixDevice::PullLocked() {
   if (LineError_ != 0) return LineError_;
   // Larger than the line discipline's own buffer (4 KiB), so a read that empties it is short.
   std::uint8_t Raw[16 * 1024];
+  TtyEmpty_ = false;
   for (;;) {
     const std::size_t Free = Queue_.FreeSpace();
     if (Free == 0) return 0;
@@ -96,7 +98,8 @@ int TPosixDevice::PullLocked() {
       // A short read took all there was. Reading again would find the tty empty, and an empty
       // read waits for the kernel to finish moving input it has in flight (a pseudo-terminal
       // always has some during a flood); poll() reports that input when it is there.
-      if (static_cast<std::size_t>(Count) < Asked) return 0;
+      TtyEmpty_ = static_cast<std::size_t>(Count) < Asked;
+      if (TtyEmpty_) return 0;
       continue;
     }
     // A tty gives end of file only once its far end has hung up.
@@ -105,7 +108,10 @@ int TPosixDevice::PullLocked() {
       return EIO;
     }
     if (errno == EINTR) continue;
-    if (errno == EAGAIN) return 0;
+    if (errno == EAGAIN) {
+      TtyEmpty_ = true;
+      return 0;
+    }
     // Any other failure would repeat on every try while poll() keeps calling the tty readable;
     // the line counts as gone, so waits fail instead of spinning.
     const int Error = errno;
@@ -129,7 +135,25 @@ void TPosixDevice::AddEventsLocked(std::uint32_t Events) {
   const std::uint32_t Selected = Events & Mask_;
   if ((Selected & ~PendingEvents_) == 0) return;
   PendingEvents_ |= Selected;
-  SignalWake(EventWake_);
+  if (Polling_) SignalWake(EventWake_);
+}
+
+void TPosixDevice::ReportWriteEnd(int Fd) {
+  {
+    std::lock_guard Lock(Mutex_);
+    if ((Mask_ & EV_TXEMPTY) == 0) return;
+    if (OutputNeverQueues_) {
+      AddEventsLocked(EV_TXEMPTY);
+      return;
+    }
+  }
+  int Queued = 0;
+  if (ioctl(Fd, TIOCOUTQ, &Queued) == 0 && Queued == 0) {
+    std::lock_guard Lock(Mutex_);
+    AddEventsLocked(EV_TXEMPTY);
+    return;
+  }
+  SignalWake(DrainKick_);
 }
 
 int TPosixDevice::ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) {
@@ -159,6 +183,8 @@ int TPosixDevice::ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overl
       if (Closing_) return Finish(Overlapped, Got, EBADF);
       if (RxAborts_ != Aborts) return Finish(Overlapped, Got, ECANCELED);
       Got += static_cast<std::uint32_t>(Queue_.Take(Out + Got, Count - Got));
+      // A waiter that stopped watching the tty because the queue was full watches it again.
+      if (Got > Before && Polling_ && !PollingInput_) SignalWake(EventWake_);
       if (Got < Count) {
         PullError = PullLocked();
         if (PullError == 0 && SawHangUp && Got == Before && Queue_.Size() == 0) {
@@ -244,7 +270,7 @@ int TPosixDevice::WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped
       break;
     }
   }
-  if (Written > 0) SignalWake(DrainKick_);
+  if (Written > 0) ReportWriteEnd(Use.Fd());
   if (IsLineLostError(Error)) {
     // The event wait may not have noticed yet (a vanished device need not report a hang-up);
     // this ends it, so the port hears of the loss from its event thread either way.

@@ -1,6 +1,5 @@
 #include "serialport/stop_signal.h"
 
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -19,14 +18,10 @@ TStopSignal::~TStopSignal() {
 }
 
 void TStopSignal::Set() {
+  Set_.store(true);
   const std::uint64_t One = 1;
   // A full counter (never reached here) would still leave the descriptor readable.
   [[maybe_unused]] ssize_t Written = write(Fd_, &One, sizeof One);
-}
-
-bool TStopSignal::IsSet() const {
-  pollfd Poll{Fd_, POLLIN, 0};
-  return poll(&Poll, 1, 0) == 1 && (Poll.revents & POLLIN) != 0;
 }
 
 }  // namespace tolvane

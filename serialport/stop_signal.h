@@ -2,6 +2,8 @@
 // that stays readable once set.
 #pragma once
 
+#include <atomic>
+
 namespace tolvane {
 
 class TStopSignal {
@@ -12,12 +14,14 @@ class TStopSignal {
   TStopSignal& operator=(const TStopSignal&) = delete;
 
   void Set();
-  bool IsSet() const;
+  // Asks a flag, not the descriptor: a wait loop checks it on every turn without a system call.
+  bool IsSet() const { return Set_.load(); }
   // Readable (POLLIN) once Set has been called; never read from, so it stays readable.
   int Fd() const { return Fd_; }
 
  private:
   int Fd_;
+  std::atomic<bool> Set_{false};
 };
 
 }  // namespace tolvane

@@ -539,6 +539,28 @@ TEST_F(ComDataPacketTest, OneReadOfManyRepliesKeepsTheirOrder) {
   EXPECT_EQ(Events, Expected);
 }
 
+// A piece is scanned where it lies; one given from inside a handler joins what is left of it,
+// and what is left outlives the piece's own buffer.
+TEST_F(ComDataPacketTest, APieceTakenFromInsideAHandlerFollowsTheRestOfTheOuterOne) {
+  MainWindowSettings(Packet);
+  bool Nested = false;
+  Packet.OnPacket = [&](TObject*, const std::string& Str) {
+    Events.push_back("P:" + Str);
+    if (!Nested) {
+      Nested = true;
+      Packet.TakeData("X;Y");
+    }
+  };
+  {
+    const std::string Piece = "A;B;C";
+    Packet.TakeData(Piece);
+  }
+  EXPECT_EQ(Events, (std::vector<std::string>{"P:A", "P:B", "P:CX"}));
+  EXPECT_EQ(Packet.Collected(), "Y");
+  Packet.TakeData(";");
+  EXPECT_EQ(Events.back(), "P:Y");
+}
+
 // The assembler on a real port object with the recording fake device underneath.
 class ComDataPacketOnPortTest : public ::testing::Test {
  protected:
@@ -593,6 +615,26 @@ TEST_F(ComDataPacketOnPortTest, ReceivedBytesReachTheAssemblerThroughItsLink) {
   Port.ClosePort();
   OpenQuietly(Port);
   EXPECT_EQ(Packet.Collected(), "ST00");
+}
+
+// A packet handler that disconnects gets no further packet of the same read: the rest of it
+// is thrown away, as unread input is when a port closes.
+TEST_F(ComDataPacketOnPortTest, AHandlerClosingThePortEndsTheRead) {
+  TComPort Port(nullptr);
+  TFakeDevice& Device = InstallFakeDevice(Port);
+  TComDataPacket Packet(nullptr);
+  Record(Packet, Events);
+  Packet.OnPacket = [&](TObject*, const std::string& Str) {
+    Events.push_back("P:" + Str);
+    Port.ClosePort();
+  };
+  Packet.SetStopString(";");
+  Packet.SetComPort(&Port);
+  OpenQuietly(Port);
+  Device.InjectInput("ID200;ID200;ID200;");
+  Port.ProcessRxChar();
+  EXPECT_EQ(Events, (std::vector<std::string>{"P:ID200", "D:ID200;ID200;"}));
+  EXPECT_EQ(Packet.Collected(), "");
 }
 
 TEST_F(ComDataPacketOnPortTest, FreedPortIsForgottenAndAnotherPortServes) {

@@ -37,6 +37,32 @@ TEST_F(ComPortIoTest, WriteStringSendsTheBytesAndTellsTheLinks) {
   EXPECT_EQ(Log, (TEventLog{"L TxActivity true", "L TxBuf ID;"}));
 }
 
+// The port reuses one record for its writes; a write made from inside another's link
+// notification needs a record of its own, or the outer write's bytes would be overwritten
+// while the links after the writing one are still to be given them.
+TEST_F(ComPortIoTest, AWriteFromInsideAWritesNotificationKeepsBothCopies) {
+  TComLink Echo;
+  TComLink Last;
+  bool Nested = false;
+  Echo.OnTxBuf = [&](TObject*, const void*, std::int32_t) {
+    if (Nested) return;
+    Nested = true;
+    Port.WriteString("DI;");
+  };
+  RecordLink(Last, "M", Log);
+  Port.WriteString("ID;");  // the port now has a record to reuse
+  Log.clear();
+  Port.AttachLink(&Echo);
+  Port.AttachLink(&Last);
+  EXPECT_EQ(Port.WriteString("ST0012;"), 7);
+  EXPECT_EQ(Device.Written(), "ID;ST0012;DI;");
+  EXPECT_EQ(Log, (TEventLog{"L TxActivity true", "M TxActivity true", "L TxBuf ST0012;",
+                            "L TxActivity true", "M TxActivity true", "L TxBuf DI;", "M TxBuf DI;",
+                            "M TxBuf ST0012;"}));
+  Port.DetachLink(&Last);
+  Port.DetachLink(&Echo);
+}
+
 TEST_F(ComPortIoTest, AnEmptyTextIsNoTransfer) {
   EXPECT_EQ(Port.WriteString(""), 0);
   PComTransfer Transfer = nullptr;

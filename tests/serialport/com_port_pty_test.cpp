@@ -1,7 +1,10 @@
 // The port on the real platform device, with a pseudo-terminal playing the far end.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
+#include <string>
+#include <vector>
 
 #include "serialport/com_dispatcher.h"
 #include "serialport/com_port.h"
@@ -34,6 +37,33 @@ TEST(ComPortPtyTest, WritesReachTheFarEndAndItsRepliesReachTheLink) {
   EXPECT_EQ(Received, "ID200;");
   Port.ClosePort();
   EXPECT_FALSE(Port.Connected());
+}
+
+// The transmit-empty of a reply written by a handler comes while the delivery still runs; it is
+// delivered after it in the same hand-over instead of waking both threads once more.
+TEST(ComPortPtyTest, AReplyAndItsTransmitEmptyShareOneHandOver) {
+  test::TPtyPair Pty;
+  TComDispatcher Dispatcher;
+  std::atomic<int> WakeUps{0};
+  Dispatcher.SetWakeUp([&WakeUps] { ++WakeUps; });
+  TComPort Port(nullptr);
+  std::vector<std::string> Heard;
+  TComLink Link;
+  Link.OnRxBuf = [&](TObject*, const void*, std::int32_t) {
+    Heard.push_back("RxBuf");
+    Port.WriteString("OK;");
+  };
+  Port.OnTxEmpty = [&Heard](TObject*) { Heard.push_back("TxEmpty"); };
+  Port.SetDispatcher(Dispatcher);
+  Port.AttachLink(&Link);
+  Port.SetPort(Pty.SlavePath());
+  Port.OpenPort();
+  Pty.Send("ID;");
+  Dispatcher.ServeUntil([&Heard] { return Heard.size() >= 2; });
+  EXPECT_EQ(Heard, (std::vector<std::string>{"RxBuf", "TxEmpty"}));
+  EXPECT_EQ(Pty.Receive(3), "OK;");
+  Port.ClosePort();  // the event thread has ended: its wake-up calls are all counted
+  EXPECT_EQ(WakeUps.load(), 1);
 }
 
 // The last packet before closing (the disconnect notice) must reach the far end even though

@@ -89,25 +89,51 @@ TEST_F(ComPortThreadTest, AHandlerMayCloseThePortDuringADelivery) {
   EXPECT_EQ(std::ranges::count(Log, "L Ring"), 0);
 }
 
-// Closing serves the deliveries still queued; a handler among them that closes the port too
-// finds it already closing, so the close events fire once.
+// A delivery queued but not yet run when the port closes still runs (the last reply before a
+// disconnect must reach its handler); a handler among them that closes the port too finds it
+// already closing, so the close events fire once.
 TEST_F(ComPortThreadTest, AHandlerClosingThePortWhileItClosesAddsNothing) {
   int BeforeClose = 0;
   int AfterClose = 0;
+  int Rings = 0;
   Port.OnBeforeClose = [&](TObject*) { ++BeforeClose; };
   Port.OnAfterClose = [&](TObject*) { ++AfterClose; };
-  Port.OnRing = [&](TObject*) { Port.ClosePort(); };
-  std::atomic<bool> Queued{false};
-  Dispatcher.SetWakeUp([&] { Queued = true; });
+  Port.OnRing = [&](TObject*) {
+    ++Rings;
+    EXPECT_TRUE(Port.Connected());
+    Port.ClosePort();
+  };
+  std::atomic<int> Queued{0};
+  Dispatcher.SetWakeUp([&] { ++Queued; });
+  const auto WaitUntilQueued = [&](int Count) {
+    const auto Deadline = std::chrono::steady_clock::now() + Generous;
+    while (Queued < Count && std::chrono::steady_clock::now() < Deadline) {
+      std::this_thread::yield();
+    }
+    return Queued >= Count;
+  };
   Port.OpenPort();
   ASSERT_TRUE(Device.WaitForWaiter(Generous));
+  // Ahead of the delivery in the queue, closing first serves an item that holds the owner
+  // thread until the event thread has ended its loop (which a withdrawn delivery lets it do at
+  // once) or for a quarter of a second; either way the delivery is still queued behind it.
+  std::thread Ahead([&] {
+    Dispatcher.Synchronize([&] {
+      const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+      while (std::ranges::count(Device.Calls(), "SetCommMask 0") == 0 &&
+             std::chrono::steady_clock::now() < Deadline) {
+        std::this_thread::yield();
+      }
+    });
+  });
+  ASSERT_TRUE(WaitUntilQueued(1));
   Device.RaiseEvents(EV_RING);
-  const auto Deadline = std::chrono::steady_clock::now() + Generous;
-  while (!Queued && std::chrono::steady_clock::now() < Deadline) std::this_thread::yield();
-  ASSERT_TRUE(Queued);
+  ASSERT_TRUE(WaitUntilQueued(2));
 
   Port.ClosePort();
+  Ahead.join();
   EXPECT_FALSE(Port.Connected());
+  EXPECT_EQ(Rings, 1);
   EXPECT_EQ(BeforeClose, 1);
   EXPECT_EQ(AfterClose, 1);
 }

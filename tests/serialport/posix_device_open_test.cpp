@@ -1,5 +1,7 @@
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -82,6 +84,28 @@ TEST_F(PosixDeviceOpenTest, ExclusiveModeEndsWithTheDevice) {
   Device.Close();
   ASSERT_EQ(ioctl(Pty.SlaveFd(), TIOCGEXCL, &Exclusive), 0);
   EXPECT_EQ(Exclusive, 0) << "the tty outlives the device here and must not stay exclusive";
+}
+
+// Opening that fails after the tty was made exclusive (here: no descriptor left for the
+// device's own wake-ups) must not leave the tty exclusive behind it.
+TEST_F(PosixDeviceOpenTest, ExclusiveModeEndsWhenOpeningFailsLate) {
+  // Descriptors are numbered from the lowest free one, so with the limit just above it the tty
+  // gets the last number and the next descriptor is refused.
+  const int LastFree = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(LastFree, 0);
+  close(LastFree);
+  rlimit Saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &Saved), 0);
+  rlimit Tight = Saved;
+  Tight.rlim_cur = static_cast<rlim_t>(LastFree) + 1;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &Tight), 0);
+  const int Error = Device.Open(Pty.SlavePath());
+  setrlimit(RLIMIT_NOFILE, &Saved);
+  EXPECT_EQ(Error, EMFILE);
+  int Exclusive = -1;
+  ASSERT_EQ(ioctl(Pty.SlaveFd(), TIOCGEXCL, &Exclusive), 0);
+  EXPECT_EQ(Exclusive, 0);
+  EXPECT_EQ(Device.Open(Pty.SlavePath()), 0) << "the failed open left nothing held";
 }
 
 TEST_F(PosixDeviceOpenTest, NoDescriptorLeaksOnAnyPath) {

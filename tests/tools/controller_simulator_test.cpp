@@ -264,7 +264,7 @@ TEST_F(ControllerSimulatorTest, TheLineVanishesAndComesBackBehindTheSameLink) {
     TLineClient Line(LinkPath);
     ASSERT_TRUE(Line.IsOpen());
     Line.Send("ID;ST0012;ST0014;");
-    EXPECT_EQ(Line.ReadPackets(3), "ID200;ST001203200;ST001400999;") << "it vanishes only once";
+    EXPECT_EQ(Line.ReadPackets(3), "ID200;ST001202900;ST001400850;") << "it vanishes only once";
     ASSERT_EQ(::kill(Simulator.Pid(), SIGUSR1), 0);
     EXPECT_EQ(Line.ReadPackets(1), "");
     EXPECT_TRUE(WaitForText(LogPath, "line vanished (SIGUSR1)"));
