@@ -115,7 +115,7 @@ auto TIniFile::AsWriteError(Step&& Run) const {
   }
 }
 
-// Reads fall back to the seed until the file itself exists.
+// Until the file itself exists, reads fall back to the file it is seeded from.
 std::optional<std::string> TIniFile::CurrentText() const {
   std::optional<std::string> Text = ReadText(FileName_);
   if (!Text && !SeedFileName_.empty()) Text = ReadText(SeedFileName_);

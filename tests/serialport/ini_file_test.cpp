@@ -100,7 +100,7 @@ TEST_F(IniFileTest, AnUpdateThatFailsSavesWhatCameBeforeTheFailure) {
 }
 
 // A seed stands in for a file that does not exist yet: reads come from it and the first save
-// starts from its whole text, comments and all; the seed itself is never written.
+// starts from its whole text, comments and all; that file itself is never written.
 TEST_F(IniFileTest, ASeedIsReadUntilTheFileExistsAndTheFirstSaveStartsFromIt) {
   const std::string Seed = Scratch.File("seed.ini");
   const std::string SeedText = "; by hand\r\n[S]\r\nA=seeded\r\n[T]\r\nB=kept\r\n";
