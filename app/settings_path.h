@@ -1,8 +1,9 @@
 // Where "Settings.ini" lives: beside the executable, found through /proc/self/exe so that the
-// working directory plays no part. An installed copy (say under /usr/bin) cannot write there,
-// so the user's own copy in the configuration directory, $XDG_CONFIG_HOME/<program>/ or
-// ~/.config/<program>/, takes the writes; it starts as a copy of the file beside the executable
-// and, once it exists, is the file read.
+// working directory plays no part. Where it cannot or must not be written there (a copy
+// installed under /usr or /opt, or one of another user), the user's own copy in the
+// configuration directory, $XDG_CONFIG_HOME/<program>/ or ~/.config/<program>/, takes the
+// writes; it starts as a copy of the file beside the executable and, once it exists, is the file
+// read.
 #pragma once
 
 #include <filesystem>
