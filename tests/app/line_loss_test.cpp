@@ -77,7 +77,7 @@ class LineLoss : public MainWindowTest {
               "Connection to " + LinkPath + " lost: Input/output error");
     EXPECT_FALSE(Form->ComPort().Connected());
     EXPECT_FALSE(Find<QToolButton>("Button_Open")->isChecked());
-    EXPECT_EQ(Find<QAction>("MMConnect")->text(), "Connect");
+    EXPECT_EQ(DisplayedCaption(Find<QAction>("MMConnect")->text()), "Connect");
     EXPECT_TRUE(Find<QAction>("MMCOMPortSettings")->isEnabled());
     for (const char* Button : {"Button4", "Button5", "Button6", "Button7"}) {
       EXPECT_FALSE(Find<QToolButton>(Button)->isEnabled()) << Button;

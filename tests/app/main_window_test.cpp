@@ -1,7 +1,11 @@
+#include <QApplication>
 #include <QColorDialog>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QSignalSpy>
 #include <QToolButton>
+#include <QtTest/QTest>
 
 #include "app/application_title.h"
 #include "main_window_fixture.h"
@@ -16,7 +20,8 @@ TEST_F(MainWindow, StartsAsDesigned) {
   EXPECT_EQ(Form->windowTitle().toStdString(), WindowCaption);
   EXPECT_EQ(Form->centralWidget()->size(), QSize(457, 169));
   EXPECT_EQ(Form->pos(), QPoint(224, 129));
-  EXPECT_FALSE(Form->windowFlags() & Qt::WindowMaximizeButtonHint);
+  // Resizable: it can be maximised, and shrinks no further than its views need.
+  EXPECT_TRUE(Form->windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(Form->windowFlags() & Qt::WindowMinimizeButtonHint);
   EXPECT_EQ(Form->Status->interval(), 100);
 
@@ -29,7 +34,7 @@ TEST_F(MainWindow, StartsAsDesigned) {
 }
 
 TEST_F(MainWindow, MenuItemsStartInTheirDesignedState) {
-  EXPECT_EQ(Find<QAction>("MMConnect")->text(), "Connect");
+  EXPECT_EQ(DisplayedCaption(Find<QAction>("MMConnect")->text()), "Connect");
   EXPECT_FALSE(Find<QAction>("MMControl")->isVisible());
   EXPECT_FALSE(Find<QAction>("MMControl")->isChecked());
   EXPECT_FALSE(Find<QAction>("MMTerminal")->isChecked());
@@ -78,6 +83,78 @@ TEST_F(MainWindow, StartingWithoutASettingsFileCreatesItAndLoadsItBack) {
   Form->StoreSet();
   TForm1 Second(Form->SettingsPath());
   EXPECT_EQ(Second.findChild<QLineEdit*>("Edit_Ua_max")->text(), "01234");
+}
+
+// The menus as the keyboard reaches them: Alt and the underlined letter, F10, and Ctrl+Q.
+class MainWindowKeys : public MainWindowTest {
+ protected:
+  MainWindowKeys() {
+    Form->show();
+    QApplication::setActiveWindow(Form.get());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+  }
+
+  QMenu* OpenMenu() const { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }
+  void CloseMenu() {
+    if (QMenu* Open = OpenMenu()) Open->close();
+  }
+};
+
+TEST_F(MainWindowKeys, AltAndTheUnderlinedLetterOpenEachMenuAndF10TheFirst) {
+  const std::pair<Qt::Key, const char*> Menus[] = {{Qt::Key_F, "MMFile"},
+                                                   {Qt::Key_V, "MMView"},
+                                                   {Qt::Key_S, "MMSettings"},
+                                                   {Qt::Key_H, "MMHelp"}};
+  for (const auto& [Letter, Name] : Menus) {
+    QTest::keyClick(Form.get(), Letter, Qt::AltModifier);
+    EXPECT_EQ(OpenMenu(), Find<QMenu>(Name)) << Name;
+    CloseMenu();
+  }
+  QTest::keyClick(Form.get(), Qt::Key_F10);
+  EXPECT_EQ(OpenMenu(), Find<QMenu>("MMFile"));
+  CloseMenu();
+
+  // The captions read as designed; the "&" only underlines.
+  EXPECT_EQ(DisplayedCaption(Find<QMenu>("MMFile")->title()), "File");
+  EXPECT_EQ(DisplayedCaption(Find<QAction>("MMCOMPortSettings")->text()), "COM Port Settings...");
+}
+
+TEST_F(MainWindowKeys, AnItemIsChosenByItsLetterAndCtrlQExits) {
+  QTest::keyClick(Form.get(), Qt::Key_V, Qt::AltModifier);
+  ASSERT_EQ(OpenMenu(), Find<QMenu>("MMView"));
+  QTest::keyClick(OpenMenu(), Qt::Key_T);
+  EXPECT_TRUE(Find<QAction>("MMTerminal")->isChecked());
+  EXPECT_FALSE(Find<QWidget>("PanelTerminal")->isHidden());
+
+  QTest::keyClick(Form.get(), Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_FALSE(Form->isVisible());
+  EXPECT_TRUE(Messages.Boxes.empty());
+}
+
+TEST_F(MainWindow, ReturnEnterAndSpaceClickAFocusedSpeedButton) {
+  auto* Read = Find<QToolButton>("Button6");
+  Read->setEnabled(true);
+  QSignalSpy Clicked(Read, &QToolButton::clicked);
+  for (const Qt::Key Key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+    QTest::keyClick(Read, Key);
+  }
+  EXPECT_EQ(Clicked.count(), 3);
+  EXPECT_EQ(Find<QToolButton>("Button_Open")->focusPolicy(), Qt::StrongFocus);
+}
+
+TEST_F(MainWindow, TabRunsThroughTheElevenFieldsThenConnectReadAndWrite) {
+  QStringList Order;
+  QWidget* Current = Find<QLineEdit>("Edit_Ua_max");
+  while (Order.size() < int(RegisterCount) + 3) {
+    if (Current->focusPolicy() & Qt::TabFocus) Order << Current->objectName();
+    Current = Current->nextInFocusChain();
+  }
+  QStringList Expected;
+  for (const TRegisterRow& Row : RegisterTable) Expected << QString::fromUtf8(Row.FieldName.data());
+  Expected << "Button_Open"
+           << "Button6"
+           << "Button7";
+  EXPECT_EQ(Order, Expected);
 }
 
 TEST_F(MainWindow, TabOrderRunsDownTheColumns) {
@@ -190,6 +267,48 @@ TEST_F(MainWindow, ExitClosesTheWindow) {
   Find<QAction>("MMExit")->trigger();
   EXPECT_FALSE(Form->isVisible());
   EXPECT_TRUE(Messages.Boxes.empty());
+}
+
+// Every control of every view inside the window, and every button visible, at the smallest size
+// the window takes; at the designed size the client area is exactly the designed one.
+TEST_F(MainWindow, AtItsMinimumSizeEveryViewIsWhole) {
+  Form->show();
+  EXPECT_EQ(Form->centralWidget()->size(), QSize(457, 169));
+  Form->resize(1, 1);
+  EXPECT_EQ(Form->size(), Form->minimumSize());
+  EXPECT_GT(Form->minimumWidth(), 300);
+  EXPECT_GT(Form->minimumHeight(), 169);
+  for (const char* Item : {"MMAdjustments", "MMTerminal", "MMControl"}) {
+    Find<QAction>(Item)->trigger();
+    EXPECT_TRUE(ControlsOutsideTheirParent(*Form).isEmpty())
+        << Item << ": " << ControlsOutsideTheirParent(*Form).join(", ").toStdString();
+    for (QAbstractButton* Button : Form->findChildren<QAbstractButton*>()) {
+      if (!Button->isVisibleTo(Form.get())) continue;
+      const QRect InWindow(Button->mapTo(Form.get(), QPoint(0, 0)), Button->size());
+      EXPECT_TRUE(Form->rect().contains(InWindow))
+          << Item << ": " << Button->objectName().toStdString();
+      EXPECT_FALSE(InWindow.intersects(Form->statusBar()->geometry()))
+          << Button->objectName().toStdString();
+    }
+  }
+  for (const char* Name : {"Button_Open", "Button6", "Button7"}) {
+    Find<QAction>("MMAdjustments")->trigger();
+    EXPECT_TRUE(Find<QToolButton>(Name)->isVisibleTo(Form.get())) << Name;
+  }
+  for (const char* Name : {"Button4", "Button5", "ButtonSaveLog"}) {
+    Find<QAction>("MMTerminal")->trigger();
+    EXPECT_TRUE(Find<QToolButton>(Name)->isVisibleTo(Form.get())) << Name;
+  }
+}
+
+TEST_F(MainWindow, ExtraRoomGoesToTheTerminalLog) {
+  Form->show();
+  Find<QAction>("MMTerminal")->trigger();
+  const QSize LogBefore = Find<QWidget>("Memo")->size();
+  const int SendLineHeight = Find<QWidget>("Edit_Data")->height();
+  Form->resize(Form->size() + QSize(300, 200));
+  EXPECT_EQ(Find<QWidget>("Memo")->size(), LogBefore + QSize(300, 200));
+  EXPECT_EQ(Find<QWidget>("Edit_Data")->height(), SendLineHeight);
 }
 
 TEST_F(MainWindow, PicturesOfEachView) {
