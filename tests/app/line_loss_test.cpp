@@ -172,6 +172,40 @@ TEST_F(LineLoss, DisconnectOnADeadLineReleasesThePort) {
   ExpectReconnectIdentifies();
 }
 
+// The status line through a whole session: the device always, the state as it changes.
+TEST_F(LineLoss, TheStatusLineFollowsConnectIdentificationLossAndDisconnect) {
+  TStatusLine& Line = *Form->StatusLine;
+  Ticks(1);  // the port was named behind the window's back; a tick shows the new name
+  EXPECT_EQ(Line.PortText().toStdString(), LinkPath);
+  EXPECT_EQ(Line.StateText(), "Disconnected");
+
+  Connect();
+  EXPECT_EQ(Line.StateText(), "Identifying");
+  Ticks(2);
+  EXPECT_EQ(Line.StateText(), "Identifying (poll 2 of 150)");
+  Controller->Send("ID200;");
+  ASSERT_TRUE(ServeUntil([this] { return !Form->Sequencer().WaitID(); }));
+  EXPECT_EQ(Line.StateText(), "Identified");
+  Ticks(2);
+  EXPECT_EQ(Line.StateText(), "Identified");
+
+  PullTheCable();
+  ASSERT_TRUE(ServeUntil([this] { return !Form->ComPort().Connected(); }));
+  EXPECT_EQ(Line.StateText(), "Connection lost");
+  Ticks(2);
+  EXPECT_EQ(Line.StateText(), "Connection lost") << "the loss stays in view until a new Connect";
+
+  PlugIn();
+  Connect();
+  EXPECT_EQ(Line.StateText(), "Identifying");
+  Find<QToolButton>("Button_Open")->click();
+  EXPECT_EQ(Line.StateText(), "Disconnected");
+
+  Line.SetTransferResult("Read: 11 of 11 registers");
+  EXPECT_EQ(Line.TransferText(), "Read: 11 of 11 registers");
+  EXPECT_EQ(Line.StateText(), "Disconnected");
+}
+
 // A controller that stops answering but keeps its line is no lost line: a Read runs to its end
 // unanswered and the identification gives up after 150 polls, as ever.
 TEST_F(LineLoss, AControllerThatFallsSilentIsNoLostLine) {
@@ -187,6 +221,7 @@ TEST_F(LineLoss, AControllerThatFallsSilentIsNoLostLine) {
   EXPECT_FALSE(Form->ComPort().Connected());
   EXPECT_EQ(std::ranges::count(Device.Writes(), "ID;"), 150);
   EXPECT_EQ(std::ranges::count(Device.Writes(), "DI;"), 0);
+  EXPECT_EQ(Form->StatusLine->StateText(), "Disconnected");
 }
 
 }  // namespace
