@@ -12,6 +12,8 @@
 #include "main_window_fixture.h"
 #include "pseudo_terminal.h"
 #include "serialport/com_dispatcher.h"
+#include "serialport/gettext_translator.h"
+#include "serialport/translation.h"
 #include "write_log_device.h"
 
 namespace tolvane {
@@ -170,6 +172,36 @@ TEST_F(LineLoss, DisconnectOnADeadLineReleasesThePort) {
   ServeUntil([] { return true; });
   EXPECT_EQ(Messages.Boxes.size(), 1u);
   ExpectReconnectIdentifies();
+}
+
+// The lost-line box in one language: German from the utility's own catalogs, and English as a
+// whole when the catalog lacks the reason.
+TEST_F(LineLoss, TheBoxSpeaksOneLanguage) {
+  const char* Lang = std::getenv("LANG");
+  const std::string SavedLang = Lang != nullptr ? Lang : "";
+  ::setenv("LANG", "de_DE.UTF-8", 1);
+  InstallTranslations(TOLVANE_BUILT_APP_DIR);
+  Connect();
+  PullTheCable();
+  ServeUntil([this] { return !Form->ComPort().Connected(); });
+  RemoveTranslations();
+  Lang != nullptr ? ::setenv("LANG", SavedLang.c_str(), 1) : ::unsetenv("LANG");
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_EQ(Messages.Boxes[0].Text.toStdString(),
+            "Verbindung zu " + LinkPath + " verloren: Eingabe-/Ausgabefehler");
+
+  SetTranslator([](const std::string& Text) {
+    return Text == "Connection to %s lost: %s" ? std::string("Verbindung zu %s verloren: %s")
+                                               : Text;
+  });
+  PlugIn();
+  Connect();
+  PullTheCable();
+  ServeUntil([this] { return !Form->ComPort().Connected(); });
+  SetTranslator({});
+  ASSERT_EQ(Messages.Boxes.size(), 2u);
+  EXPECT_EQ(Messages.Boxes[1].Text.toStdString(),
+            "Connection to " + LinkPath + " lost: Input/output error");
 }
 
 // The status line through a whole session: the device always, the state as it changes.
