@@ -76,9 +76,14 @@ void TAdjustmentsView::LayOut() {
   Content->addLayout(Buttons);
 
   // The view keeps its designed size and stays in the middle of a larger window.
+  auto* Face = new QWidget(this);
+  Face->setObjectName("TuningFace");
+  Face->setLayout(Content);
+  Face->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  Content->setContentsMargins(8, 0, 8, 2);
   auto* Centre = new QGridLayout(this);
-  Centre->setContentsMargins(8, 0, 8, 2);
-  Centre->addLayout(Content, 0, 0, Qt::AlignCenter);
+  Centre->setContentsMargins(0, 0, 0, 0);
+  Centre->addWidget(Face, 0, 0, Qt::AlignCenter);
 
   setTabOrder(Fields[RegisterCount - 1], Button_Open);
   setTabOrder(Button_Open, Button6);

@@ -24,6 +24,8 @@ TStatusLine::TStatusLine(QWidget* Parent) : QStatusBar(Parent) {
   TransferLabel->setObjectName("StatusTransfer");
   // The port and the state keep their room; the transfer result takes what is left and its
   // whole text is in the tool tip when it does not fit.
+  for (QLabel* Label : {PortLabel, StateLabel, TransferLabel})
+    Label->setContentsMargins(4, 0, 4, 0);
   addWidget(PortLabel);
   addWidget(Separator());
   addWidget(StateLabel);

@@ -231,6 +231,19 @@ TEST_F(MainWindow, TheAboutBoxIsCreatedOnceAndShownModallyEachTime) {
   EXPECT_EQ(Form->findChildren<TFormAbout*>().size(), 1);
 }
 
+TEST_F(MainWindow, EscapeAndReturnCloseTheAboutBox) {
+  Form->MMAboutClick();
+  TFormAbout* About = Form->About();
+  ASSERT_NE(About, nullptr);
+  QSignalSpy Finished(About, &QDialog::finished);
+  for (const Qt::Key Key : {Qt::Key_Escape, Qt::Key_Return}) {
+    About->show();
+    QTest::keyClick(About, Key);
+    EXPECT_FALSE(About->isVisible()) << Key;
+  }
+  EXPECT_EQ(Finished.count(), 2);
+}
+
 TEST_F(MainWindow, TheAboutBoxSitsInTheMiddleOfTheWindow) {
   Form->MMAboutClick();
   ASSERT_NE(Form->About(), nullptr);
@@ -311,16 +324,29 @@ TEST_F(MainWindow, ExtraRoomGoesToTheTerminalLog) {
   EXPECT_EQ(Find<QWidget>("Edit_Data")->height(), SendLineHeight);
 }
 
+// Each view at the starting size, at the smallest size and large, with every control inside its
+// parent. The terminal shows a short exchange.
 TEST_F(MainWindow, PicturesOfEachView) {
   Form->show();
+  Form->PanelTerminal->SetClock([] { return QTime(14, 2, 11, 305); });
+  for (const char* Sent : {"ID;", "ST0012;"}) Form->PanelTerminal->AppendSent(Sent);
+  Form->PanelTerminal->AppendPacket("ID200");
+  Form->PanelTerminal->AppendPacket("ST001203200");
+  Form->StatusLine->SetTransferResult("Read: all 11 registers");
+  const QSize Starting = Form->size();
+  const std::pair<QSize, const char*> Sizes[] = {
+      {Starting, ""}, {QSize(1, 1), "_minimum"}, {QSize(900, 600), "_900x600"}};
   const std::pair<const char*, const char*> Views[] = {{"MMAdjustments", "main_window_adjustments"},
                                                        {"MMTerminal", "main_window_terminal"},
                                                        {"MMControl", "main_window_control"}};
-  for (const auto& [Item, Picture] : Views) {
-    Find<QAction>(Item)->trigger();
-    EXPECT_TRUE(ControlsOutsideTheirParent(*Form).isEmpty())
-        << ControlsOutsideTheirParent(*Form).join(", ").toStdString();
-    SavePicture(*Form, Picture);
+  for (const auto& [Size, Suffix] : Sizes) {
+    Form->resize(Size);
+    for (const auto& [Item, Picture] : Views) {
+      Find<QAction>(Item)->trigger();
+      EXPECT_TRUE(ControlsOutsideTheirParent(*Form).isEmpty())
+          << ControlsOutsideTheirParent(*Form).join(", ").toStdString();
+      SavePicture(*Form, QString(Picture) + Suffix);
+    }
   }
 }
 
