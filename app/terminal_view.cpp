@@ -4,6 +4,8 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QSaveFile>
+#include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/application_title.h"
@@ -121,7 +123,23 @@ TTerminalView::TTerminalView(QWidget* Parent)
 }
 
 void TTerminalView::AppendLine(const char* Mark, const std::string& Packet) {
+  // The log follows its newest line, unless the operator has scrolled back to read.
+  QScrollBar* Bar = Memo->verticalScrollBar();
+  const bool Following = !isVisible() || Bar->value() == Bar->maximum();
   Memo->appendPlainText(TimedLogLine(Clock_(), Mark, Packet));
+  if (Following) Bar->setValue(Bar->maximum());
+}
+
+void TTerminalView::showEvent(QShowEvent* Event) {
+  QFrame::showEvent(Event);
+  // Coming into view: the send line takes the keys, and the log shows its newest lines once
+  // it has its size.
+  Edit_Data->setFocus();
+  QTimer::singleShot(0, Memo, [this] { ScrollToNewest(); });
+}
+
+void TTerminalView::ScrollToNewest() {
+  Memo->verticalScrollBar()->setValue(Memo->verticalScrollBar()->maximum());
 }
 
 void TTerminalView::AppendPacket(const std::string& Packet) {

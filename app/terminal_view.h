@@ -55,8 +55,12 @@ class TTerminalView : public QFrame {
   QToolButton* Button5;  // Clear
   QToolButton* ButtonSaveLog;
 
+ protected:
+  void showEvent(QShowEvent* Event) override;
+
  private:
   void AppendLine(const char* Mark, const std::string& Packet);
+  void ScrollToNewest();
 
   int LogLines_ = 0;
   TClock Clock_;

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QToolButton>
 #include <QtTest/QTest>
@@ -312,6 +314,17 @@ TEST_F(MainWindow, AtItsMinimumSizeEveryViewIsWhole) {
     Find<QAction>("MMTerminal")->trigger();
     EXPECT_TRUE(Find<QToolButton>(Name)->isVisibleTo(Form.get())) << Name;
   }
+}
+
+TEST_F(MainWindow, TheTerminalComesIntoViewAtItsNewestLineWithTheSendLineFocused) {
+  Form->show();
+  for (int Line = 0; Line < 50; ++Line) Form->PanelTerminal->AppendPacket("ST001203200");
+  Find<QAction>("MMTerminal")->trigger();
+  QCoreApplication::processEvents();
+  const QScrollBar* Bar = Find<QPlainTextEdit>("Memo")->verticalScrollBar();
+  EXPECT_GT(Bar->maximum(), 0);
+  EXPECT_EQ(Bar->value(), Bar->maximum());
+  EXPECT_EQ(Form->focusWidget(), Find<QLineEdit>("Edit_Data"));
 }
 
 TEST_F(MainWindow, ExtraRoomGoesToTheTerminalLog) {
