@@ -36,7 +36,9 @@ TStatusLine::TStatusLine(QWidget* Parent) : QStatusBar(Parent) {
 }
 
 void TStatusLine::ShowPort(const std::string& Device) {
-  PortLabel->setText(QString::fromLocal8Bit(Device.data(), qsizetype(Device.size())));
+  PortLabel->setText(Device.empty()
+                         ? QString(NoPortText)
+                         : QString::fromLocal8Bit(Device.data(), qsizetype(Device.size())));
 }
 
 void TStatusLine::ShowConnection(const TConnectionFacts& Facts) {

@@ -8,6 +8,7 @@
 
 namespace tolvane {
 
+inline constexpr const char* NoPortText = "No port chosen";
 inline constexpr const char* DisconnectedText = "Disconnected";
 inline constexpr const char* IdentifyingText = "Identifying";
 inline constexpr const char* IdentifyingPollText = "Identifying (poll %1 of %2)";
@@ -29,6 +30,7 @@ class TStatusLine : public QStatusBar {
  public:
   explicit TStatusLine(QWidget* Parent);
 
+  // The port's device path; an empty one (no port, or a name outside /dev) is "No port chosen".
   void ShowPort(const std::string& Device);
   // Follows the connection: an identification that ends with the port still open is
   // "Identified"; a lost line stays "Connection lost" until the port opens again.
