@@ -15,6 +15,7 @@
 #include "app/packet_reaction.h"
 #include "app/settings_path.h"
 #include "app/window_fonts.h"
+#include "serialport/error_detail.h"
 
 namespace tolvane {
 namespace {
@@ -22,6 +23,9 @@ namespace {
 constexpr const char* DesignedPortName = "COM1";
 constexpr const char* PacketStopString = ";";
 constexpr int WindowFontHeight = 11;
+constexpr const char* UnreadableSettingsText =
+    "Settings.ini could not be read, so the fields show the default values.";
+constexpr const char* UnreadableSettingsMark = "Default value: Settings.ini could not be read.";
 constexpr const char* MarkedFieldStyle = "QLineEdit { border: 2px solid #d00000; }";
 
 // Packets are byte strings: one character of the send line per byte on the wire.
@@ -164,8 +168,22 @@ void TForm1::FormCreate() {
                                       PortSection_, *this);
   if (!SettingsFile_->Exists()) StoreSet();
   LoadSet();
+  ReportUnreadableSettings();
   Sequencer_.Reset();
   ViewFace();
+}
+
+// A file that exists but cannot be read must not pass for a fresh start: a Write would put the
+// defaults into the controller without anyone noticing.
+void TForm1::ReportUnreadableSettings() {
+  const std::optional<int> Code = SettingsFile_->ReadError();
+  if (!Code) return;
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
+    MarkField(Row, UnreadableSettingsMark);
+  }
+  ShowError(UnreadableSettingsText + std::string("\n") +
+                DeviceErrorDetail(SettingsFile_->ReadPath(), *Code),
+            std::string(ApplicationTitle));
 }
 
 void TForm1::SetTransferButtonsEnabled(bool Enabled) {

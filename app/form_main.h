@@ -93,6 +93,7 @@ class TForm1 : public QMainWindow, public TSequencerWindow {
   void BindHandlers();
   void ConfigurePort();
   void FormCreate();
+  void ReportUnreadableSettings();
   // Runs Handler inside the general error report's guard when Trigger fires.
   void Bind(QAction* Trigger, void (TForm1::*Handler)());
   void Bind(QToolButton* Trigger, void (TForm1::*Handler)());

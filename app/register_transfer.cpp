@@ -15,20 +15,20 @@ std::vector<std::size_t> AllRows() {
 
 }  // namespace
 
-TRegisterTransfer::TRegisterTransfer(TTransferKind Kind, const TRegisterValues& Values)
+TRegisterTransfer::TRegisterTransfer(TRegisterTransferKind Kind, const TRegisterTexts& Values)
     : Kind_(Kind), Values_(Values) {
-  if (Kind_ == TTransferKind::Write) {
+  if (Kind_ == TRegisterTransferKind::Write) {
     for (std::size_t Row : AllRows()) Plan_.push_back({TStepKind::Send, Row});
   }
   PlanRequests(AllRows());
 }
 
 TRegisterTransfer TRegisterTransfer::Read() {
-  return TRegisterTransfer(TTransferKind::Read, {});
+  return TRegisterTransfer(TRegisterTransferKind::Read, {});
 }
 
-TRegisterTransfer TRegisterTransfer::Write(const TRegisterValues& Values) {
-  return TRegisterTransfer(TTransferKind::Write, Values);
+TRegisterTransfer TRegisterTransfer::Write(const TRegisterTexts& Values) {
+  return TRegisterTransfer(TRegisterTransferKind::Write, Values);
 }
 
 void TRegisterTransfer::PlanRequests(const std::vector<std::size_t>& Rows) {
@@ -84,9 +84,8 @@ void TRegisterTransfer::ReplyReceived(std::size_t Row, const std::string& Value)
 }
 
 int TRegisterTransfer::PacketsPlanned() const {
-  return static_cast<int>(std::count_if(Plan_.begin(), Plan_.end(), [](const TStep& Step) {
-    return Step.Kind != TStepKind::Grace;
-  }));
+  return static_cast<int>(std::count_if(
+      Plan_.begin(), Plan_.end(), [](const TStep& Step) { return Step.Kind != TStepKind::Grace; }));
 }
 
 std::vector<std::size_t> TRegisterTransfer::SilentRows() const {
@@ -111,8 +110,9 @@ int TRegisterTransfer::RowsSent() const {
 }
 
 int TRegisterTransfer::RowsAnswered() const {
-  return static_cast<int>(std::count_if(Outcomes_.begin(), Outcomes_.end(),
-                                        [](const TRegisterOutcome& O) { return O.Reply.has_value(); }));
+  return static_cast<int>(
+      std::count_if(Outcomes_.begin(), Outcomes_.end(),
+                    [](const TRegisterOutcome& O) { return O.Reply.has_value(); }));
 }
 
 }  // namespace tolvane

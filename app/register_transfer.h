@@ -23,9 +23,9 @@ namespace tolvane {
 // has been answered.
 inline constexpr int ReplyGraceTicks = 3;
 
-using TRegisterValues = std::array<std::string, RegisterCount>;
+using TRegisterTexts = std::array<std::string, RegisterCount>;
 
-enum class TTransferKind : std::uint8_t { Read, Write };
+enum class TRegisterTransferKind : std::uint8_t { Read, Write };
 
 // What became of one register.
 struct TRegisterOutcome {
@@ -38,9 +38,9 @@ class TRegisterTransfer {
  public:
   static TRegisterTransfer Read();
   // Values holds the eleven checked texts, which are the ones sent.
-  static TRegisterTransfer Write(const TRegisterValues& Values);
+  static TRegisterTransfer Write(const TRegisterTexts& Values);
 
-  TTransferKind Kind() const { return Kind_; }
+  TRegisterTransferKind Kind() const { return Kind_; }
 
   // The packet of this tick, or nothing on a tick of grace. Once Done() no step is left.
   std::optional<std::string> NextPacket();
@@ -73,12 +73,12 @@ class TRegisterTransfer {
     std::size_t Row;
   };
 
-  TRegisterTransfer(TTransferKind Kind, const TRegisterValues& Values);
+  TRegisterTransfer(TRegisterTransferKind Kind, const TRegisterTexts& Values);
   void PlanRequests(const std::vector<std::size_t>& Rows);
   void SkipGraceWhenAllAnswered();
 
-  TTransferKind Kind_;
-  TRegisterValues Values_;
+  TRegisterTransferKind Kind_;
+  TRegisterTexts Values_;
   std::vector<TStep> Plan_;
   std::size_t Next_ = 0;
   std::optional<TStep> Pending_;  // given by NextPacket, not yet reported written

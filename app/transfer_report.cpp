@@ -28,8 +28,8 @@ std::string StopReason(TTransferStop Stop) {
   return Stop == TTransferStop::Disconnect ? "by Disconnect" : "because the line was lost";
 }
 
-std::string KindName(TTransferKind Kind) {
-  return Kind == TTransferKind::Read ? "Read" : "Write";
+std::string KindName(TRegisterTransferKind Kind) {
+  return Kind == TRegisterTransferKind::Read ? "Read" : "Write";
 }
 
 }  // namespace
@@ -49,7 +49,7 @@ std::string UnconfirmedWriteMark(const TRegisterTransfer& Transfer, std::size_t 
          (Reply ? ", the controller holds " + *Reply : ", no reply when read back") + ".";
 }
 
-std::string NotStartedResultText(TTransferKind Kind) {
+std::string NotStartedResultText(TRegisterTransferKind Kind) {
   return KindName(Kind) + " not started: the controller did not identify";
 }
 
@@ -75,12 +75,12 @@ std::string UnconfirmedWriteText(const TRegisterTransfer& Transfer) {
 }
 
 std::string StoppedWriteText(const TRegisterTransfer& Transfer, TTransferStop Stop) {
-  if (Transfer.Kind() != TTransferKind::Write) return {};
+  if (Transfer.Kind() != TRegisterTransferKind::Write) return {};
   const std::vector<std::size_t> Sent = RowsWhere(Transfer, true);
   const std::vector<std::size_t> NotSent = RowsWhere(Transfer, false);
   const int Verified = static_cast<int>(RegisterCount - Transfer.UnconfirmedRows().size());
-  std::string Text = "Write stopped " + StopReason(Stop) + " after " +
-                     std::to_string(Sent.size()) + " of " + Total + " registers; " +
+  std::string Text = "Write stopped " + StopReason(Stop) + " after " + std::to_string(Sent.size()) +
+                     " of " + Total + " registers; " +
                      (Verified == 0 ? std::string("none") : std::to_string(Verified)) +
                      " verified.";
   Text += "\nWritten: " + (Sent.empty() ? std::string("none") : Labels(Sent)) + ".";
@@ -90,7 +90,7 @@ std::string StoppedWriteText(const TRegisterTransfer& Transfer, TTransferStop St
 
 std::string FinishedResultText(const TRegisterTransfer& Transfer, const std::string& Time) {
   const std::string At = " at " + Time;
-  if (Transfer.Kind() == TTransferKind::Read) {
+  if (Transfer.Kind() == TRegisterTransferKind::Read) {
     return "Read " + std::to_string(Transfer.RowsAnswered()) + " of " + Total + At;
   }
   const int Confirmed = static_cast<int>(RegisterCount - Transfer.UnconfirmedRows().size());
@@ -103,10 +103,10 @@ std::string FinishedResultText(const TRegisterTransfer& Transfer, const std::str
 
 std::string StoppedResultText(const TRegisterTransfer& Transfer, TTransferStop Stop,
                               const std::string& Time) {
-  const bool Read = Transfer.Kind() == TTransferKind::Read;
+  const bool Read = Transfer.Kind() == TRegisterTransferKind::Read;
   const int Count = Read ? Transfer.RowsAnswered() : Transfer.RowsSent();
-  return KindName(Transfer.Kind()) + " stopped " + StopReason(Stop) + ": " +
-         std::to_string(Count) + " of " + Total + (Read ? " read" : " written") + " at " + Time;
+  return KindName(Transfer.Kind()) + " stopped " + StopReason(Stop) + ": " + std::to_string(Count) +
+         " of " + Total + (Read ? " read" : " written") + " at " + Time;
 }
 
 }  // namespace tolvane

@@ -30,7 +30,7 @@ std::string UnconfirmedWriteMark(const TRegisterTransfer& Transfer, std::size_t 
 // "Read 11 of 11 at 14:02", "Written and verified 11 of 11 at 14:02", ...
 std::string FinishedResultText(const TRegisterTransfer& Transfer, const std::string& Time);
 // A transfer dropped while it waited for an identification that never came.
-std::string NotStartedResultText(TTransferKind Kind);
+std::string NotStartedResultText(TRegisterTransferKind Kind);
 std::string StoppedResultText(const TRegisterTransfer& Transfer, TTransferStop Stop,
                               const std::string& Time);
 

@@ -20,7 +20,7 @@ void TTransferSequencer::ButtonReadClick() {
 
 void TTransferSequencer::ButtonWriteClick() {
   if (Transfer_ || !Window_.PortConnected()) return;
-  TRegisterValues Values;
+  TRegisterTexts Values;
   for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
     Values[Row] = Window_.FieldText(Row);
     if (!IsValidFieldText(Values[Row])) {
@@ -69,7 +69,7 @@ void TTransferSequencer::Finish() {
   Transfer_.reset();
   Window_.ShowProgress(false);
   Window_.SetTransferRunning(false);
-  const bool IsRead = Done.Kind() == TTransferKind::Read;
+  const bool IsRead = Done.Kind() == TRegisterTransferKind::Read;
   for (std::size_t Row : IsRead ? Done.SilentRows() : Done.UnconfirmedRows()) {
     Window_.MarkField(Row, IsRead ? MissingReplyMark() : UnconfirmedWriteMark(Done, Row));
   }
@@ -90,7 +90,7 @@ std::string TTransferSequencer::Stop(TTransferStop Why) {
 
 void TTransferSequencer::Drop() {
   if (!Transfer_) return;
-  const TTransferKind Kind = Transfer_->Kind();
+  const TRegisterTransferKind Kind = Transfer_->Kind();
   Transfer_.reset();
   Window_.ShowProgress(false);
   Window_.SetTransferRunning(false);

@@ -158,7 +158,7 @@ TEST_F(TransferSequencerTest, ALateReplyWithinTheGraceCountsAndAReplyBeforeTheRe
   ApplyReceivedPacket("ST001400123", Window, Sequencer);
   Sequencer.ButtonReadClick();
   Ticks(11);
-  Ticks(1);  // grace
+  Ticks(1);                                               // grace
   ApplyReceivedPacket("ST001400801", Window, Sequencer);  // late, but within the grace
   Window.TakeSent();
   TicksUntilDone();
@@ -172,7 +172,8 @@ TEST_F(TransferSequencerTest, WriteSendsTheCheckedValuesThenVerifiesEachByReadin
   Identify();
   Window.Fields[1] = " 1234";
   Sequencer.ButtonWriteClick();
-  EXPECT_THAT(Window.Calls, ElementsAre("transfer running", "position 0", "show progress", "store"));
+  EXPECT_THAT(Window.Calls,
+              ElementsAre("transfer running", "position 0", "show progress", "store"));
   Window.Fields[2] = "00001";  // typed after the press: this Write must not send it
   TicksUntilDone();
   std::vector<std::string> Writes = DefaultWrites;
@@ -299,7 +300,8 @@ TEST_F(TransferSequencerTest, DisconnectEndsAWriteAndNamesWhatWasWritten) {
   Sequencer.ButtonWriteClick();
   Ticks(4);
   const std::string Box = Sequencer.EndTransfer();
-  EXPECT_THAT(Box, HasSubstr("Write stopped by Disconnect after 4 of 11 registers; none verified."));
+  EXPECT_THAT(Box,
+              HasSubstr("Write stopped by Disconnect after 4 of 11 registers; none verified."));
   EXPECT_THAT(Box, HasSubstr("\nWritten: Ua max, V; Ia max, mA; Ug max, V; Ig max, mA."));
   EXPECT_THAT(Box, HasSubstr("\nNot written: Time ON; Time OFF;"));
   EXPECT_FALSE(Window.ProgressVisible);
