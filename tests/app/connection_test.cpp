@@ -7,7 +7,7 @@
 #include "app/application_title.h"
 #include "main_window_fixture.h"
 #include "pseudo_terminal.h"
-#include "serialport/com_dispatcher.h"
+#include "serialport/dispatch/com_dispatcher.h"
 #include "window_pictures.h"
 
 namespace tolvane {

@@ -11,7 +11,7 @@
 #include "app/application_title.h"
 #include "main_window_fixture.h"
 #include "pseudo_terminal.h"
-#include "serialport/com_dispatcher.h"
+#include "serialport/dispatch/com_dispatcher.h"
 #include "write_log_device.h"
 
 namespace tolvane {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "serialport/com_device.h"
-#include "serialport/com_port.h"
+#include "serialport/device/com_device.h"
+#include "serialport/port/com_port.h"
 
 namespace tolvane {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "portsetup/com_setup_form.h"
-#include "serialport/gettext_translator.h"
+#include "serialport/base/gettext_translator.h"
 #include "tests/serialport/sysfs_tree.h"
 
 namespace tolvane {

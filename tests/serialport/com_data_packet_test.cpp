@@ -1,4 +1,4 @@
-#include "serialport/com_data_packet.h"
+#include "serialport/packet/com_data_packet.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "serialport/com_port.h"
+#include "serialport/port/com_port.h"
 #include "tests/serialport/fake_device.h"
 
 namespace tolvane {

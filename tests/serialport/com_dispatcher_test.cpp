@@ -1,4 +1,4 @@
-#include "serialport/com_dispatcher.h"
+#include "serialport/dispatch/com_dispatcher.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "serialport/application_exception.h"
+#include "serialport/base/application_exception.h"
 
 namespace tolvane {
 namespace {

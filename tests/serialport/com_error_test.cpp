@@ -1,11 +1,11 @@
-#include "serialport/com_error.h"
+#include "serialport/base/com_error.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 
-#include "serialport/error_detail.h"
-#include "serialport/translation.h"
+#include "serialport/base/error_detail.h"
+#include "serialport/base/translation.h"
 
 namespace tolvane {
 namespace {

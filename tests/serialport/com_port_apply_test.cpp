@@ -1,8 +1,8 @@
-#include "serialport/com_port_apply.h"
+#include "serialport/port/com_port_apply.h"
 
 #include <gtest/gtest.h>
 
-#include "serialport/com_port.h"
+#include "serialport/port/com_port.h"
 
 namespace tolvane {
 namespace {

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <functional>
 
-#include "serialport/com_port.h"
+#include "serialport/port/com_port.h"
 #include "tests/serialport/fake_device.h"
 #include "tests/serialport/port_recorder.h"
 

@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "serialport/com_data_packet.h"
-#include "serialport/com_dispatcher.h"
-#include "serialport/com_port.h"
+#include "serialport/dispatch/com_dispatcher.h"
+#include "serialport/packet/com_data_packet.h"
+#include "serialport/port/com_port.h"
 #include "tests/serialport/port_recorder.h"
 #include "tests/serialport/pty_pair.h"
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "serialport/application_exception.h"
-#include "serialport/com_port.h"
+#include "serialport/base/application_exception.h"
+#include "serialport/port/com_port.h"
 #include "tests/serialport/fake_device.h"
 #include "tests/serialport/port_recorder.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "serialport/com_dispatcher.h"
-#include "serialport/com_port.h"
+#include "serialport/dispatch/com_dispatcher.h"
+#include "serialport/port/com_port.h"
 #include "tests/serialport/port_recorder.h"
 #include "tests/serialport/pty_pair.h"
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "serialport/com_error.h"
-#include "serialport/com_port.h"
-#include "serialport/ini_file.h"
-#include "serialport/registry_store.h"
+#include "serialport/base/com_error.h"
+#include "serialport/port/com_port.h"
+#include "serialport/store/ini_file.h"
+#include "serialport/store/registry_store.h"
 #include "tests/serialport/fake_device.h"
 #include "tests/serialport/settings_files_fixture.h"
 

@@ -9,8 +9,8 @@
 #include <mutex>
 #include <thread>
 
-#include "serialport/com_dispatcher.h"
-#include "serialport/com_port.h"
+#include "serialport/dispatch/com_dispatcher.h"
+#include "serialport/port/com_port.h"
 #include "tests/serialport/fake_device.h"
 #include "tests/serialport/port_recorder.h"
 

@@ -1,8 +1,8 @@
-#include "serialport/com_settings.h"
+#include "serialport/port/com_settings.h"
 
 #include <gtest/gtest.h>
 
-#include "serialport/com_port.h"
+#include "serialport/port/com_port.h"
 #include "tests/serialport/fake_device.h"
 
 namespace tolvane {

@@ -1,4 +1,4 @@
-#include "serialport/component.h"
+#include "serialport/base/component.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "serialport/com_device.h"
+#include "serialport/device/com_device.h"
 
 namespace tolvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "serialport/event_mask.h"
+#include "serialport/device/event_mask.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <system_error>
 
-#include "serialport/com_port.h"
-#include "serialport/stop_signal.h"
+#include "serialport/dispatch/stop_signal.h"
+#include "serialport/port/com_port.h"
 
 namespace tolvane {
 

@@ -31,7 +31,7 @@
 #include <string>
 #include <vector>
 
-#include "serialport/com_device.h"
+#include "serialport/device/com_device.h"
 
 namespace tolvane {
 

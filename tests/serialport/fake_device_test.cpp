@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <future>
 
-#include "serialport/stop_signal.h"
+#include "serialport/dispatch/stop_signal.h"
 
 namespace tolvane {
 namespace {

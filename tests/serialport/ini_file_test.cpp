@@ -1,4 +1,4 @@
-#include "serialport/ini_file.h"
+#include "serialport/store/ini_file.h"
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "serialport/ini_document.h"
-#include "serialport/translation.h"
+#include "serialport/base/translation.h"
+#include "serialport/store/ini_document.h"
 #include "tests/serialport/settings_files_fixture.h"
 
 namespace tolvane {

@@ -2,7 +2,7 @@
 // handshake, nulls discarded.
 #pragma once
 
-#include "serialport/com_device.h"
+#include "serialport/device/com_device.h"
 
 namespace tolvane::test {
 

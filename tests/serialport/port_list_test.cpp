@@ -1,4 +1,4 @@
-#include "serialport/port_list.h"
+#include "serialport/device/posix/port_list.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "serialport/com_error.h"
+#include "serialport/base/com_error.h"
 #include "tests/serialport/sysfs_tree.h"
 
 namespace tolvane {

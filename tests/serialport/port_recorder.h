@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "serialport/com_link.h"
-#include "serialport/com_port.h"
+#include "serialport/port/com_link.h"
+#include "serialport/port/com_port.h"
 
 namespace tolvane {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "serialport/posix_device.h"
-#include "serialport/stop_signal.h"
+#include "serialport/device/posix/posix_device.h"
+#include "serialport/dispatch/stop_signal.h"
 #include "tests/serialport/pty_pair.h"
 
 namespace tolvane {

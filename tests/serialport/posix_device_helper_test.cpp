@@ -1,4 +1,4 @@
-#include "serialport/posix_device_helper.h"
+#include "serialport/device/posix/posix_device_helper.h"
 
 #include <signal.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "serialport/posix_device.h"
+#include "serialport/device/posix/posix_device.h"
 
 #include <gtest/gtest.h>
 

@@ -12,9 +12,9 @@
 #include <functional>
 #include <string>
 
-#include "serialport/posix_device.h"
-#include "serialport/stop_signal.h"
-#include "serialport/termios2_rate.h"
+#include "serialport/device/posix/posix_device.h"
+#include "serialport/device/posix/termios2_rate.h"
+#include "serialport/dispatch/stop_signal.h"
 #include "tests/serialport/main_window_dcb.h"
 #include "tests/serialport/pty_pair.h"
 

@@ -1,4 +1,4 @@
-#include "serialport/posix_device_queue.h"
+#include "serialport/device/posix/posix_device_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "serialport/com_device.h"
+#include "serialport/device/com_device.h"
 
 namespace tolvane {
 namespace {

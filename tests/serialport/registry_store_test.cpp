@@ -1,4 +1,4 @@
-#include "serialport/registry_store.h"
+#include "serialport/store/registry_store.h"
 
 #include <gtest/gtest.h>
 

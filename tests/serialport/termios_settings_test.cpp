@@ -1,11 +1,11 @@
-#include "serialport/termios_settings.h"
+#include "serialport/device/posix/termios_settings.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "serialport/termios2_rate.h"
+#include "serialport/device/posix/termios2_rate.h"
 #include "tests/serialport/main_window_dcb.h"
 #include "tests/serialport/pty_pair.h"
 

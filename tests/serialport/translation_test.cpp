@@ -1,4 +1,4 @@
-#include "serialport/gettext_translator.h"
+#include "serialport/base/gettext_translator.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "serialport/com_error.h"
-#include "serialport/translation.h"
+#include "serialport/base/com_error.h"
+#include "serialport/base/translation.h"
 #include "tests/serialport/settings_files_fixture.h"
 
 namespace tolvane {

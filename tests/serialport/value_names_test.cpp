@@ -1,4 +1,4 @@
-#include "serialport/value_names.h"
+#include "serialport/base/value_names.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "serialport/integer_text.h"
+#include "serialport/base/integer_text.h"
 
 namespace tolvane {
 namespace {
