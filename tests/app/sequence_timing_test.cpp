@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "main_window_fixture.h"
-#include "pseudo_terminal.h"
+#include "tests/support/pty_pair.h"
 
 namespace tolvane {
 namespace {
@@ -77,7 +77,7 @@ class SequenceTiming : public MainWindowTest {
  protected:
   SequenceTiming() { Form->ComPort().SetPort(Controller.SlavePath()); }
 
-  TPseudoTerminal Controller;
+  test::TPtyPair Controller;
 };
 
 // Lets the window run until eleven packets of the length have arrived; returns the gaps

@@ -25,7 +25,7 @@
 #include "portsetup/com_select.h"
 #include "serialport/base/com_error.h"
 #include "tests/app/virtual_display.h"
-#include "tests/serialport/sysfs_tree.h"
+#include "tests/support/sysfs_tree.h"
 
 namespace tolvane {
 namespace {

@@ -6,8 +6,8 @@
 #include "portsetup/run_setup_dialog.h"
 #include "serialport/port/com_port.h"
 #include "tests/portsetup/operator.h"
-#include "tests/serialport/fake_device.h"
-#include "tests/serialport/sysfs_tree.h"
+#include "tests/support/fake_device.h"
+#include "tests/support/sysfs_tree.h"
 
 namespace tolvane {
 namespace {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "tests/serialport/settings_files_fixture.h"
+#include "tests/support/settings_files_fixture.h"
 
 namespace tolvane {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "serialport/device/posix/posix_device.h"
 #include "serialport/dispatch/stop_signal.h"
-#include "tests/serialport/pty_pair.h"
+#include "tests/support/pty_pair.h"
 
 namespace tolvane {
 namespace {

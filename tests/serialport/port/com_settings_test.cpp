@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "serialport/port/com_port.h"
-#include "tests/serialport/fake_device.h"
+#include "tests/support/fake_device.h"
 
 namespace tolvane {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "serialport/dispatch/com_dispatcher.h"
 #include "serialport/port/com_port.h"
-#include "tests/serialport/fake_device.h"
-#include "tests/serialport/port_recorder.h"
+#include "tests/support/fake_device.h"
+#include "tests/support/port_recorder.h"
 
 namespace tolvane {
 namespace {

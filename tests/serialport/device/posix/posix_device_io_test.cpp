@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "tests/serialport/pty_pair.h"
+#include "tests/support/pty_pair.h"
 
 namespace tolvane {
 namespace {

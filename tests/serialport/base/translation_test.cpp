@@ -11,7 +11,7 @@
 
 #include "serialport/base/com_error.h"
 #include "serialport/base/translation.h"
-#include "tests/serialport/settings_files_fixture.h"
+#include "tests/support/settings_files_fixture.h"
 
 namespace tolvane {
 namespace {

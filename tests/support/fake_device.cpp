@@ -1,4 +1,4 @@
-#include "tests/serialport/fake_device.h"
+#include "tests/support/fake_device.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

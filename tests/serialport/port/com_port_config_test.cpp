@@ -6,8 +6,8 @@
 
 #include "serialport/base/application_exception.h"
 #include "serialport/port/com_port.h"
-#include "tests/serialport/fake_device.h"
-#include "tests/serialport/port_recorder.h"
+#include "tests/support/fake_device.h"
+#include "tests/support/port_recorder.h"
 
 namespace tolvane {
 namespace {

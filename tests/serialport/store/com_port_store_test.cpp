@@ -10,8 +10,8 @@
 #include "serialport/port/com_port.h"
 #include "serialport/store/ini_file.h"
 #include "serialport/store/registry_store.h"
-#include "tests/serialport/fake_device.h"
-#include "tests/serialport/settings_files_fixture.h"
+#include "tests/support/fake_device.h"
+#include "tests/support/settings_files_fixture.h"
 
 namespace tolvane {
 namespace {

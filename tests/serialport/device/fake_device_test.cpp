@@ -1,6 +1,6 @@
 // The fake device is itself a tool other tests lean on: its event wait must block until told,
 // and end for each documented reason.
-#include "tests/serialport/fake_device.h"
+#include "tests/support/fake_device.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "serialport/port/com_port.h"
-#include "tests/serialport/fake_device.h"
+#include "tests/support/fake_device.h"
 
 namespace tolvane {
 namespace {

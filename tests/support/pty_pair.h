@@ -1,6 +1,7 @@
-// A pseudo-terminal pair for tests that play the far end of a serial line: the test writes to
-// and reads from the master, the code under test opens the slave by its path. Either side can be
-// closed early, e.g. to make the far end hang up.
+// A pseudo-terminal pair for tests that play the far end of a serial line (a device, a port, or
+// the main window's controller): the test writes to and reads from the master, the code under
+// test opens the slave by its path. Either side can be closed early, e.g. to make the far end
+// hang up.
 #pragma once
 
 #include <fcntl.h>
@@ -76,6 +77,27 @@ class TPtyPair {
       if (Read == 0 || (Read < 0 && errno != EAGAIN && errno != EINTR)) break;
     }
     return Bytes;
+  }
+
+  // Everything the code under test has written so far. The terminal hands written bytes to the
+  // master side asynchronously, so a marker is written behind them through the pair's own slave
+  // descriptor and the master is read up to it: what comes before the marker is all that was
+  // written, in order, whether the slave's other user still has it open or not.
+  std::string EverythingSent() const {
+    static constexpr std::string_view Marker = "<end of port output>";
+    if (write(Slave_, Marker.data(), Marker.size()) != static_cast<ssize_t>(Marker.size()))
+      throw std::runtime_error("write of the marker failed");
+    std::string Received;
+    while (Received.size() < Marker.size() ||
+           Received.compare(Received.size() - Marker.size(), Marker.size(), Marker) != 0) {
+      pollfd Readable{Master_, POLLIN, 0};
+      // A generous bound so that a broken port fails the test instead of hanging it.
+      if (poll(&Readable, 1, 10000) <= 0) throw std::runtime_error("the marker never arrived");
+      char Chunk[256];
+      const ssize_t Count = read(Master_, Chunk, sizeof Chunk);
+      if (Count > 0) Received.append(Chunk, static_cast<std::size_t>(Count));
+    }
+    return Received.substr(0, Received.size() - Marker.size());
   }
 
  private:

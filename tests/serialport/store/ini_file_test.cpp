@@ -19,7 +19,7 @@
 
 #include "serialport/base/translation.h"
 #include "serialport/store/ini_document.h"
-#include "tests/serialport/settings_files_fixture.h"
+#include "tests/support/settings_files_fixture.h"
 
 namespace tolvane {
 namespace {

@@ -15,8 +15,8 @@
 #include "serialport/device/posix/posix_device.h"
 #include "serialport/device/posix/termios2_rate.h"
 #include "serialport/dispatch/stop_signal.h"
-#include "tests/serialport/main_window_dcb.h"
-#include "tests/serialport/pty_pair.h"
+#include "tests/support/main_window_dcb.h"
+#include "tests/support/pty_pair.h"
 
 namespace tolvane {
 namespace {

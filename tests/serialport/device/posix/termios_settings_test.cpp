@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "serialport/device/posix/termios2_rate.h"
-#include "tests/serialport/main_window_dcb.h"
-#include "tests/serialport/pty_pair.h"
+#include "tests/support/main_window_dcb.h"
+#include "tests/support/pty_pair.h"
 
 namespace tolvane {
 namespace {

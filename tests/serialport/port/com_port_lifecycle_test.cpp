@@ -19,8 +19,8 @@
 #include "serialport/dispatch/com_dispatcher.h"
 #include "serialport/packet/com_data_packet.h"
 #include "serialport/port/com_port.h"
-#include "tests/serialport/port_recorder.h"
-#include "tests/serialport/pty_pair.h"
+#include "tests/support/port_recorder.h"
+#include "tests/support/pty_pair.h"
 
 namespace tolvane {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "serialport/base/com_error.h"
-#include "tests/serialport/sysfs_tree.h"
+#include "tests/support/sysfs_tree.h"
 
 namespace tolvane {
 namespace {
