@@ -13,6 +13,7 @@
 #include "app/packet_reaction.h"
 #include "app/settings_path.h"
 #include "app/window_fonts.h"
+#include "serialport/device/device_factory.h"
 
 namespace tolvane {
 namespace {
@@ -219,7 +220,7 @@ void TForm1::ComPortLineLost(std::int32_t SystemErrorCode) {
   // Everything is settled before the modal box, whose nested loop keeps the timer ticking.
   ShowErrorBox(
       QString::fromUtf8(ApplicationTitle),
-      QString::fromStdString(LineLostMessage(DevicePathFor(ComPort_->Port()), SystemErrorCode)));
+      QString::fromStdString(LineLostMessage(DeviceAddressFor(ComPort_->Port()), SystemErrorCode)));
 }
 
 void TForm1::WriteToPort(const std::string& Packet) {

@@ -1,8 +1,9 @@
 // The device interface the port drives. It keeps the shape of the classic communications calls
 // the port was designed around (a device control block, time-outs, purge, error and modem
 // status queries, an event mask and an event wait), so the port's logic reads the same on every
-// platform. Two implementations exist: the POSIX tty device (serialport/posix_device.h) and the
-// recording fake of the tests.
+// platform. Each backend lives in a folder below this one (the tty device in posix/); the
+// factory (device_factory.h) picks one by port name when a port opens. The tests have a
+// recording fake.
 //
 // Every call returns 0 on success or the system error code (errno) of the failure, read once
 // right after the failing system call. A call on a device that is not open fails with EBADF.
@@ -14,7 +15,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 namespace tolvane {
@@ -186,16 +186,5 @@ class TComDevice {
     return false;
   }
 };
-
-// The production device for this platform.
-std::unique_ptr<TComDevice> NewPlatformDevice();
-
-// The directory below which port names are looked up.
-inline constexpr const char* DeviceDirectory = "/dev";
-
-// The device path for a port name: an absolute path as it is, "COMn" as /dev/ttyS<n-1>, any
-// other name below /dev/. Tests of the port list name a device tree of their own as DeviceRoot.
-std::string DevicePathFor(const std::string& PortName,
-                          const std::string& DeviceRoot = DeviceDirectory);
 
 }  // namespace tolvane

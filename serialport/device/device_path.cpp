@@ -3,7 +3,7 @@
 #include <cctype>
 #include <string>
 
-#include "serialport/device/com_device.h"
+#include "serialport/device/device_path.h"
 
 namespace tolvane {
 namespace {

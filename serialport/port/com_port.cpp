@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "serialport/base/application_exception.h"
+#include "serialport/device/closed_device.h"
+#include "serialport/device/device_factory.h"
 #include "serialport/dispatch/com_dispatcher.h"
 #include "serialport/port/com_port_apply.h"
 #include "serialport/port/com_thread.h"
@@ -19,7 +21,9 @@ TCustomComPort::TPortSetupRunner& InstalledSetupRunner() {
 }  // namespace
 
 TCustomComPort::TCustomComPort(TComponent* AOwner)
-    : TComponent(AOwner), Device_(NewPlatformDevice()), Dispatcher_(&TComDispatcher::Default()) {
+    : TComponent(AOwner),
+      Device_(std::make_unique<TClosedDevice>()),
+      Dispatcher_(&TComDispatcher::Default()) {
   Parity_ = std::make_unique<TComParity>();
   FlowControl_ = std::make_unique<TComFlowControl>();
   Timeouts_ = std::make_unique<TComTimeouts>();
@@ -92,12 +96,13 @@ void TCustomComPort::ClosePort() {
 }
 
 void TCustomComPort::OpenDevice() {
-  const int Error = Device_->Open(DevicePathFor(Port_));
+  if (!DeviceGiven_) Device_ = NewDeviceFor(Port_);
+  const int Error = Device_->Open(DeviceAddressFor(Port_));
   if (Error != 0) throw DeviceError(CError_OpenFailed, Error);
 }
 
 EComPort TCustomComPort::DeviceError(std::int32_t ErrorNumber, int SystemErrorCode) const {
-  return EComPort(ErrorNumber, SystemErrorCode, DevicePathFor(Port_));
+  return EComPort(ErrorNumber, SystemErrorCode, DeviceAddressFor(Port_));
 }
 
 void TCustomComPort::CloseDevice() {
@@ -129,6 +134,7 @@ void TCustomComPort::SetDevice(std::unique_ptr<TComDevice> Device) {
   if (Device == nullptr) throw std::invalid_argument("A port needs a device");
   if (Connected_) throw EComPort(CError_ConnChangeProp);
   Device_ = std::move(Device);
+  DeviceGiven_ = true;
 }
 
 // --- Applying the configuration ---

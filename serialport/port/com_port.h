@@ -135,8 +135,12 @@ class TCustomComPort : public TComponent {
   void DetachLink(TComLink* Link);
 
   // --- Platform seams ---
-  // The device the port drives; replaced only while the port is closed.
+  // The device the port drives. Each opening takes a new one for the port name then set
+  // (NewDeviceFor), so the backend follows the name; before the first opening it is a device
+  // that is never open.
   TComDevice& Device() { return *Device_; }
+  // Makes the port drive Device, at every later opening too, whatever its name (a test's fake).
+  // Only while the port is closed.
   void SetDevice(std::unique_ptr<TComDevice> Device);
   // The dispatcher that delivers events to the owner thread (TComDispatcher::Default()).
   TComDispatcher& Dispatcher() { return *Dispatcher_; }
@@ -237,6 +241,7 @@ class TCustomComPort : public TComponent {
 
   std::unique_ptr<TComThread> EventThread_;
   std::unique_ptr<TComDevice> Device_;
+  bool DeviceGiven_ = false;  // by SetDevice: the openings keep it
   TComDispatcher* Dispatcher_;
   std::int32_t ConfigDepth_ = 0;
   std::vector<TComLink*> LinkList_;

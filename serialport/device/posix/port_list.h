@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "serialport/device/com_device.h"
+#include "serialport/device/device_path.h"
 
 namespace tolvane {
 

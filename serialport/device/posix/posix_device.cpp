@@ -277,8 +277,4 @@ int TPosixDevice::GetCommModemStatus(std::uint32_t& Status) {
   return 0;
 }
 
-std::unique_ptr<TComDevice> NewPlatformDevice() {
-  return std::make_unique<TPosixDevice>();
-}
-
 }  // namespace tolvane

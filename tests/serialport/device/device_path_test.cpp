@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "serialport/device/com_device.h"
+#include "serialport/device/device_path.h"
 
 namespace tolvane {
 namespace {

@@ -265,6 +265,14 @@ TEST(ComPortClosedIoTest, EveryOperationOnAClosedPortFailsWithABadHandle) {
   }
   EXPECT_FALSE(Port.Connected());
   EXPECT_FALSE(Device.IsOpen());
+
+  // A port takes its device when it opens; until then its calls meet a device that is not open,
+  // and the error names the device that its name stands for.
+  TComPort Unopened(nullptr);
+  Unopened.SetPort("COM2");
+  const EComPort Error = CatchComPortError([&] { Unopened.InputQueueCount(); });
+  EXPECT_EQ(Error.SystemErrorCode(), EBADF);
+  EXPECT_EQ(Error.DevicePath(), "/dev/ttyS1");
 }
 
 }  // namespace
