@@ -3,7 +3,7 @@
 // open, delivers the device's events through an event thread, and raises EComPort on failure.
 //
 // Threads: every member is called on the owner thread (the one that opens the port), except the
-// delivery steps, which run on the thread SyncMethod chooses (see serialport/com_thread.h).
+// delivery steps, which run on the thread SyncMethod chooses (see serialport/port/com_thread.h).
 //
 // A line that goes away. When the device reports that the line is gone while the port is open
 // (the far end hung up, a USB serial adapter was pulled: end of file or POLLHUP/POLLERR on the
@@ -106,7 +106,7 @@ class TCustomComPort : public TComponent {
   const TComBuffer& Buffer() const { return *Buffer_; }
   void SetBuffer(const TComBuffer& Value);
 
-  // --- Settings store (serialport/com_port_store.cpp) ---
+  // --- Settings store (serialport/store/com_port_store.cpp) ---
   // Saves the groups in StoredGroups to the INI file at Path (section Name()), in one save of
   // the file, or to the registry key Path\Name(); any failure raises EComPort 16, whose detail
   // is the failure's own (the file and the system's reason).
