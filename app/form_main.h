@@ -20,8 +20,8 @@
 #include "app/settings_file.h"
 #include "app/terminal_view.h"
 #include "app/transfer_sequencer.h"
-#include "serialport/com_data_packet.h"
-#include "serialport/com_port.h"
+#include "serialport/packet/com_data_packet.h"
+#include "serialport/port/com_port.h"
 
 namespace tolvane {
 
