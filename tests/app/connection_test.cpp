@@ -1,5 +1,7 @@
 // Connecting, disconnecting and the terminal's Send on a real pseudo-terminal.
+#include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QToolButton>
@@ -131,6 +133,49 @@ TEST_F(Connection, AReplySplitOverTwoReadsFillsItsFieldAndTakesOneLogLine) {
   EXPECT_EQ(Log->toPlainText(), "ST001203200");
   EXPECT_EQ(Form->PanelTerminal->LogLineCount(), 1);
   EXPECT_TRUE(Messages.Boxes.empty());
+}
+
+// The values are taken at the press: the field with the focus does not take typing while the
+// Write runs, so nothing unchecked can reach the line.
+TEST_F(Connection, AWriteSendsTheValuesOfThePressAndLocksTheFields) {
+  Find<QToolButton>("Button_Open")->click();
+  Form->ComDataPacket1Packet(nullptr, "ID200");
+  QLineEdit* Field = Find<QLineEdit>("Edit_Ug_max");
+  Form->show();
+  Field->setFocus();
+  Find<QToolButton>("Button7")->click();
+  EXPECT_FALSE(Find<QToolButton>("Button6")->isEnabled()) << "one transfer at a time";
+  EXPECT_FALSE(Find<QToolButton>("Button7")->isEnabled());
+  for (const QChar Key : QString("9z9z9")) {
+    QKeyEvent Typed(QEvent::KeyPress, 0, Qt::NoModifier, QString(Key));
+    QApplication::sendEvent(Field, &Typed);
+  }
+  EXPECT_EQ(Field->text(), "00650");
+  for (int Tick = 0; Tick < 3; ++Tick) Form->StatusTimer();
+  EXPECT_EQ(Controller.EverythingSent(), "ST001203200;ST001400999;ST001600650;");
+}
+
+// Disconnect ends a Write for good and one box says which registers were written.
+TEST_F(Connection, DisconnectDuringAWriteEndsItAndNamesWhatWasWritten) {
+  Find<QToolButton>("Button_Open")->click();
+  Form->ComDataPacket1Packet(nullptr, "ID200");
+  Find<QToolButton>("Button7")->click();
+  Form->StatusTimer();
+  Form->StatusTimer();
+  Find<QToolButton>("Button_Open")->click();
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_EQ(Messages.Boxes[0].Text.toStdString(),
+            "Write stopped by Disconnect after 2 of 11 registers; none verified.\n"
+            "Written: Ua max, V; Ia max, mA.\n"
+            "Not written: Ug max, V; Ig max, mA; Time ON; Time OFF; Time Light; Time Sleep; "
+            "SWR HI; VOX Delay; Switch Delay.");
+  EXPECT_TRUE(Find<QWidget>("PaneProgress")->isHidden());
+  EXPECT_FALSE(Find<QLineEdit>("Edit_Ua_max")->isReadOnly());
+
+  Controller.EverythingSent();
+  Find<QToolButton>("Button_Open")->click();
+  for (int Tick = 0; Tick < 5; ++Tick) Form->StatusTimer();
+  EXPECT_EQ(Controller.EverythingSent(), "ID;ID;ID;ID;ID;") << "nothing resumes";
 }
 
 TEST_F(Connection, PictureOfTheConnectedWindow) {
