@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QGridLayout>
 #include <QShortcut>
+#include <QTime>
 
 #include "app/application_title.h"
 #include "app/controller_protocol.h"
@@ -14,6 +15,8 @@
 #include "app/packet_reaction.h"
 #include "app/settings_path.h"
 #include "app/window_fonts.h"
+#include "serialport/base/error_detail.h"
+#include "serialport/device/device_factory.h"
 
 namespace tolvane {
 namespace {
@@ -21,6 +24,10 @@ namespace {
 constexpr const char* DesignedPortName = "COM1";
 constexpr const char* PacketStopString = ";";
 constexpr int WindowFontHeight = 11;
+constexpr const char* UnreadableSettingsText =
+    "Settings.ini could not be read, so the fields show the default values.";
+constexpr const char* UnreadableSettingsMark = "Default value: Settings.ini could not be read.";
+constexpr const char* MarkedFieldStyle = "QLineEdit { border: 2px solid #d00000; }";
 
 // Packets are byte strings: one character of the send line per byte on the wire.
 std::string PacketBytes(const QString& Text) {
@@ -183,8 +190,24 @@ void TForm1::FormCreate() {
                                       PortSection_, *this);
   if (!SettingsFile_->Exists()) StoreSet();
   LoadSet();
+  ReportUnreadableSettings();
   Sequencer_.Reset();
   ViewFace();
+}
+
+// A file that exists but cannot be read must not pass for a fresh start: a Write would put the
+// defaults into the controller without anyone noticing.
+void TForm1::ReportUnreadableSettings() {
+  const std::optional<int> Code = SettingsFile_->ReadError();
+  if (!Code) return;
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
+    MarkField(Row, UnreadableSettingsMark);
+  }
+  // The window's own text is English only, so its detail is English too: one language per box.
+  const TTranslator English = [](const std::string& Text) { return Text; };
+  ShowError(UnreadableSettingsText + std::string("\n") +
+                DeviceErrorDetail(SettingsFile_->ReadPath(), *Code, English),
+            std::string(ApplicationTitle));
 }
 
 void TForm1::SetTransferButtonsEnabled(bool Enabled) {
@@ -196,9 +219,12 @@ void TForm1::SetTransferButtonsEnabled(bool Enabled) {
 
 void TForm1::Button_OpenClick() {
   if (ComPort_->Connected()) {
+    // A transfer ends here rather than resuming on the next opening, perhaps on another device.
+    const std::string Stopped = Sequencer_.EndTransfer();
     SetTransferButtonsEnabled(false);
     WriteToPort(std::string(DisconnectPacket));
     ComPort_->ClosePort();
+    if (!Stopped.empty()) ShowError(Stopped, std::string(TransferBoxTitle));
   } else {
     ComPort_->OpenPort();
     SetTransferButtonsEnabled(true);
@@ -226,6 +252,7 @@ void TForm1::ComPortOpen() {
 
 void TForm1::ComPortClose() {
   if (TearingDown_) return;
+  Sequencer_.PortClosed();
   Menu->MMConnect->setText(ConnectItemCaption);
   PanelTuning->Button_Open->setChecked(false);
   PanelTuning->Button_Open->setToolTip(DisconnectedHint);
@@ -234,7 +261,7 @@ void TForm1::ComPortClose() {
 }
 
 void TForm1::ShowConnectionState() {
-  StatusLine->ShowPort(DevicePathFor(ComPort_->Port()));
+  StatusLine->ShowPort(DeviceAddressFor(ComPort_->Port()));
   StatusLine->ShowConnection(
       {ComPort_->Connected(), Sequencer_.WaitID(), Sequencer_.IdTicks(), IdentificationPolls});
 }
@@ -243,14 +270,14 @@ void TForm1::ComPortLineLost(std::int32_t SystemErrorCode) {
   // The write that met the dead line and the port's own notification both end up here; whichever
   // comes second finds the port closed.
   if (!ComPort_->Connected()) return;
-  Sequencer_.EndAll();
+  const std::string Stopped = Sequencer_.EndAll();
   SetTransferButtonsEnabled(false);
   StatusLine->ShowLineLost();
   ComPort_->ClosePort();
   // Everything is settled before the modal box, whose nested loop keeps the timer ticking.
-  ShowErrorBox(
-      QString::fromUtf8(ApplicationTitle),
-      QString::fromStdString(LineLostMessage(DevicePathFor(ComPort_->Port()), SystemErrorCode)));
+  std::string Text = LineLostMessage(DeviceAddressFor(ComPort_->Port()), SystemErrorCode);
+  if (!Stopped.empty()) Text += "\n\n" + Stopped;
+  ShowErrorBox(QString::fromUtf8(ApplicationTitle), QString::fromStdString(Text));
 }
 
 void TForm1::WriteToPort(const std::string& Packet) {
@@ -379,8 +406,55 @@ void TForm1::SetProgressLabel(const std::string& Caption) {
 void TForm1::RepaintProgress() {
   PanelTuning->ProgressBar1->repaint();
 }
+void TForm1::SetProgressNote(const std::string& Note) {
+  QProgressBar* Bar = PanelTuning->ProgressBar1;
+  Bar->setFormat(QString::fromStdString(Note));
+  Bar->setTextVisible(!Note.empty());
+}
+
 void TForm1::DisableTransferButtons() {
   SetTransferButtonsEnabled(false);
+}
+
+void TForm1::SetTransferRunning(bool Running) {
+  const bool Enabled = !Running && ComPort_->Connected();
+  PanelTuning->Button6->setEnabled(Enabled);
+  PanelTuning->Button7->setEnabled(Enabled);
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
+    PanelTuning->Fields.at(Row)->setReadOnly(Running);
+  }
+}
+
+void TForm1::MarkField(std::size_t Row, const std::string& Reason) {
+  QLineEdit* Field = PanelTuning->Fields.at(Row);
+  Field->setProperty(FieldMarkProperty, true);
+  Field->setStyleSheet(MarkedFieldStyle);
+  Field->setToolTip(QString::fromStdString(Reason));
+}
+
+void TForm1::ClearFieldMarks() {
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
+    QLineEdit* Field = PanelTuning->Fields.at(Row);
+    Field->setProperty(FieldMarkProperty, false);
+    Field->setStyleSheet(QString());
+    Field->setToolTip(QString());
+  }
+}
+
+void TForm1::FocusField(std::size_t Row) {
+  QLineEdit* Field = PanelTuning->Fields.at(Row);
+  Field->setFocus(Qt::OtherFocusReason);
+  Field->selectAll();
+}
+
+void TForm1::ShowTransferResult(const std::string& Result) {
+  TransferResult_ = QString::fromStdString(Result);
+  // A lasting place of the status line: a passing message would cover the port and the state.
+  StatusLine->SetTransferResult(Result);
+}
+
+std::string TForm1::ClockTime() {
+  return QTime::currentTime().toString("HH:mm").toStdString();
 }
 
 void TForm1::ShowError(const std::string& Text, const std::string& Title) {

@@ -21,14 +21,17 @@
 #include "app/status_line.h"
 #include "app/terminal_view.h"
 #include "app/transfer_sequencer.h"
-#include "serialport/com_data_packet.h"
-#include "serialport/com_port.h"
+#include "serialport/packet/com_data_packet.h"
+#include "serialport/port/com_port.h"
 
 namespace tolvane {
 
 inline constexpr int StatusInterval = 100;  // ms
 inline constexpr QPoint DesignedPosition(224, 129);
 inline constexpr QSize ClientSize(457, 169);
+// A field marked by the last transfer carries this property set to true, with the reason as its
+// tool tip.
+inline constexpr const char* FieldMarkProperty = "transferMark";
 
 class TForm1 : public QMainWindow, public TSequencerWindow {
  public:
@@ -46,6 +49,8 @@ class TForm1 : public QMainWindow, public TSequencerWindow {
   // The settings file read now.
   QString SettingsPath() const;
   TFormAbout* About() const { return About_; }
+  // How the last transfer ended ("Read 11 of 11 at 14:02"); empty before the first.
+  QString TransferResult() const { return TransferResult_; }
   void SetModalRunner(TModalRunner Runner) { ModalRunner_ = std::move(Runner); }
 
   // --- Operator actions and menu commands ---
@@ -90,6 +95,7 @@ class TForm1 : public QMainWindow, public TSequencerWindow {
   void BindHandlers();
   void ConfigurePort();
   void FormCreate();
+  void ReportUnreadableSettings();
   // Runs Handler inside the general error report's guard when Trigger fires.
   void Bind(QAction* Trigger, void (TForm1::*Handler)());
   void Bind(QToolButton* Trigger, void (TForm1::*Handler)());
@@ -113,7 +119,14 @@ class TForm1 : public QMainWindow, public TSequencerWindow {
   void SetProgressPosition(int Position) override;
   void SetProgressLabel(const std::string& Caption) override;
   void RepaintProgress() override;
+  void SetProgressNote(const std::string& Note) override;
   void DisableTransferButtons() override;
+  void SetTransferRunning(bool Running) override;
+  void MarkField(std::size_t Row, const std::string& Reason) override;
+  void ClearFieldMarks() override;
+  void FocusField(std::size_t Row) override;
+  void ShowTransferResult(const std::string& Result) override;
+  std::string ClockTime() override;
   void ShowError(const std::string& Text, const std::string& Title) override;
   std::string FieldText(std::size_t Row) const override;
   void SetFieldText(std::size_t Row, const std::string& Text) override;
@@ -126,6 +139,7 @@ class TForm1 : public QMainWindow, public TSequencerWindow {
   QString SettingsPath_;
   TFormAbout* About_ = nullptr;
   TModalRunner ModalRunner_;
+  QString TransferResult_;
   bool TearingDown_ = false;
 };
 

@@ -1,7 +1,7 @@
 #include "app/line_lost_message.h"
 
-#include "serialport/error_detail.h"
-#include "serialport/translation.h"
+#include "serialport/base/error_detail.h"
+#include "serialport/base/translation.h"
 
 namespace tolvane {
 namespace {

@@ -8,7 +8,9 @@ void ApplyReceivedPacket(std::string_view Packet, TFieldTexts& Fields,
                          TTransferSequencer& Sequencer) {
   const TPacketMeaning Meaning = InterpretPacket(Packet);
   if (Meaning.IdentificationConfirmed) Sequencer.ConfirmIdentification();
-  if (Meaning.FieldUpdate) Fields.SetFieldText(Meaning.FieldUpdate->Row, Meaning.FieldUpdate->Text);
+  if (!Meaning.FieldUpdate) return;
+  Fields.SetFieldText(Meaning.FieldUpdate->Row, Meaning.FieldUpdate->Text);
+  Sequencer.RegisterValueReceived(Meaning.FieldUpdate->Row, Meaning.FieldUpdate->Text);
 }
 
 }  // namespace tolvane

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "app/register_table.h"
+#include "serialport/store/text_file.h"
 
 namespace tolvane {
 
@@ -19,6 +20,15 @@ std::string TSettingsFile::ReadPath() const {
 bool TSettingsFile::Exists() const {
   std::error_code Error;
   return std::filesystem::exists(ReadPath(), Error);
+}
+
+std::optional<int> TSettingsFile::ReadError() const {
+  try {
+    ReadFileHead(ReadPath(), 1);
+  } catch (const std::system_error& Error) {
+    return Error.code().value();
+  }
+  return std::nullopt;
 }
 
 // The user's copy starts from the file read until now, so nothing of it is lost.

@@ -8,6 +8,7 @@
 // copy is the file read.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,7 +16,7 @@
 #include "app/field_texts.h"
 #include "app/port_section.h"
 #include "app/settings_path.h"
-#include "serialport/ini_file.h"
+#include "serialport/store/ini_file.h"
 
 namespace tolvane {
 
@@ -32,6 +33,9 @@ class TSettingsFile {
   // The file read now: the write path once it exists.
   std::string ReadPath() const;
   bool Exists() const;
+  // The system's error code when the file exists but cannot be read (its keys then read as
+  // their defaults); nothing when it is readable or missing.
+  std::optional<int> ReadError() const;
 
   // Writes the port's section, then the eleven keys, in one save. A failing port step skips
   // the keys; a failing key raises the INI layer's "Unable to write to <path>" and skips the

@@ -1,73 +1,92 @@
-// The connection supervisor and the read and write sequences, paced by the window's 100 ms
+// The connection supervisor and the Read and Write transfers, paced by the window's 100 ms
 // timer. After the port opens, "ID;" is polled once per tick until the controller answers with
-// status "200" or 150 polls went unanswered; Read and Write transfer one register per tick with
-// a progress display. Replies are not awaited: they arrive through the packet reaction.
+// status "200" or 150 polls went unanswered. Read and Write move one register per tick with a
+// progress display; one transfer runs at a time, and none sends a register packet before the
+// controller has identified on this opening of the port: a transfer pressed earlier waits for
+// it. A Write sends the values checked at the press and then reads every register back; a
+// transfer ends with a result line, and with one box naming every register that did not answer
+// or does not hold what was sent. Disconnect and a lost line end a transfer; nothing resumes.
 //
 // Everything runs on the user-interface thread, one handler at a time, so no lock is needed.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "app/application_title.h"
+#include "app/register_transfer.h"
 #include "app/sequencer_window.h"
+#include "app/transfer_report.h"
 
 namespace tolvane {
 
-inline constexpr int ProgressStep = 25;
 inline constexpr int ProgressMin = 0;
 inline constexpr int ProgressMax = 1000;
-inline constexpr int ProgressPercentPerStep = 9;
 inline constexpr std::string_view PercentSign = "%";
 inline constexpr std::int32_t IdentificationPolls = 150;
 inline constexpr std::string_view WrongDataMessage = "Wrong Data";
 inline constexpr std::string_view WrongDataTitle = "Error";
 inline constexpr std::string_view NoConnectionMessage = "No connection";
 // "No connection" has no title of its own; its box carries the application title, like the
-// application's general error report.
+// application's general error report. So do the boxes that end a transfer.
 inline constexpr std::string_view NoConnectionTitle = ApplicationTitle;
+inline constexpr std::string_view TransferBoxTitle = ApplicationTitle;
+inline constexpr std::string_view WaitingForIdentificationNote =
+    "Waiting for the controller to identify";
+inline constexpr std::string_view WaitingForRepliesNote = "Waiting for replies";
 
 class TTransferSequencer {
  public:
   explicit TTransferSequencer(TSequencerWindow& Window) : Window_(Window) {}
 
-  // One timer tick: the read part, the write part and the identification part, in this order,
-  // each only if the port is open when the part starts. A port error propagates and skips the
-  // rest of the tick; the step already counted is not repeated.
+  // One timer tick: the transfer part, then the identification part, each only if the port is
+  // open when the part starts. A port error propagates and skips the rest of the tick; the step
+  // already counted is not repeated, and a request that did not go out is asked again.
   void StatusTimer();
+  // Starts a Read; ignored while a transfer runs or the port is closed.
   void ButtonReadClick();
-  // Checks the eleven fields; on success marks the write sequence running, then writes the
-  // settings file and shows the progress panel. If the settings file fails, its error
-  // propagates and the sequence still runs, without the progress panel being shown.
+  // Checks the eleven fields first: the first that fails gets "Wrong Data" naming it, and the
+  // keyboard focus. Otherwise takes the eleven texts as they are now, starts the Write and
+  // writes the settings file; a failing settings file is reported and the Write goes on.
   void ButtonWriteClick();
   // The after-open reaction's step: start polling for identification.
   void ArmIdentification();
   // The packet reaction's step on an "ID" reply with status "200".
   void ConfirmIdentification();
-  // The line is gone: the read and write sequences and the identification end (a closing by
-  // Disconnect only pauses them), and the progress panel is hidden.
-  void EndAll();
-  // Window creation: both sequences inactive.
+  // The packet reaction's step on a register value for table row Row.
+  void RegisterValueReceived(std::size_t Row, const std::string& Value);
+  // Disconnect: the running transfer ends. Returns the box for a Write cut short, else empty.
+  std::string EndTransfer();
+  // The line is gone: the transfer and the identification end. Returns the lines to add to the
+  // lost-line box for a Write cut short, else empty.
+  std::string EndAll();
+  // The port has closed: the controller must identify again on the next opening.
+  void PortClosed();
+  // Window creation: nothing runs.
   void Reset();
 
-  bool ReadSeq() const { return ReadSeq_; }
-  bool WriteSeq() const { return WriteSeq_; }
-  std::int32_t SeqStep() const { return SeqStep_; }
+  // A transfer runs or waits for the identification.
+  bool Running() const { return Transfer_.has_value(); }
+  const TRegisterTransfer* Transfer() const { return Transfer_ ? &*Transfer_ : nullptr; }
+  bool Identified() const { return Identified_; }
   bool WaitID() const { return WaitID_; }
   std::int32_t IdTicks() const { return IdTicks_; }
 
  private:
-  enum class TDirection { Read, Write };
-
-  void StartSequence(bool& Running);
-  void SequencePart(bool& Running, TDirection Direction);
+  void Start(TRegisterTransfer Transfer);
+  void TransferPart();
   void IdentificationPart();
-  bool AllFieldsValid() const;
+  void ShowProgressOf(const TRegisterTransfer& Transfer);
+  void Finish();
+  std::string Stop(TTransferStop Why);
+  // Ends the transfer without a word, for the handshake giving up.
+  void Drop();
 
   TSequencerWindow& Window_;
-  bool ReadSeq_ = false;
-  bool WriteSeq_ = false;
-  std::int32_t SeqStep_ = 0;  // one step counter shared by both sequences
+  std::optional<TRegisterTransfer> Transfer_;
+  bool Identified_ = false;
   bool WaitID_ = false;
   std::int32_t IdTicks_ = 0;
 };

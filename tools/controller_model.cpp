@@ -42,8 +42,9 @@ bool IsRegisterValue(std::string_view Value) {
          });
 }
 
-TControllerModel::TControllerModel(TIdentifyRule Rule, TRegisterMap Registers)
-    : Rule_(std::move(Rule)), Registers_(std::move(Registers)) {}
+TControllerModel::TControllerModel(TIdentifyRule Rule, TRegisterMap Registers,
+                                   TRegisterFaults Faults)
+    : Rule_(std::move(Rule)), Registers_(std::move(Registers)), Faults_(std::move(Faults)) {}
 
 std::vector<TControllerEvent> TControllerModel::Receive(std::string_view Bytes) {
   std::vector<TControllerEvent> Events;
@@ -112,8 +113,17 @@ TControllerEvent TControllerModel::AnswerRegister(TControllerEvent Event, std::s
     Event.Note = "ignored (no register " + std::string(Address) + ")";
     return Event;
   }
+  if (Faults_.Silent.contains(Register->first)) {
+    Event.Note = "register " + Register->first + " silent";
+    return Event;
+  }
   if (IsRead) {
     Event.Note = "register " + Register->first + " read";
+  } else if (Faults_.Unstored.contains(Register->first)) {
+    Event.Note =
+        "register " + Register->first + " kept " + Register->second + ", not " + std::string(Value);
+    Event.Reply = std::string(RegisterCommand) + Register->first + std::string(Value) + PacketEnd;
+    return Event;
   } else {
     Register->second = std::string(Value);
     Event.Stored = true;

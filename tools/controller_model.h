@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,13 @@ struct TIdentifyRule {
   std::string Status = "200";
 };
 
+// Registers that misbehave: silent ones never answer a read or a write, unstored ones answer a
+// write with the value sent but keep their old value, as a worn EEPROM cell would.
+struct TRegisterFaults {
+  std::set<std::string> Silent;
+  std::set<std::string> Unstored;
+};
+
 // What the controller made of one packet.
 struct TControllerEvent {
   std::string Packet;   // as received, without ";"
@@ -44,7 +52,8 @@ class TControllerModel {
   // A packet longer than this is line noise: it is dropped up to its ";".
   static constexpr std::size_t MaxPacketLength = 64;
 
-  explicit TControllerModel(TIdentifyRule Rule = {}, TRegisterMap Registers = DefaultRegisters());
+  explicit TControllerModel(TIdentifyRule Rule = {}, TRegisterMap Registers = DefaultRegisters(),
+                            TRegisterFaults Faults = {});
 
   // Takes received bytes and returns one event per packet they complete, in order.
   std::vector<TControllerEvent> Receive(std::string_view Bytes);
@@ -62,6 +71,7 @@ class TControllerModel {
 
   TIdentifyRule Rule_;
   TRegisterMap Registers_;
+  TRegisterFaults Faults_;
   std::string Pending_;
   bool SkippingOverlong_ = false;
   int Polls_ = 0;

@@ -57,7 +57,7 @@ int RunSimulator(const TSimulatorOptions& Options) {
     Log.Write(Error);
     return ExitFailure;
   }
-  TControllerModel Model(Options.Identify, Registers);
+  TControllerModel Model(Options.Identify, Registers, Options.Registers);
   TReplyShaper Shaper(Options.Faults, Options.Seed);
   // The device the link points to; a line that comes back gets a new one.
   std::string Linked;

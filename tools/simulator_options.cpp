@@ -1,8 +1,10 @@
 #include "tools/simulator_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <map>
+#include <set>
 
 namespace tolvane {
 
@@ -44,6 +46,25 @@ TValueOption Text(std::function<void(TSimulatorOptions&, const std::string&)> St
           Expected};
 }
 
+// A comma-separated list of register addresses, "0016,0024".
+TValueOption Addresses(std::set<std::string> TRegisterFaults::*List) {
+  return {[List](TSimulatorOptions& Options, const std::string& Text) {
+            std::set<std::string> Parsed;
+            std::size_t Start = 0;
+            for (;;) {
+              const std::size_t Comma = std::min(Text.find(',', Start), Text.size());
+              const std::string Address = Text.substr(Start, Comma - Start);
+              if (!DefaultRegisters().contains(Address)) return false;
+              Parsed.insert(Address);
+              if (Comma == Text.size()) break;
+              Start = Comma + 1;
+            }
+            (Options.Registers.*List).insert(Parsed.begin(), Parsed.end());
+            return true;
+          },
+          "register addresses such as 0016,0024"};
+}
+
 const std::map<std::string, TValueOption>& ValueOptions() {
   static const std::map<std::string, TValueOption> Options = {
       {"--link",
@@ -83,6 +104,8 @@ const std::map<std::string, TValueOption>& ValueOptions() {
       {"--return-after", Count([](TSimulatorOptions& O,
                                   long long V) { O.Vanish.ReturnAfterMs = static_cast<int>(V); },
                                0, MaxMilliseconds, "milliseconds")},
+      {"--silent-registers", Addresses(&TRegisterFaults::Silent)},
+      {"--unstored-registers", Addresses(&TRegisterFaults::Unstored)},
       {"--seed",
        Count([](TSimulatorOptions& O, long long V) { O.Seed = static_cast<std::uint32_t>(V); }, 0,
              4294967295LL, "a number")},
@@ -167,6 +190,9 @@ Options:
   --drop-every N         do not send every Nth reply
   --vanish-after N       make the line vanish once it has taken N packets (once per run)
   --return-after MS      bring a vanished line back after MS milliseconds (default: on SIGUSR2)
+  --silent-registers A,B never answer reads or writes of these registers
+  --unstored-registers A,B
+                         answer writes of these registers as if stored, but keep the old value
   --seed N               seed of the random bytes (default 1)
   -h, --help             show this text and exit
 )";

@@ -24,6 +24,7 @@ struct TSimulatorOptions {
   std::string RegisterFile;  // empty: the registers start at their defaults and are not kept
   std::uint32_t Seed = 1;    // of the line noise
   TIdentifyRule Identify;
+  TRegisterFaults Registers;
   TReplyFaults Faults;
   TVanishRule Vanish;
 };

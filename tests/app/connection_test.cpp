@@ -1,5 +1,7 @@
 // Connecting, disconnecting and the terminal's Send on a real pseudo-terminal.
+#include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QToolButton>
@@ -7,8 +9,8 @@
 
 #include "app/application_title.h"
 #include "main_window_fixture.h"
-#include "pseudo_terminal.h"
-#include "serialport/com_dispatcher.h"
+#include "serialport/dispatch/com_dispatcher.h"
+#include "tests/support/pty_pair.h"
 #include "window_pictures.h"
 
 namespace tolvane {
@@ -36,7 +38,7 @@ class Connection : public MainWindowTest {
     EXPECT_EQ(Find<QAction>("MMCOMPortSettings")->isEnabled(), !Connected);
   }
 
-  TPseudoTerminal Controller;
+  test::TPtyPair Controller;
 };
 
 TEST_F(Connection, ConnectOpensThePortAndSwitchesTheWindow) {
@@ -71,18 +73,19 @@ TEST_F(Connection, DisconnectSendsTheNoticeThenClosesThePort) {
 TEST_F(Connection, EveryPacketTheWindowWritesAppearsInTheLogAsSent) {
   Find<QToolButton>("Button_Open")->click();
   Form->StatusTimer();
+  Controller.Send("ID200;");
+  TComDispatcher::Default().ServeUntil([&] { return !Form->Sequencer().WaitID(); });
   Find<QLineEdit>("Edit_Data")->setText("ST0014;");
   Find<QToolButton>("Button4")->click();
   Find<QToolButton>("Button6")->click();
   Form->StatusTimer();
   Find<QToolButton>("Button_Open")->click();
 
-  // The second tick sends the first read request and the next poll.
-  EXPECT_EQ(Controller.EverythingSent(), "ID;ST0014;ST0012;ID;DI;");
+  EXPECT_EQ(Controller.EverythingSent(), "ID;ST0014;ST0012;DI;");
   EXPECT_EQ(Find<QPlainTextEdit>("Memo")->toPlainText(),
-            "14:02:11.305 > ID;\n14:02:11.305 > ST0014;\n14:02:11.305 > ST0012;\n"
-            "14:02:11.305 > ID;\n14:02:11.305 > DI;");
-  EXPECT_EQ(Form->PanelTerminal->LogLineCount(), 0) << "only received lines count";
+            "14:02:11.305 > ID;\n14:02:11.305 < ID200\n14:02:11.305 > ST0014;\n"
+            "14:02:11.305 > ST0012;\n14:02:11.305 > DI;");
+  EXPECT_EQ(Form->PanelTerminal->LogLineCount(), 1) << "only received lines count";
 }
 
 TEST_F(Connection, ReturnInTheSendLineSendsOnlyWhileConnected) {
@@ -166,6 +169,49 @@ TEST_F(Connection, AReplySplitOverTwoReadsFillsItsFieldAndTakesOneLogLine) {
   EXPECT_EQ(Log->toPlainText(), "14:02:11.305 < ST001203200");
   EXPECT_EQ(Form->PanelTerminal->LogLineCount(), 1);
   EXPECT_TRUE(Messages.Boxes.empty());
+}
+
+// The values are taken at the press: the field with the focus does not take typing while the
+// Write runs, so nothing unchecked can reach the line.
+TEST_F(Connection, AWriteSendsTheValuesOfThePressAndLocksTheFields) {
+  Find<QToolButton>("Button_Open")->click();
+  Form->ComDataPacket1Packet(nullptr, "ID200");
+  QLineEdit* Field = Find<QLineEdit>("Edit_Ug_max");
+  Form->show();
+  Field->setFocus();
+  Find<QToolButton>("Button7")->click();
+  EXPECT_FALSE(Find<QToolButton>("Button6")->isEnabled()) << "one transfer at a time";
+  EXPECT_FALSE(Find<QToolButton>("Button7")->isEnabled());
+  for (const QChar Key : QString("9z9z9")) {
+    QKeyEvent Typed(QEvent::KeyPress, 0, Qt::NoModifier, QString(Key));
+    QApplication::sendEvent(Field, &Typed);
+  }
+  EXPECT_EQ(Field->text(), "00650");
+  for (int Tick = 0; Tick < 3; ++Tick) Form->StatusTimer();
+  EXPECT_EQ(Controller.EverythingSent(), "ST001203200;ST001400999;ST001600650;");
+}
+
+// Disconnect ends a Write for good and one box says which registers were written.
+TEST_F(Connection, DisconnectDuringAWriteEndsItAndNamesWhatWasWritten) {
+  Find<QToolButton>("Button_Open")->click();
+  Form->ComDataPacket1Packet(nullptr, "ID200");
+  Find<QToolButton>("Button7")->click();
+  Form->StatusTimer();
+  Form->StatusTimer();
+  Find<QToolButton>("Button_Open")->click();
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_EQ(Messages.Boxes[0].Text.toStdString(),
+            "Write stopped by Disconnect after 2 of 11 registers; none verified.\n"
+            "Written: Ua max, V; Ia max, mA.\n"
+            "Not written: Ug max, V; Ig max, mA; Time ON; Time OFF; Time Light; Time Sleep; "
+            "SWR HI; VOX Delay; Switch Delay.");
+  EXPECT_TRUE(Find<QWidget>("PaneProgress")->isHidden());
+  EXPECT_FALSE(Find<QLineEdit>("Edit_Ua_max")->isReadOnly());
+
+  Controller.EverythingSent();
+  Find<QToolButton>("Button_Open")->click();
+  for (int Tick = 0; Tick < 5; ++Tick) Form->StatusTimer();
+  EXPECT_EQ(Controller.EverythingSent(), "ID;ID;ID;ID;ID;") << "nothing resumes";
 }
 
 TEST_F(Connection, PictureOfTheConnectedWindow) {

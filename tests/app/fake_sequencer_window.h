@@ -1,8 +1,9 @@
-// A main window stand-in for the transfer sequencer: holds the port state, the fields and the
-// progress display, and records every call in order.
+// A main window stand-in for the transfer sequencer: holds the port state, the fields, the
+// progress display, the marks and the result line, and records the calls that matter in order.
 #pragma once
 
 #include <array>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -48,9 +49,20 @@ class TFakeSequencerWindow : public TSequencerWindow {
   }
   void SetProgressLabel(const std::string& Caption) override { Label = Caption; }
   void RepaintProgress() override { Calls.push_back("repaint"); }
+  void SetProgressNote(const std::string& Text) override { Note = Text; }
   void DisableTransferButtons() override { Calls.push_back("disable buttons"); }
+  void SetTransferRunning(bool Running) override {
+    Calls.push_back(Running ? "transfer running" : "transfer ended");
+    TransferRunning = Running;
+  }
+  void MarkField(std::size_t Row, const std::string& Reason) override { Marks[Row] = Reason; }
+  void ClearFieldMarks() override { Marks = {}; }
+  void FocusField(std::size_t Row) override { Focused = Row; }
+  void ShowTransferResult(const std::string& Text) override { Result = Text; }
+  std::string ClockTime() override { return "14:02"; }
   void ShowError(const std::string& Text, const std::string& Title) override {
     Calls.push_back("error " + Text + " / " + Title);
+    Boxes.push_back(Text);
   }
   void StoreSet() override {
     Calls.push_back("store");
@@ -67,6 +79,12 @@ class TFakeSequencerWindow : public TSequencerWindow {
   bool ProgressVisible = false;
   int Position = 0;
   std::string Label = "0";
+  std::string Note;
+  bool TransferRunning = false;
+  std::array<std::string, RegisterCount> Marks;  // empty: not marked
+  std::optional<std::size_t> Focused;
+  std::string Result;
+  std::vector<std::string> Boxes;
   std::vector<std::string> Sent;
   std::vector<std::string> Calls;
 };

@@ -159,6 +159,24 @@ TEST_F(MainWindow, TabRunsThroughTheElevenFieldsThenConnectReadAndWrite) {
   EXPECT_EQ(Order, Expected);
 }
 
+// A file that exists but cannot be read is no fresh start: one box names it with the reason, and
+// every field shows it holds a default. Root reads any file, so a directory stands in for it.
+TEST_F(MainWindow, AnUnreadableSettingsFileIsReportedAndTheDefaultsMarked) {
+  const QString Path = Directory.filePath("Unreadable.ini");
+  ASSERT_TRUE(QDir().mkdir(Path));
+  TForm1 Window(Path);
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_EQ(Messages.Boxes[0].Text.toStdString(),
+            "Settings.ini could not be read, so the fields show the default values.\n" +
+                Path.toStdString() + ": Is a directory");
+  for (const TRegisterRow& Row : RegisterTable) {
+    QLineEdit* Field = Window.findChild<QLineEdit*>(QString::fromUtf8(Row.FieldName));
+    EXPECT_EQ(Field->text().toStdString(), Row.Default);
+    EXPECT_TRUE(Field->property(FieldMarkProperty).toBool()) << Row.FieldName;
+    EXPECT_EQ(Field->toolTip(), "Default value: Settings.ini could not be read.");
+  }
+}
+
 TEST_F(MainWindow, TabOrderRunsDownTheColumns) {
   std::vector<QString> Order;
   QWidget* Current = Find<QLineEdit>("Edit_Ua_max");

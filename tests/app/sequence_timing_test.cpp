@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "main_window_fixture.h"
-#include "pseudo_terminal.h"
+#include "tests/support/pty_pair.h"
 
 namespace tolvane {
 namespace {
@@ -77,7 +77,14 @@ class SequenceTiming : public MainWindowTest {
  protected:
   SequenceTiming() { Form->ComPort().SetPort(Controller.SlavePath()); }
 
-  TPseudoTerminal Controller;
+  // Connects and lets the controller's identification arrive, as the packet reaction hears it.
+  void ConnectAndIdentify() {
+    Find<QToolButton>("Button_Open")->click();
+    ASSERT_TRUE(Form->ComPort().Connected());
+    Form->ComDataPacket1Packet(nullptr, "ID200");
+  }
+
+  test::TPtyPair Controller;
 };
 
 // Lets the window run until eleven packets of the length have arrived; returns the gaps
@@ -104,8 +111,7 @@ std::vector<double> SpacingOfEleven(TTimestampingFarEnd& FarEnd, std::size_t Pac
 }
 
 TEST_F(SequenceTiming, ReadRequestsGoOutOnePerTimerTick) {
-  Find<QToolButton>("Button_Open")->click();
-  ASSERT_TRUE(Form->ComPort().Connected());
+  ConnectAndIdentify();
   TTimestampingFarEnd FarEnd(Controller.MasterFd());
   Find<QToolButton>("Button6")->click();
 
@@ -119,8 +125,7 @@ TEST_F(SequenceTiming, ReadRequestsGoOutOnePerTimerTick) {
 // enough not to hold a tick back until the next one is due: a save that did (many fsyncs on
 // the window's thread) sent the first registers 10-30 ms apart.
 TEST_F(SequenceTiming, RegisterWritesLeaveOnePerTimerTickAfterTheSave) {
-  Find<QToolButton>("Button_Open")->click();
-  ASSERT_TRUE(Form->ComPort().Connected());
+  ConnectAndIdentify();
   TTimestampingFarEnd FarEnd(Controller.MasterFd());
   // Pressed just before a tick is due, where a long save holds that tick back the most.
   while (Form->Status->remainingTime() > 5) {

@@ -112,7 +112,7 @@ void UtilitySession::ConnectAndIdentify() {
 }
 
 bool UtilitySession::SequenceRunning() const {
-  return Form->Sequencer().ReadSeq() || Form->Sequencer().WriteSeq();
+  return Form->Sequencer().Running();
 }
 
 void UtilitySession::RunSequence(const char* Button) {

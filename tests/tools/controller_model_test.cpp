@@ -71,6 +71,17 @@ TEST(ControllerModelTest, WriteIsStoredAndReadBack) {
   }());
 }
 
+TEST(ControllerModelTest, FaultyRegistersStaySilentOrKeepTheirOldValue) {
+  TControllerModel Model({}, DefaultRegisters(), {{"0016"}, {"0020"}});
+  EXPECT_EQ(Model.Answer("ST0016").Reply, "");
+  EXPECT_EQ(Model.Answer("ST001600001").Reply, "");
+  const TControllerEvent Write = Model.Answer("ST002000099");
+  EXPECT_EQ(Write.Reply, "ST002000099;") << "the write is answered as if stored";
+  EXPECT_FALSE(Write.Stored);
+  EXPECT_EQ(Model.Answer("ST0020").Reply, "ST002000025;") << "reading back shows the old value";
+  EXPECT_EQ(Model.Registers(), DefaultRegisters());
+}
+
 TEST(ControllerModelTest, FactoryValuesAreNumbersThatDifferFromTheUtilitysDefaults) {
   const TRegisterMap Factory = DefaultRegisters();
   ASSERT_EQ(Factory.size(), RegisterTable.size());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,11 @@ TEST(SimulatorOptionsTest, ValidCommandLines) {
       {{"--garbage=12"}, [](const TSimulatorOptions& O) { return O.Faults.GarbageBytes == 12; }},
       {{"--drop-every", "4"}, [](const TSimulatorOptions& O) { return O.Faults.DropEvery == 4; }},
       {{"--seed", "4294967295"}, [](const TSimulatorOptions& O) { return O.Seed == 4294967295u; }},
+      {{"--silent-registers", "0016,0024", "--unstored-registers=0032"},
+       [](const TSimulatorOptions& O) {
+         return O.Registers.Silent == std::set<std::string>{"0016", "0024"} &&
+                O.Registers.Unstored == std::set<std::string>{"0032"};
+       }},
   };
   for (const TOptionCase& Case : Cases) {
     SCOPED_TRACE(testing::PrintToString(Case.Args));
@@ -80,6 +86,9 @@ TEST(SimulatorOptionsTest, InvalidCommandLinesAreRefused) {
       {"--seed", "4294967296"},
       {"--crlf=yes"},
       {"--identify-after", "99999999999999999999"},
+      {"--silent-registers", "0013"},
+      {"--silent-registers", "0016,"},
+      {"--unstored-registers", ""},
   };
   for (const std::vector<std::string>& Args : Cases) {
     SCOPED_TRACE(testing::PrintToString(Args));
@@ -92,7 +101,8 @@ TEST(SimulatorOptionsTest, UsageNamesEveryOption) {
   for (const char* Option :
        {"--link", "--log", "--registers", "--identify-after", "--never-identify", "--id-status",
         "--delay", "--split", "--split-gap", "--crlf", "--garbage", "--drop-every",
-        "--vanish-after", "--return-after", "--seed", "--help"}) {
+        "--vanish-after", "--return-after", "--silent-registers", "--unstored-registers", "--seed",
+        "--help"}) {
     EXPECT_NE(Usage.find(Option), std::string::npos) << Option;
   }
 }
