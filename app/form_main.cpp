@@ -53,6 +53,7 @@ TForm1::TForm1(const QString& SettingsPath)
   BuildWindow();
   ConfigurePort();
   BindHandlers();
+  BuildValuesMenu();
   Guarded([this] { FormCreate(); });
   Status->start();
 }
@@ -191,6 +192,7 @@ void TForm1::SetTransferButtonsEnabled(bool Enabled) {
   PanelTerminal->Button5->setEnabled(Enabled);
   PanelTuning->Button6->setEnabled(Enabled);
   PanelTuning->Button7->setEnabled(Enabled);
+  ValuesMenu->MMCompare->setEnabled(Enabled);
 }
 
 void TForm1::Button_OpenClick() {
@@ -381,6 +383,8 @@ void TForm1::SetTransferRunning(bool Running) {
   const bool Enabled = !Running && ComPort_->Connected();
   PanelTuning->Button6->setEnabled(Enabled);
   PanelTuning->Button7->setEnabled(Enabled);
+  ValuesMenu->MMCompare->setEnabled(Enabled);
+  ValuesMenu->MMOpenValues->setEnabled(!Running);
   for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
     PanelTuning->Fields.at(Row)->setReadOnly(Running);
   }
