@@ -8,6 +8,7 @@
 
 #include "app/application_title.h"
 #include "app/controller_protocol.h"
+#include "app/designed_port.h"
 #include "app/error_report.h"
 #include "app/glyphs.h"
 #include "app/line_lost_message.h"
@@ -20,7 +21,6 @@
 namespace tolvane {
 namespace {
 
-constexpr const char* DesignedPortName = "COM1";
 constexpr const char* PacketStopString = ";";
 constexpr int WindowFontHeight = 11;
 constexpr const char* UnreadableSettingsText =
@@ -98,21 +98,7 @@ void TForm1::BuildWindow() {
 
 void TForm1::ConfigurePort() {
   TComPort& Port = *ComPort_;
-  Port.SetName("ComPort");
-  Port.SetPort(DesignedPortName);
-  Port.SetBaudRate(TBaudRate::br9600);
-  Port.SetDataBits(TDataBits::dbEight);
-  Port.SetStopBits(TStopBits::sbOneStopBit);
-  Port.Parity().SetBits(TParityBits::prNone);
-  Port.SetDiscardNull(true);
-  Port.SetEvents(AllComEvents);
-  TComFlowControl& Flow = Port.FlowControl();
-  Flow.SetOutCTSFlow(false);
-  Flow.SetOutDSRFlow(false);
-  Flow.SetControlDTR(TDTRFlowControl::dtrEnable);
-  Flow.SetControlRTS(TRTSFlowControl::rtsDisable);
-  Flow.SetXonXoffOut(false);
-  Flow.SetXonXoffIn(false);
+  ApplyDesignedPortSettings(Port);
   Port.OnAfterOpen = [this](TObject*) { ComPortOpen(); };
   Port.OnAfterClose = [this](TObject*) { ComPortClose(); };
   // The notification comes through the port's delivery, whose caller is the event thread: an
