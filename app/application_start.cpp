@@ -4,8 +4,8 @@
 #include "app/qt_dispatcher.h"
 #include "app/settings_path.h"
 #include "portsetup/run_setup_dialog.h"
-#include "serialport/com_dispatcher.h"
-#include "serialport/gettext_translator.h"
+#include "serialport/base/gettext_translator.h"
+#include "serialport/dispatch/com_dispatcher.h"
 
 namespace tolvane {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/port_section.h"
-#include "serialport/com_port.h"
+#include "serialport/port/com_port.h"
 
 namespace tolvane {
 

@@ -2,7 +2,7 @@
 // main window and the command line, so that both start from the same line.
 #pragma once
 
-#include "serialport/com_port.h"
+#include "serialport/port/com_port.h"
 
 namespace tolvane {
 

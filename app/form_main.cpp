@@ -16,7 +16,8 @@
 #include "app/packet_reaction.h"
 #include "app/settings_path.h"
 #include "app/window_fonts.h"
-#include "serialport/error_detail.h"
+#include "serialport/base/error_detail.h"
+#include "serialport/device/device_factory.h"
 
 namespace tolvane {
 namespace {
@@ -230,7 +231,7 @@ void TForm1::ComPortLineLost(std::int32_t SystemErrorCode) {
   SetTransferButtonsEnabled(false);
   ComPort_->ClosePort();
   // Everything is settled before the modal box, whose nested loop keeps the timer ticking.
-  std::string Text = LineLostMessage(DevicePathFor(ComPort_->Port()), SystemErrorCode);
+  std::string Text = LineLostMessage(DeviceAddressFor(ComPort_->Port()), SystemErrorCode);
   if (!Stopped.empty()) Text += "\n\n" + Stopped;
   ShowErrorBox(QString::fromUtf8(ApplicationTitle), QString::fromStdString(Text));
 }

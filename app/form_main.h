@@ -22,8 +22,8 @@
 #include "app/terminal_view.h"
 #include "app/transfer_sequencer.h"
 #include "app/values_menu.h"
-#include "serialport/com_data_packet.h"
-#include "serialport/com_port.h"
+#include "serialport/packet/com_data_packet.h"
+#include "serialport/port/com_port.h"
 
 namespace tolvane {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/values_file.h"
-#include "serialport/error_detail.h"
-#include "serialport/ini_file.h"
+#include "serialport/base/error_detail.h"
+#include "serialport/store/ini_file.h"
 
 namespace tolvane {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "serialport/ini_file.h"
+#include "serialport/store/ini_file.h"
 
 namespace tolvane {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <system_error>
 
-#include "serialport/com_dispatcher.h"
+#include "serialport/dispatch/com_dispatcher.h"
 
 namespace tolvane {
 

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "app/register_table.h"
-#include "serialport/text_file.h"
+#include "serialport/store/text_file.h"
 
 namespace tolvane {
 

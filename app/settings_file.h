@@ -16,7 +16,7 @@
 #include "app/field_texts.h"
 #include "app/port_section.h"
 #include "app/settings_path.h"
-#include "serialport/ini_file.h"
+#include "serialport/store/ini_file.h"
 
 namespace tolvane {
 

@@ -4,8 +4,8 @@
 
 #include <system_error>
 
-#include "serialport/config_home.h"
-#include "serialport/text_file.h"
+#include "serialport/store/config_home.h"
+#include "serialport/store/text_file.h"
 
 namespace tolvane {
 

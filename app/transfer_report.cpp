@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "serialport/com_error.h"
+#include "serialport/base/com_error.h"
 
 namespace tolvane {
 namespace {
@@ -118,21 +118,25 @@ std::string MissingRepliesText(const TRegisterTransfer& Transfer) {
   const std::vector<std::size_t> Silent = Transfer.SilentRows();
   if (Silent.empty()) return {};
   return "The controller did not answer for " + std::to_string(Silent.size()) + " of " + Total +
-         " registers, also when asked again: " + Labels(Silent) +
-         ".\nThese fields are marked and keep their previous text.";
+         " registers, also when asked again: " + Labels(Silent) + ".\n" +
+         (Silent.size() == 1 ? "This field is marked and keeps its previous text."
+                             : "These fields are marked and keep their previous text.");
 }
 
 std::string UnconfirmedWriteText(const TRegisterTransfer& Transfer) {
   const std::vector<std::size_t> Rows = Transfer.UnconfirmedRows();
   if (Rows.empty()) return {};
-  std::string Text = "The controller does not hold every value written (" +
-                     std::to_string(Rows.size()) + " of " + Total + " differ):";
+  std::string Text = "The controller did not confirm " + std::to_string(Rows.size()) + " of " +
+                     Total + " values written:";
   for (std::size_t Row : Rows) {
     const auto& Reply = Transfer.Outcomes()[Row].Reply;
     Text += "\n" + std::string(RegisterTable[Row].Label) + ": sent " + Transfer.ValueSent(Row) +
             (Reply ? ", controller holds " + *Reply : ", no reply when read back");
   }
-  return Text + "\nThese fields are marked. Settings.ini holds the values sent.";
+  return Text +
+         (Rows.size() == 1 ? "\nThis field is marked and shows what the controller holds."
+                           : "\nThese fields are marked and show what the controller holds.") +
+         " Settings.ini holds the values sent.";
 }
 
 std::string StoppedWriteText(const TRegisterTransfer& Transfer, TTransferStop Stop) {

@@ -5,10 +5,10 @@
 
 #include "app/field_check.h"
 #include "app/settings_file.h"
-#include "serialport/error_detail.h"
-#include "serialport/ini_document.h"
-#include "serialport/ini_file.h"
-#include "serialport/text_file.h"
+#include "serialport/base/error_detail.h"
+#include "serialport/store/ini_document.h"
+#include "serialport/store/ini_file.h"
+#include "serialport/store/text_file.h"
 
 namespace tolvane {
 namespace {

@@ -47,9 +47,9 @@
 #include <vector>
 
 #include "app/qt_dispatcher.h"
-#include "serialport/com_data_packet.h"
-#include "serialport/com_dispatcher.h"
-#include "serialport/com_port.h"
+#include "serialport/dispatch/com_dispatcher.h"
+#include "serialport/packet/com_data_packet.h"
+#include "serialport/port/com_port.h"
 
 // --- Counting heap allocations (every thread of the process) ---
 

@@ -20,9 +20,9 @@
 #include "app/com_port_section.h"
 #include "app/register_table.h"
 #include "app/settings_file.h"
-#include "serialport/com_port.h"
-#include "serialport/ini_file.h"
-#include "serialport/text_file.h"
+#include "serialport/port/com_port.h"
+#include "serialport/store/ini_file.h"
+#include "serialport/store/text_file.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include "app/settings_path.h"
 #include "app/values_file.h"
 #include "cli/cli_line.h"
-#include "serialport/error_detail.h"
-#include "serialport/port_list.h"
-#include "serialport/text_file.h"
-#include "serialport/value_names.h"
+#include "serialport/base/error_detail.h"
+#include "serialport/base/value_names.h"
+#include "serialport/device/posix/port_list.h"
+#include "serialport/store/text_file.h"
 
 namespace tolvane {
 namespace {

@@ -13,7 +13,7 @@
 #include "app/controller_protocol.h"
 #include "app/designed_port.h"
 #include "app/packet_reaction.h"
-#include "serialport/com_error.h"
+#include "serialport/base/com_error.h"
 
 namespace tolvane {
 namespace {

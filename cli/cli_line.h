@@ -17,9 +17,9 @@
 
 #include "app/history_backups.h"
 #include "app/transfer_sequencer.h"
-#include "serialport/com_data_packet.h"
-#include "serialport/com_dispatcher.h"
-#include "serialport/com_port.h"
+#include "serialport/dispatch/com_dispatcher.h"
+#include "serialport/packet/com_data_packet.h"
+#include "serialport/port/com_port.h"
 
 namespace tolvane {
 

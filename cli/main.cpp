@@ -10,7 +10,7 @@
 #include "app/settings_path.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
-#include "serialport/gettext_translator.h"
+#include "serialport/base/gettext_translator.h"
 
 int main(int argc, char* argv[]) {
   using namespace tolvane;

@@ -1,6 +1,6 @@
 #include "portsetup/com_combo_box.h"
 
-#include "serialport/com_port.h"
+#include "serialport/port/com_port.h"
 
 namespace tolvane {
 

@@ -2,8 +2,8 @@
 
 #include <cstddef>
 
-#include "serialport/com_port.h"
-#include "serialport/value_names.h"
+#include "serialport/base/value_names.h"
+#include "serialport/port/com_port.h"
 
 namespace tolvane {
 namespace {

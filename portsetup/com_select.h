@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "serialport/com_types.h"
-#include "serialport/port_list.h"
+#include "serialport/base/com_types.h"
+#include "serialport/device/posix/port_list.h"
 
 namespace tolvane {
 

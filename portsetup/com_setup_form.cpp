@@ -9,7 +9,7 @@
 #include <QScreen>
 
 #include "portsetup/form_translation.h"
-#include "serialport/gettext_translator.h"
+#include "serialport/base/gettext_translator.h"
 
 namespace tolvane {
 namespace {

@@ -6,7 +6,7 @@
 #include <array>
 
 #include "portsetup/com_combo_box.h"
-#include "serialport/gettext_translator.h"
+#include "serialport/base/gettext_translator.h"
 
 class QGroupBox;
 class QLabel;

@@ -5,7 +5,7 @@
 #include <functional>
 #include <utility>
 
-#include "serialport/component.h"
+#include "serialport/base/component.h"
 
 namespace tolvane {
 

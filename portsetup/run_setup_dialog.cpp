@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "portsetup/com_setup_form.h"
-#include "serialport/com_port.h"
+#include "serialport/port/com_port.h"
 
 namespace tolvane {
 namespace {

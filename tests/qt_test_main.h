@@ -11,7 +11,7 @@
 #include <functional>
 #include <optional>
 
-#include "tests/app/temp_directory.h"
+#include "tests/support/temp_directory.h"
 
 namespace tolvane {
 

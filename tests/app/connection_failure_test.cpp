@@ -4,7 +4,7 @@
 #include <cerrno>
 
 #include "main_window_fixture.h"
-#include "tests/serialport/fake_device.h"
+#include "tests/support/fake_device.h"
 
 namespace tolvane {
 namespace {

@@ -8,8 +8,8 @@
 
 #include "app/application_title.h"
 #include "main_window_fixture.h"
-#include "pseudo_terminal.h"
-#include "serialport/com_dispatcher.h"
+#include "serialport/dispatch/com_dispatcher.h"
+#include "tests/support/pty_pair.h"
 #include "window_pictures.h"
 
 namespace tolvane {
@@ -33,7 +33,7 @@ class Connection : public MainWindowTest {
     EXPECT_EQ(Find<QAction>("MMCOMPortSettings")->isEnabled(), !Connected);
   }
 
-  TPseudoTerminal Controller;
+  test::TPtyPair Controller;
 };
 
 TEST_F(Connection, ConnectOpensThePortAndSwitchesTheWindow) {

@@ -6,8 +6,8 @@
 
 #include "app/application_title.h"
 #include "recorded_messages.h"
-#include "serialport/application_exception.h"
-#include "serialport/com_error.h"
+#include "serialport/base/application_exception.h"
+#include "serialport/base/com_error.h"
 
 namespace tolvane {
 namespace {

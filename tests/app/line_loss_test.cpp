@@ -10,8 +10,8 @@
 
 #include "app/application_title.h"
 #include "main_window_fixture.h"
-#include "pseudo_terminal.h"
-#include "serialport/com_dispatcher.h"
+#include "serialport/dispatch/com_dispatcher.h"
+#include "tests/support/pty_pair.h"
 #include "write_log_device.h"
 
 namespace tolvane {
@@ -27,7 +27,7 @@ class LineLoss : public MainWindowTest {
   }
 
   void PlugIn() {
-    Controller = std::make_unique<TPseudoTerminal>();
+    Controller = std::make_unique<test::TPtyPair>();
     std::filesystem::remove(LinkPath);
     std::filesystem::create_symlink(Controller->SlavePath(), LinkPath);
   }
@@ -106,7 +106,7 @@ class LineLoss : public MainWindowTest {
 
   const std::string LinkPath = Directory.filePath("controller").toStdString();
   TWriteLogDevice& Device = InstallWriteLogDevice(Form->ComPort());
-  std::unique_ptr<TPseudoTerminal> Controller;
+  std::unique_ptr<test::TPtyPair> Controller;
   std::size_t WritesBeforeLoss = 0;
 };
 

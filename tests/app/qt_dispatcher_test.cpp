@@ -7,7 +7,7 @@
 #include <atomic>
 #include <thread>
 
-#include "serialport/com_dispatcher.h"
+#include "serialport/dispatch/com_dispatcher.h"
 
 namespace tolvane {
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "main_window_fixture.h"
-#include "pseudo_terminal.h"
+#include "tests/support/pty_pair.h"
 
 namespace tolvane {
 namespace {
@@ -84,7 +84,7 @@ class SequenceTiming : public MainWindowTest {
     Form->ComDataPacket1Packet(nullptr, "ID200");
   }
 
-  TPseudoTerminal Controller;
+  test::TPtyPair Controller;
 };
 
 // Lets the window run until eleven packets of the length have arrived; returns the gaps

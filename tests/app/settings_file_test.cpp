@@ -24,11 +24,11 @@
 #include "app/history_backups.h"
 #include "app/register_table.h"
 #include "app/values_file.h"
-#include "serialport/com_error.h"
-#include "serialport/com_port.h"
-#include "serialport/ini_file.h"
-#include "temp_directory.h"
-#include "tests/serialport/settings_files_fixture.h"
+#include "serialport/base/com_error.h"
+#include "serialport/port/com_port.h"
+#include "serialport/store/ini_file.h"
+#include "tests/support/settings_files_fixture.h"
+#include "tests/support/temp_directory.h"
 
 namespace tolvane {
 namespace {

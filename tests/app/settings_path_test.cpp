@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "temp_directory.h"
-#include "tests/serialport/settings_files_fixture.h"
+#include "tests/support/settings_files_fixture.h"
+#include "tests/support/temp_directory.h"
 
 namespace tolvane {
 namespace {

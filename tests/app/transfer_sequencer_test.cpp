@@ -135,8 +135,9 @@ TEST_F(TransferSequencerTest, SilentRegistersAreAskedOnceMoreThenNamedInOneBox) 
   EXPECT_THAT(Window.TakeSent(), IsEmpty()) << "asked once more only";
   EXPECT_THAT(MarkedRows(), ElementsAre("Ug max, V"));
   ASSERT_EQ(Window.Boxes.size(), 1u);
-  EXPECT_THAT(Window.Boxes[0], AllOf(HasSubstr("1 of 11"), HasSubstr("Ug max, V"),
-                                     HasSubstr("keep their previous text")));
+  EXPECT_THAT(Window.Boxes[0],
+              AllOf(HasSubstr("1 of 11"), HasSubstr("Ug max, V"),
+                    HasSubstr("This field is marked and keeps its previous text.")));
   EXPECT_EQ(Window.Fields[2], "00650") << "the field keeps its previous text";
   EXPECT_EQ(Window.Result, "Read 10 of 11 at 14:02");
 

@@ -10,7 +10,7 @@
 
 #include "app/values_file.h"
 #include "main_window_fixture.h"
-#include "pseudo_terminal.h"
+#include "tests/support/pty_pair.h"
 #include "window_pictures.h"
 
 namespace tolvane {
@@ -67,7 +67,7 @@ class ValuesCommands : public MainWindowTest {
            Name.ends_with(Event);
   }
 
-  TPseudoTerminal Controller;
+  test::TPtyPair Controller;
   std::vector<std::pair<TFileDialogKind, QString>> Dialogs;
   QString ChosenFile;
 };

@@ -16,7 +16,7 @@
 #include "app/glyphs.h"
 #include "app/terminal_view.h"
 #include "app/window_fonts.h"
-#include "serialport/com_port.h"
+#include "serialport/port/com_port.h"
 #include "window_pictures.h"
 
 namespace tolvane {

@@ -23,9 +23,9 @@
 #include "app/message_presenter.h"
 #include "app/transfer_sequencer.h"
 #include "portsetup/com_select.h"
-#include "serialport/com_error.h"
+#include "serialport/base/com_error.h"
 #include "tests/app/virtual_display.h"
-#include "tests/serialport/sysfs_tree.h"
+#include "tests/support/sysfs_tree.h"
 
 namespace tolvane {
 namespace {

@@ -1,4 +1,4 @@
-// The platform device with a log of every write the port attempts, including those that fail:
+// The tty device with a log of every write the port attempts, including those that fail:
 // a test can tell what the window tried to send after the line went, when nothing reaches the
 // far end any more.
 #pragma once
@@ -8,14 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "serialport/com_device.h"
-#include "serialport/com_port.h"
+#include "serialport/device/com_device.h"
+#include "serialport/device/posix/posix_device.h"
+#include "serialport/port/com_port.h"
 
 namespace tolvane {
 
 class TWriteLogDevice final : public TComDevice {
  public:
-  TWriteLogDevice() : Device_(NewPlatformDevice()) {}
+  TWriteLogDevice() : Device_(std::make_unique<TPosixDevice>()) {}
 
   // The bytes of every WriteFile call so far, one entry per call.
   std::vector<std::string> Writes() const {

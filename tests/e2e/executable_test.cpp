@@ -11,8 +11,8 @@
 #include <set>
 #include <thread>
 
-#include "tests/app/temp_directory.h"
 #include "tests/e2e/utility_session.h"
+#include "tests/support/temp_directory.h"
 #include "tests/tools/simulator_process.h"
 
 extern char** environ;

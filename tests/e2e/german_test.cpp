@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "portsetup/com_setup_form.h"
-#include "serialport/gettext_translator.h"
+#include "serialport/base/gettext_translator.h"
 #include "tests/e2e/utility_session.h"
 
 namespace tolvane {

@@ -18,7 +18,7 @@
 
 #include "app/form_main.h"
 #include "tests/app/recorded_messages.h"
-#include "tests/app/temp_directory.h"
+#include "tests/support/temp_directory.h"
 #include "tests/tools/simulator_process.h"
 
 namespace tolvane {

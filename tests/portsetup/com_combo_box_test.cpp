@@ -8,7 +8,7 @@
 
 #include "tests/portsetup/operator.h"
 #include "tests/portsetup/recording_port.h"
-#include "tests/serialport/sysfs_tree.h"
+#include "tests/support/sysfs_tree.h"
 
 namespace tolvane {
 namespace {

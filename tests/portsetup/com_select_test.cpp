@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tests/portsetup/recording_port.h"
-#include "tests/serialport/sysfs_tree.h"
+#include "tests/support/sysfs_tree.h"
 
 namespace tolvane {
 namespace {

@@ -4,10 +4,10 @@
 
 #include "portsetup/com_setup_form.h"
 #include "portsetup/run_setup_dialog.h"
-#include "serialport/com_port.h"
+#include "serialport/port/com_port.h"
 #include "tests/portsetup/operator.h"
-#include "tests/serialport/fake_device.h"
-#include "tests/serialport/sysfs_tree.h"
+#include "tests/support/fake_device.h"
+#include "tests/support/sysfs_tree.h"
 
 namespace tolvane {
 namespace {

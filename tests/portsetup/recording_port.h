@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "serialport/com_error.h"
-#include "serialport/com_port.h"
-#include "serialport/value_names.h"
+#include "serialport/base/com_error.h"
+#include "serialport/base/value_names.h"
+#include "serialport/port/com_port.h"
 
 namespace tolvane {
 

@@ -15,7 +15,7 @@
 #include "portsetup/run_setup_dialog.h"
 #include "tests/portsetup/operator.h"
 #include "tests/portsetup/recording_port.h"
-#include "tests/serialport/sysfs_tree.h"
+#include "tests/support/sysfs_tree.h"
 
 namespace tolvane {
 namespace {

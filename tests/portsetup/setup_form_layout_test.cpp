@@ -9,7 +9,7 @@
 #include <QtTest/QTest>
 
 #include "portsetup/com_setup_form.h"
-#include "tests/serialport/sysfs_tree.h"
+#include "tests/support/sysfs_tree.h"
 
 namespace tolvane {
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "portsetup/com_setup_form.h"
-#include "serialport/gettext_translator.h"
-#include "tests/serialport/sysfs_tree.h"
+#include "serialport/base/gettext_translator.h"
+#include "tests/support/sysfs_tree.h"
 
 namespace tolvane {
 namespace {

@@ -1,0 +1,205 @@
+// The event side of the POSIX device: the event mask, the event wait and the two helper threads
+// that turn drained output and modem line changes into events.
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+
+#include <cerrno>
+
+#include "serialport/device/posix/posix_device.h"
+#include "serialport/device/posix/posix_device_wake.h"
+#include "serialport/dispatch/stop_signal.h"
+
+namespace tolvane {
+namespace {
+
+constexpr std::uint32_t AllEvents = EV_RXCHAR | EV_RXFLAG | EV_TXEMPTY | EV_CTS | EV_DSR | EV_RLSD |
+                                    EV_BREAK | EV_ERR | EV_RING | EV_RX80FULL;
+
+struct TModemEvent {
+  int Line;
+  int serial_icounter_struct::*Counter;
+  std::uint32_t Event;
+};
+
+constexpr TModemEvent ModemEvents[] = {
+    {TIOCM_CTS, &serial_icounter_struct::cts, EV_CTS},
+    {TIOCM_DSR, &serial_icounter_struct::dsr, EV_DSR},
+    {TIOCM_RNG, &serial_icounter_struct::rng, EV_RING},
+    {TIOCM_CAR, &serial_icounter_struct::dcd, EV_RLSD},
+};
+
+// Lines that differ, and lines whose change counter moved: a ring pulse or a short glitch can be
+// over before the lines are read again, but the driver's counters still saw it.
+std::uint32_t ModemChanges(int OldLines, int NewLines, const serial_icounter_struct* OldCounts,
+                           const serial_icounter_struct* NewCounts) {
+  std::uint32_t Events = 0;
+  for (const TModemEvent& Entry : ModemEvents) {
+    if ((OldLines ^ NewLines) & Entry.Line) Events |= Entry.Event;
+    if (OldCounts && NewCounts && OldCounts->*Entry.Counter != NewCounts->*Entry.Counter)
+      Events |= Entry.Event;
+  }
+  return Events;
+}
+
+}  // namespace
+
+int TPosixDevice::SetCommMask(std::uint32_t Mask) {
+  TUse Use(*this);
+  if (Use.Error() != 0) return Use.Error();
+  std::lock_guard Lock(Mutex_);
+  Mask_ = Mask & AllEvents;
+  PendingEvents_ &= Mask_;
+  if (Mask_ == 0) HasWaiter_ = false;
+  ++MaskChanges_;
+  // Bytes that came in before the mask asked for them would otherwise wait unannounced until
+  // the next byte arrives.
+  if (Queue_.Size() > 0) PendingEvents_ |= Mask_ & EV_RXCHAR;
+  SignalWake(EventWake_);
+  return 0;
+}
+
+TWaitResult TPosixDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal& Stop) {
+  Mask = 0;
+  TUse Use(*this);
+  if (Use.Error() != 0) return TWaitResult::Failed;
+  {
+    std::lock_guard Lock(Mutex_);
+    HasWaiter_ = true;
+  }
+  const TWaitResult Result = AwaitEvents(Use.Fd(), Mask, Stop);
+  if (Result != TWaitResult::Event) {
+    std::lock_guard Lock(Mutex_);
+    HasWaiter_ = false;
+  }
+  return Result;
+}
+
+bool TPosixDevice::TakeCommEvents(std::uint32_t& Mask) {
+  Mask = 0;
+  TUse Use(*this);
+  if (Use.Error() != 0) return false;
+  std::lock_guard Lock(Mutex_);
+  Mask = PendingEvents_ & Mask_;
+  PendingEvents_ &= ~Mask;
+  return Mask != 0;
+}
+
+TWaitResult TPosixDevice::AwaitEvents(int Fd, std::uint32_t& Mask, const TStopSignal& Stop) {
+  std::uint64_t MaskChanges = 0;
+  // Input the kernel received since the last read shows in poll(), so a tty found empty then is
+  // not read again before poll() says so.
+  bool MayHaveInput = false;
+  {
+    std::lock_guard Lock(Mutex_);
+    MaskChanges = MaskChanges_;
+    MayHaveInput = !TtyEmpty_;
+  }
+  for (;;) {
+    if (Stop.IsSet()) return TWaitResult::Stopped;
+    bool WatchInput = false;
+    {
+      std::lock_guard Lock(Mutex_);
+      if (Closing_) return TWaitResult::Failed;
+      // A new mask ends a wait in progress with no events.
+      if (MaskChanges_ != MaskChanges) return TWaitResult::Event;
+      if (MayHaveInput) PullLocked();
+      MayHaveInput = true;
+      // Events that came before a hang-up are reported first; the next wait fails.
+      if (const std::uint32_t Due = PendingEvents_ & Mask_; Due != 0) {
+        PendingEvents_ &= ~Due;
+        Mask = Due;
+        return TWaitResult::Event;
+      }
+      if (LineError_ != 0) return TWaitResult::LineLost;
+      // With the queue full the rest stays in the kernel, and the tty is watched only for a
+      // hang-up, so that a full queue cannot make this loop spin.
+      WatchInput = Queue_.FreeSpace() > 0;
+      Polling_ = true;
+      PollingInput_ = WatchInput;
+    }
+    pollfd Polls[3] = {{Fd, static_cast<short>(WatchInput ? POLLIN : 0), 0},
+                       {Stop.Fd(), POLLIN, 0},
+                       {EventWake_, POLLIN, 0}};
+    const int Ready = poll(Polls, 3, -1);
+    const int PollError = errno;
+    {
+      std::lock_guard Lock(Mutex_);
+      Polling_ = false;
+    }
+    if (Ready < 0) {
+      if (PollError == EINTR) continue;
+      return TWaitResult::Failed;
+    }
+    if (Polls[1].revents != 0) return TWaitResult::Stopped;
+    if (Polls[2].revents != 0) ConsumeWake(EventWake_);
+    if (Polls[0].revents & POLLNVAL) return TWaitResult::Failed;
+    if (Polls[0].revents & (POLLHUP | POLLERR)) {
+      std::lock_guard Lock(Mutex_);
+      PullLocked();
+      LoseLineLocked(EIO);
+    }
+    MayHaveInput = (Polls[0].revents & POLLIN) != 0 || !WatchInput;
+  }
+}
+
+void TPosixDevice::DrainLoop() {
+  int Fd = -1;
+  {
+    std::lock_guard Lock(Mutex_);
+    Fd = Fd_;
+  }
+  for (;;) {
+    {
+      std::lock_guard Lock(Mutex_);
+      if (Closing_) return;
+    }
+    pollfd Kick{DrainKick_, POLLIN, 0};
+    if (poll(&Kick, 1, -1) <= 0) continue;  // interrupted: look at Closing_ again
+    ConsumeWake(DrainKick_);
+    {
+      std::lock_guard Lock(Mutex_);
+      if (Closing_) return;
+    }
+    // Blocks until the last byte has left; a pseudo-terminal returns at once. A failure (a hung
+    // up line, or Close interrupting) reports nothing.
+    if (tcdrain(Fd) != 0) continue;
+    std::lock_guard Lock(Mutex_);
+    AddEventsLocked(EV_TXEMPTY);
+  }
+}
+
+void TPosixDevice::ModemLoop() {
+  int Fd = -1;
+  {
+    std::lock_guard Lock(Mutex_);
+    Fd = Fd_;
+  }
+  int Lines = 0;
+  if (ioctl(Fd, TIOCMGET, &Lines) != 0) return;
+  serial_icounter_struct Counts{};
+  const bool HasCounts = ioctl(Fd, TIOCGICOUNT, &Counts) == 0;
+  for (;;) {
+    {
+      std::lock_guard Lock(Mutex_);
+      if (Closing_) return;
+    }
+    if (ioctl(Fd, TIOCMIWAIT, TIOCM_CTS | TIOCM_DSR | TIOCM_RNG | TIOCM_CAR) != 0) {
+      if (errno == EINTR) continue;
+      return;  // no change notification on this device, or the line is gone
+    }
+    int NewLines = 0;
+    if (ioctl(Fd, TIOCMGET, &NewLines) != 0) return;
+    serial_icounter_struct NewCounts{};
+    const bool HaveNewCounts = HasCounts && ioctl(Fd, TIOCGICOUNT, &NewCounts) == 0;
+    const std::uint32_t Events = ModemChanges(Lines, NewLines, HaveNewCounts ? &Counts : nullptr,
+                                              HaveNewCounts ? &NewCounts : nullptr);
+    Lines = NewLines;
+    if (HaveNewCounts) Counts = NewCounts;
+    std::lock_guard Lock(Mutex_);
+    AddEventsLocked(Events);
+  }
+}
+
+}  // namespace tolvane

@@ -1,0 +1,325 @@
+#include "serialport/packet/com_data_packet.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "serialport/port/com_port.h"
+
+namespace tolvane {
+
+namespace {
+
+char FoldAscii(char C) {
+  return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 'a' + 'A') : C;
+}
+
+// The 0-based index of the first occurrence of Sought in Text, or npos when it does not occur
+// or is empty. Folding maps only the ASCII letters, so any other byte is compared exactly.
+std::size_t FindText(std::string_view Text, std::string_view Sought, bool Fold) {
+  if (Sought.empty()) return std::string_view::npos;
+  if (!Fold) return Sought.size() == 1 ? Text.find(Sought.front()) : Text.find(Sought);
+  const auto Found = std::search(Text.begin(), Text.end(), Sought.begin(), Sought.end(),
+                                 [](char A, char B) { return FoldAscii(A) == FoldAscii(B); });
+  return Found == Text.end() ? std::string_view::npos
+                             : static_cast<std::size_t>(Found - Text.begin());
+}
+
+// Keeps a scan from holding on to the memory of one very large read once it is consumed.
+constexpr std::size_t SpareCapacityKept = 64 * 1024;
+
+}  // namespace
+
+TComDataPacket::TComDataPacket(TComponent* AOwner)
+    : TComponent(AOwner), OwnLink_(std::make_unique<TComLink>()) {
+  OwnLink_->OnRxBuf = [this](TObject*, const void* Buffer, std::int32_t Count) {
+    ReceiveBuffer(Buffer, Count);
+  };
+}
+
+TComDataPacket::~TComDataPacket() {
+  try {
+    SetComPort(nullptr);
+  } catch (...) {
+    // A port refuses only a link it does not hold, so it keeps no reference to OwnLink_.
+  }
+}
+
+void TComDataPacket::SetComPort(TCustomComPort* Value) {
+  if (Value == ComPort_) return;
+  if (ComPort_ != nullptr) {
+    ComPort_->DetachLink(OwnLink_.get());
+    RemoveFreeNotification(ComPort_);
+  }
+  ComPort_ = Value;
+  if (Value != nullptr) {
+    Value->FreeNotification(this);
+    Value->AttachLink(OwnLink_.get());
+  }
+}
+
+void TComDataPacket::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == TOperation::opRemove && ComPort_ != nullptr &&
+      AComponent == static_cast<TComponent*>(ComPort_)) {
+    SetComPort(nullptr);
+  }
+}
+
+void TComDataPacket::SetCaseInsensitive(bool Value) {
+  if (Value == CaseInsensitive_) return;
+  CaseInsensitive_ = Value;
+  ChangedRule();
+}
+
+void TComDataPacket::SetStartString(const std::string& Value) {
+  if (Value == StartString_) return;
+  StartString_ = Value;
+  ChangedRule();
+}
+
+void TComDataPacket::SetStopString(const std::string& Value) {
+  if (Value == StopString_) return;
+  StopString_ = Value;
+  ChangedRule();
+}
+
+void TComDataPacket::SetSize(std::int32_t Value) {
+  if (Value == Size_) return;
+  Size_ = Value;
+  ChangedRule();
+}
+
+// Text collected under the old rule would be cut wrongly under the new one. While loading, the
+// properties arrive one by one and nothing has been received yet.
+void TComDataPacket::ChangedRule() {
+  if (!IsLoading()) ClearCollected();
+}
+
+bool TComDataPacket::HasEndRule() const {
+  return Size_ > 0 || !StopString_.empty() || static_cast<bool>(OnCustomStop);
+}
+
+void TComDataPacket::ReceiveBuffer(const void* Buffer, std::int32_t Count) {
+  struct TReading {
+    bool& Flag;
+    const bool Outer;
+    ~TReading() { Flag = Outer; }
+  } Reading{ReadingOpenPort_, ReadingOpenPort_};
+  ReadingOpenPort_ = ComPort_ != nullptr && ComPort_->Connected();
+  if (Buffer == nullptr || Count <= 0) {
+    TakeText({});
+    return;
+  }
+  TakeText(std::string_view(static_cast<const char*>(Buffer), static_cast<std::size_t>(Count)));
+}
+
+// A handler that closed the port (a disconnect on a reply) wants nothing more from that line;
+// the rest of the read is thrown away rather than delivered after the close.
+bool TComDataPacket::PortClosedDuringRead() const {
+  return ReadingOpenPort_ && (ComPort_ == nullptr || !ComPort_->Connected());
+}
+
+void TComDataPacket::TakeData(const std::string& Text) {
+  TakeText(Text);
+}
+
+void TComDataPacket::TakeText(std::string_view Text) {
+  if (!HasEndRule()) {
+    FirePacket(std::string(Text));
+    return;
+  }
+  if (InPlace_.data() == nullptr && Collected_.empty() && !Text.empty()) {
+    InPlace_ = Text;
+    Consumed_ = 0;
+  } else {
+    KeepUnscanned();  // a handler's nested piece joins what the outer scan has left
+    Collected_ += Text;
+  }
+  // The piece must not be referred to once this call returns, whatever a derived scan did.
+  struct TKeepRest {
+    TComDataPacket& Packet;
+    ~TKeepRest() { Packet.KeepUnscanned(); }
+  } KeepRest{*this};
+  ScanCollected();
+}
+
+// Copies what is left of a piece scanned in place into the collected text.
+void TComDataPacket::KeepUnscanned() {
+  if (InPlace_.data() == nullptr) return;
+  Collected_.assign(InPlace_.substr(std::min(Consumed_, InPlace_.size())));
+  InPlace_ = {};
+  Consumed_ = 0;
+}
+
+void TComDataPacket::ClearCollected() {
+  if (CollectedView().empty()) return;
+  const std::string Discarded(CollectedView());
+  try {
+    FireDiscard(Discarded);
+  } catch (...) {
+    ResetCollected();
+    throw;
+  }
+  ResetCollected();
+}
+
+void TComDataPacket::ResetCollected() {
+  InPlace_ = {};
+  Collected_.clear();
+  if (Collected_.capacity() > SpareCapacityKept) std::string().swap(Collected_);
+  Consumed_ = 0;
+  PacketOpen_ = false;
+}
+
+void TComDataPacket::ScanCollected() {
+  try {
+    ScanPackets();
+  } catch (...) {
+    FinishScan();
+    throw;
+  }
+  FinishScan();
+}
+
+// Repeats the search for as long as a delivered packet took text out, so every complete packet
+// is delivered in order. A loop rather than a recursive call keeps the stack flat however many
+// packets one read holds, and a delivery that took nothing out (a stop rule reporting an end
+// in empty text) ends the scan instead of repeating it forever.
+void TComDataPacket::ScanPackets() {
+  for (;;) {
+    if (!PacketOpen_) LookForStart();
+    if (!PacketOpen_) return;
+    const std::size_t Taken = LookForEnd();
+    if (Taken == 0 || PacketOpen_) return;
+    if (PortClosedDuringRead()) {
+      ClearCollected();
+      return;
+    }
+  }
+}
+
+void TComDataPacket::LookForStart() {
+  std::int32_t Pos = -1;
+  FireCustomStart(CollectedView(), Pos);
+  if (Pos > 0) {
+    AcceptStart(static_cast<std::size_t>(Pos));
+    return;
+  }
+  if (Pos != -1) return;  // the user's rule found no start yet
+  if (StartString_.empty()) {
+    PacketOpen_ = true;
+    return;
+  }
+  const std::size_t Found = FindText(CollectedView(), StartString_, CaseInsensitive_);
+  if (Found != std::string_view::npos) AcceptStart(Found + 1);
+}
+
+void TComDataPacket::AcceptStart(std::size_t Position) {
+  PacketOpen_ = true;
+  if (Position <= 1) return;
+  const std::string Leading = TakeOut(Position - 1);
+  if (!Leading.empty()) FireDiscard(Leading);
+}
+
+std::size_t TComDataPacket::LookForEnd() {
+  std::int32_t Pos = -1;
+  FireCustomStop(CollectedView(), Pos);
+  std::size_t Length = 0;
+  if (Pos > 0) {
+    Length = static_cast<std::size_t>(Pos);
+  } else if (Pos != -1) {
+    return 0;  // the user's rule found no end yet
+  } else {
+    const std::string_view Text = CollectedView();
+    if (Size_ > 0 && Text.size() >= static_cast<std::size_t>(Size_)) {
+      // The fixed size wins even over a stop string within it.
+      Length = static_cast<std::size_t>(Size_);
+    } else {
+      // The end is looked for after the start string, which may itself equal the stop string.
+      const std::size_t StartLength = StartString_.size();
+      if (StopString_.empty() || Text.size() < StartLength) return 0;
+      const std::size_t Found = FindText(Text.substr(StartLength), StopString_, CaseInsensitive_);
+      if (Found == std::string_view::npos) return 0;
+      if (StartLength == 0 && !IncludeStrings_) {
+        // Found is then the stop string's first occurrence, which stripping removes: the packet
+        // is handed on without it, with no second search and no second copy.
+        PacketOpen_ = false;
+        return DeliverStrippedOfStop(Found);
+      }
+      Length = StartLength + Found + StopString_.size();
+    }
+  }
+  PacketOpen_ = false;
+  return DeliverPacket(Length);
+}
+
+std::size_t TComDataPacket::DeliverPacket(std::size_t Length) {
+  std::string Packet = TakeOut(Length);
+  const std::size_t Taken = Packet.size();
+  FirePacket(Strip(std::move(Packet)));
+  return Taken;
+}
+
+std::size_t TComDataPacket::DeliverStrippedOfStop(std::size_t Found) {
+  const std::string_view Text = CollectedView();
+  std::string Packet(Text.substr(0, Found));  // short packets fit the string itself
+  const std::size_t Taken = Found + StopString_.size();
+  Consumed_ += Taken;
+  FirePacket(Packet);
+  return Taken;
+}
+
+std::string TComDataPacket::TakeOut(std::size_t Count) {
+  const std::string_view Text = CollectedView();
+  Count = std::min(Count, Text.size());
+  std::string Piece(Text.substr(0, Count));
+  Consumed_ += Count;
+  return Piece;
+}
+
+// Only the first occurrence counts: a packet in which the stop string also occurs earlier
+// keeps its final stop string.
+std::string TComDataPacket::Strip(std::string Packet) const {
+  if (IncludeStrings_) return Packet;
+  if (!StartString_.empty() && FindText(Packet, StartString_, CaseInsensitive_) == 0) {
+    Packet.erase(0, StartString_.size());
+  }
+  if (!StopString_.empty() && Packet.size() >= StopString_.size()) {
+    const std::size_t Tail = Packet.size() - StopString_.size();
+    if (FindText(Packet, StopString_, CaseInsensitive_) == Tail) Packet.erase(Tail);
+  }
+  return Packet;
+}
+
+// Compacts away the text taken out during the scan, then applies the buffer limit.
+void TComDataPacket::FinishScan() {
+  KeepUnscanned();
+  if (Consumed_ > 0) {
+    Collected_.erase(0, Consumed_);
+    Consumed_ = 0;
+    if (Collected_.capacity() > SpareCapacityKept + 2 * Collected_.size()) {
+      Collected_.shrink_to_fit();
+    }
+  }
+  if (MaxBufferSize_ > 0 && CollectedView().size() >= static_cast<std::size_t>(MaxBufferSize_)) {
+    ClearCollected();
+  }
+}
+
+void TComDataPacket::FireDiscard(const std::string& Str) {
+  if (OnDiscard) OnDiscard(this, Str);
+}
+
+void TComDataPacket::FirePacket(const std::string& Str) {
+  if (OnPacket) OnPacket(this, Str);
+}
+
+void TComDataPacket::FireCustomStart(std::string_view Str, std::int32_t& Pos) {
+  if (OnCustomStart) OnCustomStart(this, Str, Pos);
+}
+
+void TComDataPacket::FireCustomStop(std::string_view Str, std::int32_t& Pos) {
+  if (OnCustomStop) OnCustomStop(this, Str, Pos);
+}
+
+}  // namespace tolvane

@@ -1,0 +1,211 @@
+#include "serialport/port/com_thread.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <array>
+
+#include "serialport/base/application_exception.h"
+#include "serialport/base/com_error.h"
+#include "serialport/device/event_mask.h"
+#include "serialport/dispatch/com_dispatcher.h"
+#include "serialport/port/com_port.h"
+
+namespace tolvane {
+namespace {
+
+constexpr std::array<TComEvent, 10> DeliveryOrder = {
+    TComEvent::evError, TComEvent::evRxChar,  TComEvent::evTxEmpty, TComEvent::evBreak,
+    TComEvent::evRing,  TComEvent::evCTS,     TComEvent::evDSR,     TComEvent::evRxFlag,
+    TComEvent::evRLSD,  TComEvent::evRx80Full};
+
+void RunStep(TCustomComPort& Port, TComEvent Event) {
+  switch (Event) {
+    case TComEvent::evRxChar:
+      Port.ProcessRxChar();
+      break;
+    case TComEvent::evTxEmpty:
+      Port.ProcessTxEmpty();
+      break;
+    case TComEvent::evRxFlag:
+      Port.ProcessRxFlag();
+      break;
+    case TComEvent::evRing:
+      Port.ProcessRing();
+      break;
+    case TComEvent::evBreak:
+      Port.ProcessBreak();
+      break;
+    case TComEvent::evCTS:
+      Port.ProcessCTSChange();
+      break;
+    case TComEvent::evDSR:
+      Port.ProcessDSRChange();
+      break;
+    case TComEvent::evError:
+      Port.ProcessError();
+      break;
+    case TComEvent::evRLSD:
+      Port.ProcessRLSDChange();
+      break;
+    case TComEvent::evRx80Full:
+      Port.ProcessRx80Full();
+      break;
+  }
+}
+
+// Nice values for the priorities; raising above normal needs privileges and may be refused,
+// which leaves the thread at normal priority.
+int NiceValue(TThreadPriority Priority) {
+  constexpr std::array<int, 7> Nice = {19, 10, 5, 0, -5, -10, -20};
+  return Nice[static_cast<std::size_t>(Priority)];
+}
+
+void ApplyPriority(TThreadPriority Priority) {
+  if (Priority == TThreadPriority::tpNormal) return;
+  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), NiceValue(Priority));
+}
+
+}  // namespace
+
+TComThread::TComThread(TCustomComPort& Port) : OwnerPort(Port) {
+  // The result is not examined: a device that cannot select events simply reports none.
+  OwnerPort.Device().SetCommMask(EventsToMask(OwnerPort.Events()));
+  const TThreadPriority Priority = OwnerPort.ThreadPriority();
+  Thread_ = std::thread([this, Priority] {
+    ApplyPriority(Priority);
+    Execute();
+  });
+}
+
+TComThread::~TComThread() {
+  SignalStop();
+  OwnerPort.Dispatcher().ServeUntil([this] { return Finished_.load(); });
+  Thread_.join();
+}
+
+void TComThread::SignalStop() {
+  Stopping_.store(true);
+  StopSignal.Set();
+  OwnerPort.Dispatcher().Notify();  // a delivery waiting on the owner thread gives up
+}
+
+void TComThread::Execute() {
+  TComDevice& Device = OwnerPort.Device();
+  if (const int Lost = WaitAndDispatch()) {
+    try {
+      DispatchLineLost(Lost);
+    } catch (...) {
+      // The handler's error ends nothing more than the thread, which ends anyway.
+    }
+  }
+  Device.SetCommMask(0);
+  // Unread input is thrown away; output is not: a write that reported its bytes as written
+  // (the disconnect notice just before closing, say) must still reach the line.
+  Device.PurgeComm(PURGE_RXCLEAR);
+  Finished_.store(true);
+  OwnerPort.Dispatcher().Notify();
+}
+
+int TComThread::WaitAndDispatch() {
+  TComDevice& Device = OwnerPort.Device();
+  try {
+    for (;;) {
+      std::uint32_t Mask = 0;
+      const TWaitResult Result = Device.WaitCommEvent(Mask, StopSignal);
+      if (Result == TWaitResult::LineLost) return Device.LineError();
+      if (Result != TWaitResult::Event) return 0;
+      CurrentEvents = MaskToEvents(Mask);
+      DispatchEvents();
+    }
+  } catch (const EComPort& Error) {
+    // A step that failed because the line is gone (the modem lines of a pulled adapter, say) is
+    // the news of the loss itself.
+    if (IsLineLostError(Error.SystemErrorCode())) return Error.SystemErrorCode();
+  } catch (...) {
+  }
+  // Any other delivery error ends the thread without a report; the port stays open and receives
+  // no more events until it is opened again.
+  return 0;
+}
+
+void TComThread::DispatchEvents() {
+  switch (OwnerPort.SyncMethod()) {
+    case TSyncMethod::smThreadSync: {
+      const TComEvents Events = CurrentEvents;
+      OwnerPort.Dispatcher().Synchronize([this, Events] { DeliverWithFollowing(Events); },
+                                         [this] { return Stopping(); }, &Call_);
+      break;
+    }
+    case TSyncMethod::smWindowSync:
+      PostEvents();
+      break;
+    case TSyncMethod::smNone:
+      DeliverEvents(OwnerPort, CurrentEvents);
+      break;
+  }
+}
+
+void TComThread::DispatchLineLost(int Error) {
+  TCustomComPort& Port = OwnerPort;
+  const auto Step = [&Port, Error] { Port.ProcessLineLost(Error); };
+  switch (OwnerPort.SyncMethod()) {
+    case TSyncMethod::smThreadSync:
+      OwnerPort.Dispatcher().Synchronize(Step, [this] { return Stopping(); });
+      break;
+    case TSyncMethod::smWindowSync:
+      OwnerPort.Dispatcher().HandOver(Step, [this] { return Stopping(); });
+      break;
+    case TSyncMethod::smNone:
+      Step();
+      break;
+  }
+}
+
+// On the owner thread, while this thread waits for it. Events raised while the batch ran (the
+// transmit-empty of a reply that a handler wrote, say) are the batches this thread's next waits
+// would report; a few of them are delivered here, in the same order, saving each a hand-over,
+// but not so many that a line that never pauses keeps the owner thread from its own loop. A
+// handler that closes the port destroys this object, so after each batch the port is asked
+// first.
+void TComThread::DeliverWithFollowing(TComEvents Events) {
+  constexpr int MostFollowing = 4;
+  TCustomComPort& Port = OwnerPort;
+  const TComThread* const Self = this;
+  DeliverEvents(Port, Events);
+  std::uint32_t Mask = 0;
+  for (int Following = 0;
+       Following < MostFollowing && Port.Connected() && Port.EventThread_.get() == Self &&
+       !Stopping() && Port.Device().TakeCommEvents(Mask);
+       ++Following) {
+    DeliverEvents(Port, MaskToEvents(Mask));
+  }
+}
+
+void TComThread::DeliverEvents(TCustomComPort& Port, TComEvents Events) {
+  for (TComEvent Event : DeliveryOrder) {
+    // A handler may close the port in the middle of a batch; the rest of it has no device.
+    if (!Port.Connected()) return;
+    if (Events.Contains(Event)) RunStep(Port, Event);
+  }
+}
+
+void TComThread::PostEvents() {
+  TCustomComPort& Port = OwnerPort;
+  for (TComEvent Event : DeliveryOrder) {
+    if (!CurrentEvents.Contains(Event)) continue;
+    const std::uint32_t Bit = EventMaskBits[static_cast<std::size_t>(Event)];
+    const bool Accepted = OwnerPort.Dispatcher().HandOver(
+        [&Port, Bit] {
+          try {
+            Port.EventWindowProc(CM_COMPORT, Bit);
+          } catch (...) {
+            HandleApplicationException(&Port, std::current_exception());
+          }
+        },
+        [this] { return Stopping(); }, &Call_);
+    if (!Accepted) return;
+  }
+}
+
+}  // namespace tolvane

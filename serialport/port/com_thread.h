@@ -1,0 +1,65 @@
+// The thread that waits for device events while a port is open, and hands each batch of events
+// to the port according to its SyncMethod.
+//
+// Threads and sharing:
+// - The owner thread (the port's) constructs and destroys this object. The constructor selects
+//   the device events and starts the loop; the destructor signals the stop and waits for the
+//   loop to end while serving the port's dispatcher, so a delivery in progress can finish.
+// - The loop runs on its own thread and touches the port only through its device (whose calls
+//   are safe across threads) and through the delivery: smThreadSync runs it on the owner thread
+//   and waits (Synchronize), smWindowSync hands one event at a time to the owner thread and goes
+//   on once it is taken (HandOver), smNone runs it on this thread. A wait that reports the line
+//   lost is delivered the same way (ProcessLineLost) and ends the loop.
+// - In smThreadSync the owner thread, after a batch, takes the events the device raised while it
+//   ran (TakeCommEvents) and delivers them too, as this thread's next waits would have; this
+//   thread is blocked in Synchronize meanwhile and does not wait on the device.
+// - CurrentEvents is written only by this thread between waits; each delivery takes a copy, so
+//   no lock is needed. The stop flag is atomic; the stop signal is an eventfd that the device
+//   wait watches, so stopping never waits for a time-out.
+#pragma once
+
+#include <atomic>
+#include <thread>
+
+#include "serialport/base/com_types.h"
+#include "serialport/dispatch/com_dispatcher.h"
+#include "serialport/dispatch/stop_signal.h"
+
+namespace tolvane {
+
+class TCustomComPort;
+
+class TComThread {
+ public:
+  explicit TComThread(TCustomComPort& Port);
+  ~TComThread();
+  TComThread(const TComThread&) = delete;
+  TComThread& operator=(const TComThread&) = delete;
+
+  void SignalStop();
+  // The steps of one batch run in this order: evError, evRxChar, evTxEmpty, evBreak, evRing,
+  // evCTS, evDSR, evRxFlag, evRLSD, evRx80Full.
+  static void DeliverEvents(TCustomComPort& Port, TComEvents Events);
+
+ private:
+  void Execute();
+  // Waits and delivers until the loop ends; the system error code when it ended because the
+  // line is gone, else 0.
+  int WaitAndDispatch();
+  void DispatchEvents();
+  // Hands the port the news that its line is gone, the same way as events; the loop then ends.
+  void DispatchLineLost(int Error);
+  void DeliverWithFollowing(TComEvents Events);
+  void PostEvents();
+  bool Stopping() const { return Stopping_.load(); }
+
+  TCustomComPort& OwnerPort;
+  TStopSignal StopSignal;
+  TComEvents CurrentEvents;
+  std::atomic<bool> Stopping_{false};
+  std::atomic<bool> Finished_{false};
+  TComDispatcher::TCallRecord Call_;  // reused by every hand-over of this thread
+  std::thread Thread_;
+};
+
+}  // namespace tolvane

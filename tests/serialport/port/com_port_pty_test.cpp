@@ -1,0 +1,116 @@
+// The port on the real platform device, with a pseudo-terminal playing the far end.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "serialport/dispatch/com_dispatcher.h"
+#include "serialport/port/com_port.h"
+#include "tests/support/port_recorder.h"
+#include "tests/support/pty_pair.h"
+
+namespace tolvane {
+namespace {
+
+TEST(ComPortPtyTest, WritesReachTheFarEndAndItsRepliesReachTheLink) {
+  test::TPtyPair Pty;
+  TComDispatcher Dispatcher;
+  std::string Received;
+  TComLink Link;
+  Link.OnRxBuf = [&Received](TObject*, const void* Buffer, std::int32_t Count) {
+    Received.append(static_cast<const char*>(Buffer), Count);
+  };
+  TComPort Port(nullptr);
+  Port.SetDispatcher(Dispatcher);
+  Port.AttachLink(&Link);
+  Port.SetPort(Pty.SlavePath());
+  Port.OpenPort();
+  ASSERT_TRUE(Port.Connected());
+
+  EXPECT_EQ(Port.WriteString("ID;"), 3);
+  EXPECT_EQ(Pty.Receive(3), "ID;");
+
+  Pty.Send("ID200;");
+  Dispatcher.ServeUntil([&Received] { return Received.size() >= 6; });
+  EXPECT_EQ(Received, "ID200;");
+  Port.ClosePort();
+  EXPECT_FALSE(Port.Connected());
+}
+
+// The transmit-empty of a reply written by a handler comes while the delivery still runs; it is
+// delivered after it in the same hand-over instead of waking both threads once more.
+TEST(ComPortPtyTest, AReplyAndItsTransmitEmptyShareOneHandOver) {
+  test::TPtyPair Pty;
+  TComDispatcher Dispatcher;
+  std::atomic<int> WakeUps{0};
+  Dispatcher.SetWakeUp([&WakeUps] { ++WakeUps; });
+  TComPort Port(nullptr);
+  std::vector<std::string> Heard;
+  TComLink Link;
+  Link.OnRxBuf = [&](TObject*, const void*, std::int32_t) {
+    Heard.push_back("RxBuf");
+    Port.WriteString("OK;");
+  };
+  Port.OnTxEmpty = [&Heard](TObject*) { Heard.push_back("TxEmpty"); };
+  Port.SetDispatcher(Dispatcher);
+  Port.AttachLink(&Link);
+  Port.SetPort(Pty.SlavePath());
+  Port.OpenPort();
+  Pty.Send("ID;");
+  Dispatcher.ServeUntil([&Heard] { return Heard.size() >= 2; });
+  EXPECT_EQ(Heard, (std::vector<std::string>{"RxBuf", "TxEmpty"}));
+  EXPECT_EQ(Pty.Receive(3), "OK;");
+  Port.ClosePort();  // the event thread has ended: its wake-up calls are all counted
+  EXPECT_EQ(WakeUps.load(), 1);
+}
+
+// The last packet before closing (the disconnect notice) must reach the far end even though
+// the far end reads it only after the port has closed.
+TEST(ComPortPtyTest, BytesWrittenJustBeforeClosingAreNotThrownAway) {
+  test::TPtyPair Pty;
+  TComDispatcher Dispatcher;
+  for (int Round = 0; Round < 20; ++Round) {
+    TComPort Port(nullptr);
+    Port.SetDispatcher(Dispatcher);
+    Port.SetPort(Pty.SlavePath());
+    Port.OpenPort();
+    ASSERT_EQ(Port.WriteString("DI;"), 3);
+    Port.ClosePort();
+    EXPECT_EQ(Pty.Receive(3), "DI;") << "round " << Round;
+  }
+}
+
+TEST(ComPortPtyTest, ASecondPortCannotOpenTheSameLine) {
+  test::TPtyPair Pty;
+  TComPort First(nullptr);
+  TComPort Second(nullptr);
+  First.SetEvents({});
+  Second.SetEvents({});
+  First.SetPort(Pty.SlavePath());
+  Second.SetPort(Pty.SlavePath());
+  First.OpenPort();
+  const EComPort Error = CatchComPortError([&] { Second.OpenPort(); });
+  EXPECT_EQ(Error.ErrorNumber(), 1);
+  EXPECT_EQ(Error.SystemErrorCode(), EBUSY);
+  EXPECT_FALSE(Second.Connected());
+  EXPECT_TRUE(First.Connected());
+}
+
+TEST(ComPortPtyTest, NamesThatAreNoSerialPortGiveAnOpenError) {
+  const std::string Names[] = {"",          std::string(5000, 'x'), "no such port",  "COM0",
+                               "../../etc", "/etc/hostname",        "tty\x01\xff*?", "/dev/null"};
+  for (const std::string& Name : Names) {
+    TComPort Port(nullptr);
+    Port.SetEvents({});
+    Port.SetPort(Name);
+    const EComPort Error = CatchComPortError([&] { Port.OpenPort(); });
+    EXPECT_EQ(Error.ErrorNumber(), 1) << Name.substr(0, 40);
+    EXPECT_GT(Error.SystemErrorCode(), 0) << Name.substr(0, 40);
+    EXPECT_FALSE(Port.Connected()) << Name.substr(0, 40);
+  }
+}
+
+}  // namespace
+}  // namespace tolvane
