@@ -81,7 +81,8 @@ std::string DifferencesText(const TRegisterTransfer& Transfer) {
     Text += "\n" + std::string(RegisterTable[Row].Label) + ": " + (Reply ? *Reply : "no reply") +
             ", " + Transfer.ValueSent(Row);
   }
-  return Text + "\nThese fields are marked until the next Read or Write. Nothing was changed.";
+  return Text + (Rows.size() == 1 ? "\nThis field is marked" : "\nThese fields are marked") +
+         " until the next Read or Write. Nothing was changed.";
 }
 
 std::string IncompleteBackupReadText(const TRegisterTransfer& Transfer) {
