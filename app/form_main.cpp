@@ -8,6 +8,7 @@
 
 #include "app/application_title.h"
 #include "app/controller_protocol.h"
+#include "app/designed_port.h"
 #include "app/error_report.h"
 #include "app/glyphs.h"
 #include "app/line_lost_message.h"
@@ -21,7 +22,6 @@
 namespace tolvane {
 namespace {
 
-constexpr const char* DesignedPortName = "COM1";
 constexpr const char* PacketStopString = ";";
 constexpr int WindowFontHeight = 11;
 constexpr const char* UnreadableSettingsText =
@@ -54,6 +54,7 @@ TForm1::TForm1(const QString& SettingsPath)
   BuildWindow();
   ConfigurePort();
   BindHandlers();
+  BuildValuesMenu();
   Guarded([this] { FormCreate(); });
   ShowConnectionState();
   Status->start();
@@ -119,21 +120,7 @@ void TForm1::BuildWindow() {
 
 void TForm1::ConfigurePort() {
   TComPort& Port = *ComPort_;
-  Port.SetName("ComPort");
-  Port.SetPort(DesignedPortName);
-  Port.SetBaudRate(TBaudRate::br9600);
-  Port.SetDataBits(TDataBits::dbEight);
-  Port.SetStopBits(TStopBits::sbOneStopBit);
-  Port.Parity().SetBits(TParityBits::prNone);
-  Port.SetDiscardNull(true);
-  Port.SetEvents(AllComEvents);
-  TComFlowControl& Flow = Port.FlowControl();
-  Flow.SetOutCTSFlow(false);
-  Flow.SetOutDSRFlow(false);
-  Flow.SetControlDTR(TDTRFlowControl::dtrEnable);
-  Flow.SetControlRTS(TRTSFlowControl::rtsDisable);
-  Flow.SetXonXoffOut(false);
-  Flow.SetXonXoffIn(false);
+  ApplyDesignedPortSettings(Port);
   Port.OnAfterOpen = [this](TObject*) { ComPortOpen(); };
   Port.OnAfterClose = [this](TObject*) { ComPortClose(); };
   // The notification comes through the port's delivery, whose caller is the event thread: an
@@ -215,6 +202,7 @@ void TForm1::SetTransferButtonsEnabled(bool Enabled) {
   PanelTerminal->Button5->setEnabled(Enabled);
   PanelTuning->Button6->setEnabled(Enabled);
   PanelTuning->Button7->setEnabled(Enabled);
+  ValuesMenu->MMCompare->setEnabled(Enabled);
 }
 
 void TForm1::Button_OpenClick() {
@@ -420,6 +408,8 @@ void TForm1::SetTransferRunning(bool Running) {
   const bool Enabled = !Running && ComPort_->Connected();
   PanelTuning->Button6->setEnabled(Enabled);
   PanelTuning->Button7->setEnabled(Enabled);
+  ValuesMenu->MMCompare->setEnabled(Enabled);
+  ValuesMenu->MMOpenValues->setEnabled(!Running);
   for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
     PanelTuning->Fields.at(Row)->setReadOnly(Running);
   }

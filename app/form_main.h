@@ -15,12 +15,14 @@
 #include "app/com_port_section.h"
 #include "app/control_view.h"
 #include "app/form_about.h"
+#include "app/history_backups.h"
 #include "app/main_menu.h"
 #include "app/sequencer_window.h"
 #include "app/settings_file.h"
 #include "app/status_line.h"
 #include "app/terminal_view.h"
 #include "app/transfer_sequencer.h"
+#include "app/values_menu.h"
 #include "serialport/packet/com_data_packet.h"
 #include "serialport/port/com_port.h"
 
@@ -52,6 +54,10 @@ class TForm1 : public QMainWindow, public TSequencerWindow {
   // How the last transfer ended ("Read 11 of 11 at 14:02"); empty before the first.
   QString TransferResult() const { return TransferResult_; }
   void SetModalRunner(TModalRunner Runner) { ModalRunner_ = std::move(Runner); }
+  void SetFileDialogRunner(TFileDialogRunner Runner) { FileDialogRunner_ = std::move(Runner); }
+  // Where the backups of the controller's values go: $XDG_STATE_HOME/tolvane/history/ as it was
+  // when the window was made.
+  const THistoryBackups& Backups() const { return Backups_; }
 
   // --- Operator actions and menu commands ---
   void Button_OpenClick();
@@ -67,6 +73,10 @@ class TForm1 : public QMainWindow, public TSequencerWindow {
   void ButtonReadClick();
   void ButtonWriteClick();
   void StatusTimer();
+  // Values files and the comparison (app/form_main_values.cpp).
+  void MMOpenValuesClick();
+  void MMSaveValuesClick();
+  void MMCompareClick();
 
   // --- Reactions of the port and the packet assembler ---
   void ComPortOpen();
@@ -89,10 +99,12 @@ class TForm1 : public QMainWindow, public TSequencerWindow {
   QTimer* Status;
   QColorDialog* ColorDialog1;
   TStatusLine* StatusLine;
+  std::unique_ptr<TValuesMenu> ValuesMenu;
 
  private:
   void BuildWindow();
   void BindHandlers();
+  void BuildValuesMenu();
   void ConfigurePort();
   void FormCreate();
   void ReportUnreadableSettings();
@@ -136,6 +148,8 @@ class TForm1 : public QMainWindow, public TSequencerWindow {
   TComPortSection PortSection_{*ComPort_};
   std::unique_ptr<TSettingsFile> SettingsFile_;  // made once the path is known
   TTransferSequencer Sequencer_{*this};
+  THistoryBackups Backups_{UserHistoryDirectory()};
+  TFileDialogRunner FileDialogRunner_;
   QString SettingsPath_;
   TFormAbout* About_ = nullptr;
   TModalRunner ModalRunner_;

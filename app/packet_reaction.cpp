@@ -9,7 +9,9 @@ void ApplyReceivedPacket(std::string_view Packet, TFieldTexts& Fields,
   const TPacketMeaning Meaning = InterpretPacket(Packet);
   if (Meaning.IdentificationConfirmed) Sequencer.ConfirmIdentification();
   if (!Meaning.FieldUpdate) return;
-  Fields.SetFieldText(Meaning.FieldUpdate->Row, Meaning.FieldUpdate->Text);
+  if (Sequencer.ShowsReply(Meaning.FieldUpdate->Row)) {
+    Fields.SetFieldText(Meaning.FieldUpdate->Row, Meaning.FieldUpdate->Text);
+  }
   Sequencer.RegisterValueReceived(Meaning.FieldUpdate->Row, Meaning.FieldUpdate->Text);
 }
 

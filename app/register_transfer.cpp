@@ -31,6 +31,10 @@ TRegisterTransfer TRegisterTransfer::Write(const TRegisterTexts& Values) {
   return TRegisterTransfer(TRegisterTransferKind::Write, Values);
 }
 
+TRegisterTransfer TRegisterTransfer::Compare(const TRegisterTexts& Values) {
+  return TRegisterTransfer(TRegisterTransferKind::Compare, Values);
+}
+
 void TRegisterTransfer::PlanRequests(const std::vector<std::size_t>& Rows) {
   for (std::size_t Row : Rows) Plan_.push_back({TStepKind::Request, Row});
   for (int Tick = 0; Tick < ReplyGraceTicks; ++Tick) Plan_.push_back({TStepKind::Grace, 0});
@@ -113,6 +117,15 @@ int TRegisterTransfer::RowsAnswered() const {
   return static_cast<int>(
       std::count_if(Outcomes_.begin(), Outcomes_.end(),
                     [](const TRegisterOutcome& O) { return O.Reply.has_value(); }));
+}
+
+std::optional<TRegisterTexts> TRegisterTransfer::Replies() const {
+  TRegisterTexts Texts;
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
+    if (!Outcomes_[Row].Reply) return std::nullopt;
+    Texts[Row] = *Outcomes_[Row].Reply;
+  }
+  return Texts;
 }
 
 }  // namespace tolvane

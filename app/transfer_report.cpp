@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "serialport/base/com_error.h"
+
 namespace tolvane {
 namespace {
 
@@ -29,7 +31,21 @@ std::string StopReason(TTransferStop Stop) {
 }
 
 std::string KindName(TRegisterTransferKind Kind) {
-  return Kind == TRegisterTransferKind::Read ? "Read" : "Write";
+  switch (Kind) {
+    case TRegisterTransferKind::Read:
+      return "Read";
+    case TRegisterTransferKind::Write:
+      return "Write";
+    case TRegisterTransferKind::Compare:
+      break;
+  }
+  return "Compare";
+}
+
+// The file and the reason where the error gives them, else its message.
+std::string ErrorDetail(const std::exception& Error) {
+  const auto* Detailed = dynamic_cast<const Exception*>(&Error);
+  return Detailed != nullptr && !Detailed->Detail().empty() ? Detailed->Detail() : Error.what();
 }
 
 }  // namespace
@@ -47,6 +63,52 @@ std::string UnconfirmedWriteMark(const TRegisterTransfer& Transfer, std::size_t 
   const auto& Reply = Transfer.Outcomes().at(Row).Reply;
   return "Sent " + Transfer.ValueSent(Row) +
          (Reply ? ", the controller holds " + *Reply : ", no reply when read back") + ".";
+}
+
+std::string ComparedMark(const TRegisterTransfer& Transfer, std::size_t Row) {
+  const auto& Reply = Transfer.Outcomes().at(Row).Reply;
+  return (Reply ? "The controller holds " + *Reply : std::string("No reply from the controller")) +
+         "; the window shows " + Transfer.ValueSent(Row) + ".";
+}
+
+std::string DifferencesText(const TRegisterTransfer& Transfer) {
+  const std::vector<std::size_t> Rows = Transfer.UnconfirmedRows();
+  if (Rows.empty()) return {};
+  std::string Text = "The controller differs from the window in " + std::to_string(Rows.size()) +
+                     " of " + Total + " fields (controller, window):";
+  for (std::size_t Row : Rows) {
+    const auto& Reply = Transfer.Outcomes()[Row].Reply;
+    Text += "\n" + std::string(RegisterTable[Row].Label) + ": " + (Reply ? *Reply : "no reply") +
+            ", " + Transfer.ValueSent(Row);
+  }
+  return Text + (Rows.size() == 1 ? "\nThis field is marked" : "\nThese fields are marked") +
+         " until the next Read or Write. Nothing was changed.";
+}
+
+std::string IncompleteBackupReadText(const TRegisterTransfer& Transfer) {
+  const std::vector<std::size_t> Silent = Transfer.SilentRows();
+  return "Nothing was written: the controller's present values could not be backed up, because "
+         "it did not answer for " +
+         std::to_string(Silent.size()) + " of " + Total +
+         " registers, also when asked again: " + Labels(Silent) + ".";
+}
+
+std::string BackupFailedText(TBackupEvent Event, const std::exception& Error) {
+  const std::string Detail = "\n" + ErrorDetail(Error);
+  if (Event == TBackupEvent::BeforeWrite) {
+    return "Nothing was written: the backup of the controller's present values could not be "
+           "saved." +
+           Detail;
+  }
+  return "The values read could not be saved as a backup." + Detail;
+}
+
+std::string BackupFailedResultText(const std::string& Time) {
+  return "Write not started: no backup at " + Time;
+}
+
+std::string BackupReadStoppedResultText(TTransferStop Stop, const std::string& Time) {
+  return "Write stopped " + StopReason(Stop) + " before its backup: nothing written at " + Time;
 }
 
 std::string NotStartedResultText(TRegisterTransferKind Kind) {
@@ -97,6 +159,12 @@ std::string FinishedResultText(const TRegisterTransfer& Transfer, const std::str
   if (Transfer.Kind() == TRegisterTransferKind::Read) {
     return "Read " + std::to_string(Transfer.RowsAnswered()) + " of " + Total + At;
   }
+  if (Transfer.Kind() == TRegisterTransferKind::Compare) {
+    const std::size_t Differ = Transfer.UnconfirmedRows().size();
+    return "Compared" + At + ": " +
+           (Differ == 0 ? "all " + Total + " match"
+                        : std::to_string(Differ) + " of " + Total + " differ");
+  }
   const int Confirmed = static_cast<int>(RegisterCount - Transfer.UnconfirmedRows().size());
   if (Confirmed == static_cast<int>(RegisterCount)) {
     return "Written and verified " + Total + " of " + Total + At;
@@ -107,7 +175,7 @@ std::string FinishedResultText(const TRegisterTransfer& Transfer, const std::str
 
 std::string StoppedResultText(const TRegisterTransfer& Transfer, TTransferStop Stop,
                               const std::string& Time) {
-  const bool Read = Transfer.Kind() == TRegisterTransferKind::Read;
+  const bool Read = Transfer.Kind() != TRegisterTransferKind::Write;
   const int Count = Read ? Transfer.RowsAnswered() : Transfer.RowsSent();
   return KindName(Transfer.Kind()) + " stopped " + StopReason(Stop) + ": " + std::to_string(Count) +
          " of " + Total + (Read ? " read" : " written") + " at " + Time;

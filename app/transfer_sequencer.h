@@ -7,10 +7,21 @@
 // transfer ends with a result line, and with one box naming every register that did not answer
 // or does not hold what was sent. Disconnect and a lost line end a transfer; nothing resumes.
 //
+// A Compare reads the eleven registers without touching the fields and names in one box every
+// field whose window value the controller does not hold.
+//
+// With a backup store, every Write first saves the controller's present values: those of the
+// last complete Read, Compare or verified Write of this connection, or else those of a read made
+// for the purpose, after which the Write goes on by itself. A Write goes ahead only once its
+// backup is written; a read for it that stays incomplete, or a backup that fails, stops it with
+// one box. Every complete Read is saved as well.
+//
 // Everything runs on the user-interface thread, one handler at a time, so no lock is needed.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +30,7 @@
 #include "app/register_transfer.h"
 #include "app/sequencer_window.h"
 #include "app/transfer_report.h"
+#include "app/value_backups.h"
 
 namespace tolvane {
 
@@ -36,6 +48,8 @@ inline constexpr std::string_view TransferBoxTitle = ApplicationTitle;
 inline constexpr std::string_view WaitingForIdentificationNote =
     "Waiting for the controller to identify";
 inline constexpr std::string_view WaitingForRepliesNote = "Waiting for replies";
+inline constexpr std::string_view ReadingForBackupNote =
+    "Reading the present values for the backup";
 
 class TTransferSequencer {
  public:
@@ -49,14 +63,24 @@ class TTransferSequencer {
   void ButtonReadClick();
   // Checks the eleven fields first: the first that fails gets "Wrong Data" naming it, and the
   // keyboard focus. Otherwise takes the eleven texts as they are now, starts the Write and
-  // writes the settings file; a failing settings file is reported and the Write goes on.
+  // writes the settings file; a failing settings file is reported and the Write goes on. With a
+  // backup store the Write is preceded by its backup (see the top of this file).
   void ButtonWriteClick();
+  // Starts a Compare of the controller's values with the fields' texts as they are now; ignored
+  // while a transfer runs or the port is closed.
+  void ButtonCompareClick();
+  // Where the controller's values are saved before every Write and after every complete Read;
+  // none: no backups. Not owned.
+  void SetBackups(TValueBackups* Backups) { Backups_ = Backups; }
   // The after-open reaction's step: start polling for identification.
   void ArmIdentification();
   // The packet reaction's step on an "ID" reply with status "200".
   void ConfirmIdentification();
   // The packet reaction's step on a register value for table row Row.
   void RegisterValueReceived(std::size_t Row, const std::string& Value);
+  // Whether a register value for Row belongs in its field: not while a Compare or the read for a
+  // backup runs, nor a late answer to one of their requests.
+  bool ShowsReply(std::size_t Row) const;
   // Disconnect: the running transfer ends. Returns the box for a Write cut short, else empty.
   std::string EndTransfer();
   // The line is gone: the transfer and the identification end. Returns the lines to add to the
@@ -73,9 +97,21 @@ class TTransferSequencer {
   bool Identified() const { return Identified_; }
   bool WaitID() const { return WaitID_; }
   std::int32_t IdTicks() const { return IdTicks_; }
+  // The controller's values as last seen whole on this connection, if they were.
+  const std::optional<TRegisterTexts>& KnownValues() const { return KnownValues_; }
+
+  // Called with every transfer that ran to its end, after its marks, result line and box.
+  std::function<void(const TRegisterTransfer&)> OnFinished;
 
  private:
   void Start(TRegisterTransfer Transfer);
+  void StartWrite(const TRegisterTexts& Values);
+  // Saves Values as the backup of Event; a failure is shown in one box and gives false.
+  bool BackUp(const TRegisterTexts& Values, TBackupEvent Event);
+  void FinishReadForBackup(const TRegisterTransfer& Done);
+  void LearnFrom(const TRegisterTransfer& Done);
+  void IgnoreLateRepliesOf(const TRegisterTransfer& Transfer);
+  std::string RunningNote() const;
   void TransferPart();
   void IdentificationPart();
   void ShowProgressOf(const TRegisterTransfer& Transfer);
@@ -86,6 +122,12 @@ class TTransferSequencer {
 
   TSequencerWindow& Window_;
   std::optional<TRegisterTransfer> Transfer_;
+  TValueBackups* Backups_ = nullptr;
+  std::optional<TRegisterTexts> KnownValues_;
+  // The values of a Write that waits for the read for its backup, which is running.
+  std::optional<TRegisterTexts> PendingWrite_;
+  // Rows whose Compare request is still unanswered after that Compare ended.
+  std::array<bool, RegisterCount> LateRepliesIgnored_{};
   bool Identified_ = false;
   bool WaitID_ = false;
   std::int32_t IdTicks_ = 0;

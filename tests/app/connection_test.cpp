@@ -176,6 +176,8 @@ TEST_F(Connection, AReplySplitOverTwoReadsFillsItsFieldAndTakesOneLogLine) {
 TEST_F(Connection, AWriteSendsTheValuesOfThePressAndLocksTheFields) {
   Find<QToolButton>("Button_Open")->click();
   Form->ComDataPacket1Packet(nullptr, "ID200");
+  ReadTheController();
+  Controller.EverythingSent();
   QLineEdit* Field = Find<QLineEdit>("Edit_Ug_max");
   Form->show();
   Field->setFocus();
@@ -195,6 +197,7 @@ TEST_F(Connection, AWriteSendsTheValuesOfThePressAndLocksTheFields) {
 TEST_F(Connection, DisconnectDuringAWriteEndsItAndNamesWhatWasWritten) {
   Find<QToolButton>("Button_Open")->click();
   Form->ComDataPacket1Packet(nullptr, "ID200");
+  ReadTheController();
   Find<QToolButton>("Button7")->click();
   Form->StatusTimer();
   Form->StatusTimer();

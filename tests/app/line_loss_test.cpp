@@ -138,6 +138,7 @@ TEST_F(LineLoss, DuringReadTheFailedRequestEndsTheSequence) {
 
 TEST_F(LineLoss, DuringWriteThePortsNoticeEndsTheSequence) {
   ConnectAndIdentify();
+  ReadTheController();
   Find<QToolButton>("Button7")->click();
   Ticks(2);
   PullTheCable();

@@ -7,9 +7,11 @@
 #include <QDialog>
 #include <QTemporaryDir>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/form_main.h"
+#include "app/register_table.h"
 #include "recorded_messages.h"
 
 namespace tolvane {
@@ -21,6 +23,22 @@ class MainWindowTest : public testing::Test {
       ModalDialogs.push_back(&Dialog);
       return ModalAnswer ? ModalAnswer(Dialog) : int(QDialog::Rejected);
     });
+  }
+
+  // A complete Read on an identified connection, each reply handed to the packet reaction right
+  // after its request, as the controller would answer with Values (the defaults when empty).
+  // The controller's present values are then known, so a Write needs no read for its backup.
+  void ReadTheController(const std::vector<std::string>& Values = {}) {
+    ASSERT_TRUE(Form->Sequencer().Identified());
+    Form->ButtonReadClick();
+    for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
+      Form->StatusTimer();
+      const std::string Value =
+          Values.empty() ? std::string(RegisterTable[Row].Default) : Values[Row];
+      Form->ComDataPacket1Packet(nullptr, "ST" + std::string(RegisterTable[Row].Address) + Value);
+    }
+    Form->StatusTimer();
+    ASSERT_FALSE(Form->Sequencer().Running());
   }
 
   template <class Control>

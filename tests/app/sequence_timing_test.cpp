@@ -126,6 +126,7 @@ TEST_F(SequenceTiming, ReadRequestsGoOutOnePerTimerTick) {
 // the window's thread) sent the first registers 10-30 ms apart.
 TEST_F(SequenceTiming, RegisterWritesLeaveOnePerTimerTickAfterTheSave) {
   ConnectAndIdentify();
+  ReadTheController();  // the backup before the Write is then made from these values
   TTimestampingFarEnd FarEnd(Controller.MasterFd());
   // Pressed just before a tick is due, where a long save holds that tick back the most.
   while (Form->Status->remainingTime() > 5) {

@@ -10,6 +10,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -20,7 +21,9 @@
 #include <vector>
 
 #include "app/com_port_section.h"
+#include "app/history_backups.h"
 #include "app/register_table.h"
+#include "app/values_file.h"
 #include "serialport/base/com_error.h"
 #include "serialport/port/com_port.h"
 #include "serialport/store/ini_file.h"
@@ -297,6 +300,125 @@ TEST(SettingsFileCrashTest, AStoreKilledAtAnyMomentLeavesOneWholeGeneration) {
     ASSERT_EQ(testing::CountEntries(Scratch.Path()), 1u) << Kill;
   }
   std::printf("kills that left a temporary file behind: %d of 200\n", KillsLeavingATemporaryFile);
+}
+
+// Values files: the "Settings" section of Settings.ini, a backup or a saved set of values.
+std::string ElevenKeys(const std::string& Replaced = {}, const std::string& With = {}) {
+  std::string Text = "[Settings]\n";
+  for (const TRegisterRow& Row : RegisterTable) {
+    if (Row.FileKey == Replaced) {
+      Text += With;
+    } else {
+      Text += std::string(Row.FileKey) + "=" + std::string(Row.Default) + "\n";
+    }
+  }
+  return Text;
+}
+
+struct TValuesFileCase {
+  const char* Name;
+  std::string Text;
+  const char* ProblemKey;  // nullptr: the file opens
+};
+
+class ValuesFileTest : public ::testing::TestWithParam<TValuesFileCase> {};
+
+TEST_P(ValuesFileTest, OpensOnlyWithAllElevenValidKeysAndNamesTheFirstThatIsNot) {
+  TTempDirectory Directory;
+  const std::string Path = (Directory.Path() / "values.ini").string();
+  if (!GetParam().Text.empty()) std::ofstream(Path) << GetParam().Text;
+  const TValuesFileContent Content = ReadValuesFile(Path);
+  if (GetParam().ProblemKey == nullptr) {
+    ASSERT_TRUE(Content.Values.has_value()) << Content.Problem;
+    EXPECT_EQ((*Content.Values)[4], "00020");
+    return;
+  }
+  EXPECT_FALSE(Content.Values.has_value());
+  EXPECT_NE(Content.Problem.find(GetParam().ProblemKey), std::string::npos) << Content.Problem;
+  EXPECT_NE(Content.Problem.find(Path), std::string::npos) << Content.Problem;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ValuesFileTest,
+    ::testing::Values(
+        TValuesFileCase{"AllElevenKeys", ElevenKeys(), nullptr},
+        TValuesFileCase{
+            "SettingsIniWithThePortSection",
+            "[ComPort]\nPort=/dev/ttyUSB0\nT__ON=99\n" + ElevenKeys() + "[Other]\nx=1\n", nullptr},
+        TValuesFileCase{"MissingKey", ElevenKeys("T_Slp", ""), "T_Slp (Time Sleep) is missing"},
+        TValuesFileCase{"KeyInAnotherSection", ElevenKeys("SWH_D", "") + "[Other]\nSWH_D=00050\n",
+                        "SWH_D (Switch Delay) is missing"},
+        TValuesFileCase{"FourCharacters", ElevenKeys("UaMAX", "UaMAX=3200\n"),
+                        "UaMAX (Ua max, V) holds \"3200\""},
+        TValuesFileCase{"NotAnInteger", ElevenKeys("IgMax", "IgMax=0025A\n"), "IgMax (Ig max, mA)"},
+        TValuesFileCase{"EmptyValue", ElevenKeys("VOX_D", "VOX_D=\n"), "VOX_D (VOX Delay)"},
+        TValuesFileCase{"NoSettingsSection", "[ComPort]\nPort=COM1\n",
+                        "UaMAX (Ua max, V) is missing"},
+        TValuesFileCase{"MissingFile", "", "No such file or directory"}),
+    [](const ::testing::TestParamInfo<TValuesFileCase>& Info) {
+      return std::string(Info.param.Name);
+    });
+
+TEST(ValuesFileWriteTest, WritesTheElevenKeysThatReadBackAndKeepsOtherSections) {
+  TTempDirectory Directory;
+  const std::string Path = (Directory.Path() / "values.ini").string();
+  std::ofstream(Path) << "[ComPort]\nPort=/dev/ttyUSB0\n";
+  TRegisterTexts Values;
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row)
+    Values[Row] = "0000" + std::to_string(Row % 10);
+  WriteValuesFile(Path, Values);
+  EXPECT_EQ(ReadValuesFile(Path).Values, Values);
+  EXPECT_EQ(TIniFile(Path).ReadString("ComPort", "Port", ""), "/dev/ttyUSB0");
+}
+
+TEST(HistoryBackupsTest, DirectoryFollowsTheStateHomeRule) {
+  EXPECT_EQ(HistoryDirectory("/s", "/home/op"), fs::path("/s/tolvane/history"));
+  EXPECT_EQ(HistoryDirectory("relative", "/home/op"),
+            fs::path("/home/op/.local/state/tolvane/history"));
+  EXPECT_EQ(HistoryDirectory("", "/home/op"), fs::path("/home/op/.local/state/tolvane/history"));
+  EXPECT_TRUE(HistoryDirectory("", "").empty());
+}
+
+// Each event gets a file of its own, named with the local time and the event, which opens as a
+// values file; a second one within the same second does not replace the first.
+TEST(HistoryBackupsTest, EachBackupIsANewValuesFileNamedWithTimeAndEvent) {
+  TTempDirectory Directory;
+  const fs::path History = Directory.Path() / "state" / "tolvane" / "history";
+  std::tm Moment{};
+  Moment.tm_year = 2026 - 1900;
+  Moment.tm_mon = 11;
+  Moment.tm_mday = 8;
+  Moment.tm_hour = 14;
+  Moment.tm_min = 2;
+  Moment.tm_sec = 11;
+  Moment.tm_isdst = -1;
+  const std::time_t Time = std::mktime(&Moment);
+  THistoryBackups Backups(History, [Time] { return Time; });
+  TRegisterTexts Values;
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row)
+    Values[Row] = std::string(RegisterTable[Row].Default);
+
+  const std::string First = Backups.Save(Values, TBackupEvent::BeforeWrite);
+  Values[0] = "01000";
+  const std::string Second = Backups.Save(Values, TBackupEvent::BeforeWrite);
+  EXPECT_EQ(First, (History / "2026-12-08T14-02-11 before write.ini").string());
+  EXPECT_EQ(Second, (History / "2026-12-08T14-02-11 before write (2).ini").string());
+  EXPECT_EQ((*ReadValuesFile(First).Values)[0], "03200");
+  EXPECT_EQ((*ReadValuesFile(Second).Values)[0], "01000");
+  EXPECT_EQ(fs::path(Backups.Save(Values, TBackupEvent::AfterRead)).filename(),
+            "2026-12-08T14-02-11 after read.ini");
+
+  // A history directory that cannot be made is an error naming it.
+  std::ofstream(Directory.Path() / "file") << "";
+  THistoryBackups Blocked(Directory.Path() / "file" / "history");
+  try {
+    Blocked.Save(Values, TBackupEvent::BeforeWrite);
+    ADD_FAILURE() << "no error";
+  } catch (const EIniFileException& Error) {
+    EXPECT_NE(Error.Detail().find((Directory.Path() / "file" / "history").string()),
+              std::string::npos)
+        << Error.Detail();
+  }
 }
 
 }  // namespace

@@ -135,8 +135,9 @@ TEST_F(TransferSequencerTest, SilentRegistersAreAskedOnceMoreThenNamedInOneBox) 
   EXPECT_THAT(Window.TakeSent(), IsEmpty()) << "asked once more only";
   EXPECT_THAT(MarkedRows(), ElementsAre("Ug max, V"));
   ASSERT_EQ(Window.Boxes.size(), 1u);
-  EXPECT_THAT(Window.Boxes[0], AllOf(HasSubstr("1 of 11"), HasSubstr("Ug max, V"),
-                                     HasSubstr("This field is marked and keeps its previous text.")));
+  EXPECT_THAT(Window.Boxes[0],
+              AllOf(HasSubstr("1 of 11"), HasSubstr("Ug max, V"),
+                    HasSubstr("This field is marked and keeps its previous text.")));
   EXPECT_EQ(Window.Fields[2], "00650") << "the field keeps its previous text";
   EXPECT_EQ(Window.Result, "Read 10 of 11 at 14:02");
 
@@ -393,6 +394,133 @@ TEST_F(TransferSequencerTest, AFailedRequestSkipsTheRestOfTheTickAndIsAskedAgain
   ASSERT_FALSE(Rest.empty());
   EXPECT_EQ(Rest.back(), "ST0014;") << "the request that did not go out is asked again";
   EXPECT_EQ(Window.Result, "Read 11 of 11 at 14:02");
+}
+
+// A Compare reads like a Read but leaves the fields alone: what differs is marked and named with
+// both values in one box, and a late answer to its silent request does not reach the field.
+TEST_F(TransferSequencerTest, CompareNamesEachDifferenceAndLeavesTheFieldsAlone) {
+  Controller.Registers["0012"] = "03200";  // the window's default: no difference
+  Controller.Silent = {"0018"};
+  Identify();
+  const auto Before = Window.Fields;
+  Sequencer.ButtonCompareClick();
+  TicksUntilDone();
+  EXPECT_THAT(Window.TakeSent(), ElementsAreArray(Concat(AllReadRequests, {"ST0018;"})));
+  EXPECT_EQ(Window.Fields, Before) << "the comparison's replies never reach the fields";
+  EXPECT_EQ(Window.Marks[0], "");
+  EXPECT_EQ(Window.Marks[1], "The controller holds 00800; the window shows 00999.");
+  EXPECT_EQ(Window.Marks[3], "No reply from the controller; the window shows 00250.");
+  ASSERT_EQ(Window.Boxes.size(), 1u);
+  EXPECT_THAT(Window.Boxes[0],
+              AllOf(HasSubstr("10 of 11 fields (controller, window):\n"
+                              "Ia max, mA: 00800, 00999\n"),
+                    HasSubstr("Ig max, mA: no reply, 00250\n"), Not(HasSubstr("Ua max"))));
+  EXPECT_EQ(Window.Result, "Compared at 14:02: 10 of 11 differ");
+
+  ApplyReceivedPacket("ST001800200", Window, Sequencer);
+  EXPECT_EQ(Window.Fields[3], "00250") << "a late reply to the comparison";
+  ApplyReceivedPacket("ST001400700", Window, Sequencer);
+  EXPECT_EQ(Window.Fields[1], "00700") << "an unasked value for an answered register is shown";
+  Sequencer.ButtonReadClick();
+  EXPECT_THAT(MarkedRows(), IsEmpty()) << "the next Read clears the marks";
+}
+
+using TSaved = std::pair<std::string, std::string>;  // event, first value
+
+// A backup store that records what it saved, or refuses.
+struct TRecordedBackups : TValueBackups {
+  std::string Save(const TRegisterTexts& Values, TBackupEvent Event) override {
+    if (Fail) throw std::runtime_error("Unable to write to history/backup.ini");
+    Saved.emplace_back(std::string(BackupEventName(Event)), Values[0]);
+    return "backup.ini";
+  }
+  bool Fail = false;
+  std::vector<TSaved> Saved;
+};
+
+class BackedUpTransferTest : public TransferSequencerTest {
+ protected:
+  BackedUpTransferTest() {
+    Sequencer.SetBackups(&Backups);
+    Sequencer.OnFinished = [this](const TRegisterTransfer& Done) {
+      Finished.push_back(Done.Kind());
+    };
+    Identify();
+  }
+  TRecordedBackups Backups;
+  std::vector<TRegisterTransferKind> Finished;
+};
+
+// Without a complete Read on this connection the Write reads first, saves what the controller
+// held and goes on by itself with the values of the press; the fields never show the old values.
+TEST_F(BackedUpTransferTest, AWriteWithoutAReadReadsFirstAndSavesThePresentValues) {
+  Window.Fields[0] = "01111";
+  Sequencer.ButtonWriteClick();
+  EXPECT_THAT(Window.Calls, Not(testing::Contains("store")))
+      << "nothing is stored before the backup";
+  EXPECT_EQ(Window.Note, ReadingForBackupNote);
+  Ticks(12);
+  EXPECT_THAT(Window.TakeSent(), ElementsAreArray(AllReadRequests));
+  EXPECT_EQ(Window.Fields[0], "01111");
+  EXPECT_THAT(Backups.Saved, ElementsAre(TSaved("before write", "03000")));
+  TicksUntilDone();
+  std::vector<std::string> Writes = DefaultWrites;
+  Writes[0] = "ST001201111;";
+  EXPECT_THAT(Window.TakeSent(), ElementsAreArray(Concat(Writes, AllReadRequests)));
+  EXPECT_EQ(Window.Result, "Written and verified 11 of 11 at 14:02");
+  EXPECT_THAT(Finished, ElementsAre(TRegisterTransferKind::Compare, TRegisterTransferKind::Write));
+
+  // The verified Write is what the controller holds now: the next backup is taken from it.
+  Window.Fields[0] = "02222";
+  Sequencer.ButtonWriteClick();
+  Ticks(1);
+  EXPECT_THAT(Window.TakeSent(), ElementsAre("ST001202222;")) << "no read before this Write";
+  EXPECT_EQ(Backups.Saved.back(), TSaved("before write", "01111"));
+}
+
+TEST_F(BackedUpTransferTest, ACompleteReadIsSavedAndServesTheNextWrite) {
+  Sequencer.ButtonReadClick();
+  TicksUntilDone();
+  Window.TakeSent();
+  Sequencer.ButtonWriteClick();
+  Ticks(1);
+  EXPECT_THAT(Window.TakeSent(), ElementsAre("ST001203000;"));
+  EXPECT_THAT(Backups.Saved,
+              ElementsAre(TSaved("after read", "03000"), TSaved("before write", "03000")));
+
+  // A new connection may be another controller: its values must be read again.
+  TicksUntilDone();
+  Identify();
+  Window.TakeSent();
+  Sequencer.ButtonWriteClick();
+  Ticks(1);
+  EXPECT_THAT(Window.TakeSent(), ElementsAre("ST0012;"));
+}
+
+TEST_F(BackedUpTransferTest, NoWriteWithoutAWholeBackup) {
+  Controller.Silent = {"0020"};
+  Sequencer.ButtonWriteClick();
+  TicksUntilDone();
+  EXPECT_THAT(Window.TakeSent(), ElementsAreArray(Concat(AllReadRequests, {"ST0020;"})));
+  EXPECT_THAT(Backups.Saved, IsEmpty());
+  ASSERT_EQ(Window.Boxes.size(), 1u);
+  EXPECT_THAT(Window.Boxes[0], AllOf(HasSubstr("Nothing was written"), HasSubstr("Time ON.")));
+  EXPECT_EQ(Window.Result, "Write not started: no backup at 14:02");
+  EXPECT_THAT(Window.Calls, Not(testing::Contains("store")));
+
+  // A backup that cannot be saved stops the Write as well.
+  Controller.Silent = {};
+  Backups.Fail = true;
+  Window.Boxes.clear();
+  Sequencer.ButtonWriteClick();
+  TicksUntilDone();
+  EXPECT_THAT(Window.TakeSent(), ElementsAreArray(AllReadRequests));
+  ASSERT_EQ(Window.Boxes.size(), 1u);
+  EXPECT_THAT(Window.Boxes[0], AllOf(HasSubstr("Nothing was written"),
+                                     HasSubstr("Unable to write to history/backup.ini")));
+  Sequencer.ButtonWriteClick();
+  EXPECT_FALSE(Sequencer.Running()) << "the values known now give the backup that fails at once";
+  EXPECT_EQ(Window.Boxes.size(), 2u);
 }
 
 TEST_F(TransferSequencerTest, ResetMarksNothingRunning) {

@@ -98,10 +98,10 @@ TEST_F(Faults, LostRepliesAreAskedOnceMoreAndTheStillMissingAreNamed) {
   }
 }
 
-// A register that never answers is named after Read; one that answers a write but keeps its
-// old value is found only by the Write's read-back, and named with both values.
-TEST_F(Faults, ASilentRegisterAndAnUnstoredWriteAreEachNamedInOneBox) {
-  StartSimulator({"--silent-registers", "0016", "--unstored-registers", "0024"}, StoredRegisters());
+// A register that never answers is named after Read, and no Write goes ahead while its value
+// cannot be backed up: the Write reads for its backup and stops there, with one box.
+TEST_F(Faults, ASilentRegisterIsNamedAndNoWriteGoesAheadWithoutItsBackup) {
+  StartSimulator({"--silent-registers", "0016"}, StoredRegisters());
   PointSettingsAtSimulator();
   OpenWindow();
   ConnectAndIdentify();
@@ -119,10 +119,28 @@ TEST_F(Faults, ASilentRegisterAndAnUnstoredWriteAreEachNamedInOneBox) {
   Write();
   ASSERT_EQ(Messages.Boxes.size(), 2u);
   const std::string Box = Messages.Boxes[1].Text.toStdString();
-  EXPECT_NE(Box.find("Ug max, V: sent 00650, no reply when read back"), std::string::npos) << Box;
+  EXPECT_NE(Box.find("Nothing was written"), std::string::npos) << Box;
+  EXPECT_NE(Box.find("Ug max, V."), std::string::npos) << Box;
+  EXPECT_EQ(LogCount(" set to "), 0) << SimulatorLog();
+  EXPECT_EQ(Field(6)->text(), "00009") << "the backup's read leaves the fields alone";
+}
+
+// A register that answers a write but keeps its old value is found only by the Write's
+// read-back, and named with both values.
+TEST_F(Faults, AnUnstoredWriteIsNamedInOneBox) {
+  StartSimulator({"--unstored-registers", "0024"}, StoredRegisters());
+  PointSettingsAtSimulator();
+  OpenWindow();
+  ConnectAndIdentify();
+  Read();
+  Field(6)->setText("00009");
+  Write();
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  const std::string Box = Messages.Boxes[0].Text.toStdString();
   EXPECT_NE(Box.find("Time Light: sent 00009, controller holds " + StoredRegisters().at("0024")),
             std::string::npos)
       << Box;
+  EXPECT_EQ(Box.find("Ug max"), std::string::npos) << Box;
   EXPECT_TRUE(Field(6)->property(FieldMarkProperty).toBool());
   EXPECT_FALSE(Field(0)->property(FieldMarkProperty).toBool());
 }

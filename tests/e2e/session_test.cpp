@@ -118,10 +118,11 @@ TEST_F(Session, AnInvalidFieldStopsTheWriteWithNothingSentUntilItIsCorrected) {
   EXPECT_EQ(SettingsFileText(), FileBefore);
   EXPECT_FALSE(Find<QWidget>("PaneProgress")->isVisible());
 
-  // Corrected, the same press sends all eleven registers and reads each back.
+  // Corrected, the same press reads the eleven registers for the backup, then sends all eleven
+  // and reads each back.
   Field(2)->setText("00650");
   Write();
-  EXPECT_TRUE(ProcessEventsUntil([this] { return RegisterPacketsSeen() == 22; })) << SimulatorLog();
+  EXPECT_TRUE(ProcessEventsUntil([this] { return RegisterPacketsSeen() == 33; })) << SimulatorLog();
   EXPECT_EQ(Messages.Boxes.size(), 1u);
 }
 

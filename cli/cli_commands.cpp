@@ -1,0 +1,220 @@
+#include "cli/cli_commands.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/history_backups.h"
+#include "app/line_lost_message.h"
+#include "app/settings_path.h"
+#include "app/values_file.h"
+#include "cli/cli_line.h"
+#include "serialport/base/error_detail.h"
+#include "serialport/base/value_names.h"
+#include "serialport/device/posix/port_list.h"
+#include "serialport/store/text_file.h"
+
+namespace tolvane {
+namespace {
+
+constexpr const char* Program = "tolvane-cli: ";
+// The window's name: the command line reads the window's Settings.ini.
+constexpr const char* WindowProgramName = "tolvane";
+
+std::string KeyAndLabel(std::size_t Row) {
+  return std::string(RegisterTable[Row].FileKey) + " (" + std::string(RegisterTable[Row].Label) +
+         ")";
+}
+
+// The port and its line settings: from the window's Settings.ini unless --port names the port;
+// --baud overrides the rate either way.
+void ChooseLine(TComPort& Port, const TCliOptions& Options) {
+  if (Options.Port) {
+    Port.SetPort(*Options.Port);
+  } else {
+    TSettingsPlaces Places = RunningProgramPlaces();
+    Places.ProgramName = WindowProgramName;
+    const TSettingsLocation Location = SettingsFileLocation(Places);
+    std::error_code Error;
+    const std::string Path =
+        std::filesystem::exists(Location.WritePath, Error) ? Location.WritePath : Location.ReadPath;
+    if (std::filesystem::exists(Path, Error)) Port.RestoreSettings(TSettingsStore::ssIniFile, Path);
+  }
+  if (!Options.Baud) return;
+  Port.SetBaudRate(NameToBaudRate(std::to_string(*Options.Baud)));
+  if (BaudRateToName(Port.BaudRate()) != std::to_string(*Options.Baud)) {
+    Port.SetBaudRate(TBaudRate::brCustom);
+    Port.SetCustomBaudRate(*Options.Baud);
+  }
+}
+
+const TRegisterTransfer* LastFinished(const TCliLine& Line, TRegisterTransferKind Kind) {
+  const std::vector<TRegisterTransfer>& Finished = Line.Finished();
+  if (Finished.empty() || Finished.back().Kind() != Kind) return nullptr;
+  return &Finished.back();
+}
+
+void ReportBoxes(const TCliLine& Line, std::ostream& Err, const std::string& Prefix = Program) {
+  for (const std::string& Box : Line.Boxes()) Err << Prefix << Box << "\n";
+}
+
+// Opens the port and waits for the identification; false (with the reason on Err) when the
+// port cannot be opened or the controller does not identify.
+bool Connect(TCliLine& Line, const TCliOptions& Options, std::ostream& Err) {
+  const std::string Device = DevicePathFor(Line.Port().Port());
+  try {
+    Line.Open();
+  } catch (const EComPort& Error) {
+    Err << Program << "cannot open the port "
+        << (Error.SystemErrorCode() >= 0 ? DeviceErrorDetail(Device, Error.SystemErrorCode())
+                                         : Device + ": " + Error.Message())
+        << "\n";
+    return false;
+  }
+  const int Polls = Options.IdentificationPolls.value_or(IdentificationPolls);
+  if (Line.Identify(Polls)) return true;
+  if (Line.LineLost()) {
+    Err << Program << LineLostMessage(Device, *Line.LineLost()) << "\n";
+  } else {
+    Err << Program << "the controller on " << Device << " did not identify: no answer to " << Polls
+        << " identification polls\n";
+  }
+  return false;
+}
+
+// After a transfer: a lost line is reported with what it cut short.
+bool LineStillThere(TCliLine& Line, std::ostream& Err) {
+  if (!Line.LineLost()) return true;
+  Err << Program << LineLostMessage(DevicePathFor(Line.Port().Port()), *Line.LineLost()) << "\n";
+  ReportBoxes(Line, Err);
+  return false;
+}
+
+int Read(TCliLine& Line, const TCliOptions& Options, std::ostream& Err) {
+  if (!CanReplace(Options.File)) {
+    Err << Program << "cannot write " << Options.File << "\n";
+    return ExitUsage;
+  }
+  if (!Connect(Line, Options, Err)) return ExitLine;
+  Line.Sequencer().ButtonReadClick();
+  Line.RunTransfer();
+  if (!LineStillThere(Line, Err)) return ExitLine;
+  const TRegisterTransfer* Done = LastFinished(Line, TRegisterTransferKind::Read);
+  if (Done == nullptr) {
+    ReportBoxes(Line, Err);
+    return ExitRegisters;
+  }
+  const std::optional<TRegisterTexts> Values = Done->Replies();
+  if (!Values) {
+    for (std::size_t Row : Done->SilentRows()) {
+      Err << Program << "no reply from the controller for " << KeyAndLabel(Row) << "\n";
+    }
+    Err << Program << Options.File << " was not written\n";
+    return ExitRegisters;
+  }
+  try {
+    WriteValuesFile(Options.File, *Values);
+  } catch (const Exception& Error) {
+    Err << Program << (Error.Detail().empty() ? Error.Message() : Error.Detail()) << "\n";
+    return ExitUsage;
+  }
+  ReportBoxes(Line, Err, std::string(Program) + "warning: ");  // a backup that failed
+  return ExitDone;
+}
+
+int Write(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Values,
+          std::ostream& Err) {
+  if (!Connect(Line, Options, Err)) return ExitLine;
+  Line.SetFields(Values);
+  Line.Sequencer().ButtonWriteClick();
+  Line.RunTransfer();
+  for (const std::string& File : Line.BackupFiles()) {
+    Err << Program << "the controller's values before the write are kept in " << File << "\n";
+  }
+  if (!LineStillThere(Line, Err)) return ExitLine;
+  const TRegisterTransfer* Done = LastFinished(Line, TRegisterTransferKind::Write);
+  if (Done == nullptr) {  // the backup's read stayed incomplete, or the backup failed
+    ReportBoxes(Line, Err);
+    return ExitRegisters;
+  }
+  const std::vector<std::size_t> Unconfirmed = Done->UnconfirmedRows();
+  for (std::size_t Row : Unconfirmed) {
+    const std::optional<std::string>& Reply = Done->Outcomes()[Row].Reply;
+    Err << Program << KeyAndLabel(Row) << ": sent " << Done->ValueSent(Row)
+        << (Reply ? ", the controller holds " + *Reply : ", no reply when read back") << "\n";
+  }
+  return Unconfirmed.empty() ? ExitDone : ExitRegisters;
+}
+
+int Compare(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Values,
+            std::ostream& Out, std::ostream& Err) {
+  if (!Connect(Line, Options, Err)) return ExitLine;
+  Line.SetFields(Values);
+  Line.Sequencer().ButtonCompareClick();
+  Line.RunTransfer();
+  if (!LineStillThere(Line, Err)) return ExitLine;
+  const TRegisterTransfer* Done = LastFinished(Line, TRegisterTransferKind::Compare);
+  if (Done == nullptr) {
+    ReportBoxes(Line, Err);
+    return ExitRegisters;
+  }
+  const std::vector<std::size_t> Differing = Done->UnconfirmedRows();
+  for (std::size_t Row : Differing) {
+    const std::optional<std::string>& Reply = Done->Outcomes()[Row].Reply;
+    Out << RegisterTable[Row].FileKey << ": controller " << (Reply ? *Reply : "(no reply)")
+        << ", file " << Done->ValueSent(Row) << "\n";
+  }
+  return Differing.empty() ? ExitDone : ExitRegisters;
+}
+
+int Ports(std::ostream& Out, std::ostream& Err) {
+  std::vector<std::string> Names;
+  try {
+    ListComPorts(Names);
+  } catch (const EComPort& Error) {
+    Err << Program << (Error.Detail().empty() ? Error.Message() : Error.Detail()) << "\n";
+    return ExitLine;
+  }
+  for (const std::string& Name : Names) Out << Name << "\n";
+  return ExitDone;
+}
+
+}  // namespace
+
+int RunCliCommand(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, bool Progress) {
+  if (Options.Command == TCliCommand::Ports) return Ports(Out, Err);
+
+  // A file to write from or compare with is checked before the port is even opened.
+  std::optional<TRegisterTexts> Values;
+  if (Options.Command != TCliCommand::Read) {
+    const TValuesFileContent Content = ReadValuesFile(Options.File);
+    if (!Content.Values) {
+      Err << Program << Content.Problem << "\n";
+      return ExitUsage;
+    }
+    Values = Content.Values;
+  }
+
+  THistoryBackups History(UserHistoryDirectory());
+  TCliLine Line(History, Progress);
+  try {
+    ChooseLine(Line.Port(), Options);
+    switch (Options.Command) {
+      case TCliCommand::Read:
+        return Read(Line, Options, Err);
+      case TCliCommand::Write:
+        return Write(Line, Options, *Values, Err);
+      case TCliCommand::Compare:
+        return Compare(Line, Options, *Values, Out, Err);
+      case TCliCommand::Ports:
+        break;
+    }
+  } catch (const Exception& Error) {
+    Err << Program << Error.Message();
+    if (!Error.Detail().empty()) Err << "\n" << Error.Detail();
+    Err << "\n";
+  }
+  return ExitLine;
+}
+
+}  // namespace tolvane

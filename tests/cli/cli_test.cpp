@@ -1,0 +1,249 @@
+// tolvane-cli as a program against the controller simulator on a pseudo-terminal: each exit
+// code, the files it writes and keeps, the backups, and what reached the line (the simulator's
+// log). The program runs with a state directory of the test's own.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/register_table.h"
+#include "cli/cli_options.h"
+#include "tests/support/temp_directory.h"
+#include "tests/tools/simulator_process.h"
+
+extern char** environ;
+
+namespace tolvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing_support::ReadTextFile;
+using testing_support::TSimulatorProcess;
+
+struct TRun {
+  int Exit = -1;
+  std::string Out;
+  std::string Err;
+};
+
+// The values the simulator starts with (its factory values differ from the window's defaults).
+const std::vector<std::string> Held = {"02900", "00850", "00550", "00200", "00025", "00060",
+                                       "00005", "00020", "00003", "00015", "00030"};
+
+std::string ValuesText(const std::vector<std::string>& Values) {
+  std::string Text = "[Settings]\n";
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
+    Text += std::string(RegisterTable[Row].FileKey) + "=" + Values[Row] + "\n";
+  }
+  return Text;
+}
+
+class CommandLine : public testing::Test {
+ protected:
+  void StartSimulator(const std::vector<std::string>& Options = {}) {
+    std::vector<std::string> Args = {"--log", Log.string()};
+    Args.insert(Args.end(), Options.begin(), Options.end());
+    Simulator = std::make_unique<TSimulatorProcess>(Args);
+    ASSERT_FALSE(Simulator->SlavePath().empty());
+  }
+  // Runs tolvane-cli with Args (after --port and the simulator's line when it runs); stdout and
+  // stderr go to files. The bound only ends a run that would otherwise hang.
+  TRun Cli(std::vector<std::string> Args, bool WithPort = true) {
+    if (WithPort && Simulator) Args.insert(Args.begin(), {"--port", Simulator->SlavePath()});
+    std::vector<std::string> Line = {TOLVANE_CLI};
+    Line.insert(Line.end(), Args.begin(), Args.end());
+    std::vector<char*> Argv;
+    for (std::string& Arg : Line) Argv.push_back(Arg.data());
+    Argv.push_back(nullptr);
+    std::vector<std::string> Environment = {"XDG_STATE_HOME=" + State.string(),
+                                            "HOME=" + Directory.Path().string()};
+    for (char** Variable = environ; *Variable != nullptr; ++Variable) {
+      const std::string_view Entry(*Variable);
+      if (!Entry.starts_with("XDG_STATE_HOME=") && !Entry.starts_with("HOME=")) {
+        Environment.emplace_back(Entry);
+      }
+    }
+    std::vector<char*> Envp;
+    for (std::string& Variable : Environment) Envp.push_back(Variable.data());
+    Envp.push_back(nullptr);
+    const fs::path Out = Directory.Path() / "out.txt";
+    const fs::path Err = Directory.Path() / "err.txt";
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, Out.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, Err.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addchdir_np(&Actions, Directory.Path().c_str());
+    pid_t Pid = -1;
+    const int Failed = posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), Envp.data());
+    posix_spawn_file_actions_destroy(&Actions);
+    TRun Run;
+    if (Failed != 0) return Run;
+    const auto Deadline = std::chrono::steady_clock::now() + 60s;
+    int Status = 0;
+    while (::waitpid(Pid, &Status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > Deadline) {
+        ::kill(Pid, SIGKILL);
+        ::waitpid(Pid, &Status, 0);
+        ADD_FAILURE() << "tolvane-cli did not end";
+        break;
+      }
+      std::this_thread::sleep_for(10ms);
+    }
+    if (WIFEXITED(Status)) Run.Exit = WEXITSTATUS(Status);
+    Run.Out = ReadTextFile(Out.string());
+    Run.Err = ReadTextFile(Err.string());
+    return Run;
+  }
+  std::string File(const char* Name) const { return (Directory.Path() / Name).string(); }
+  void WriteFile(const char* Name, const std::string& Text) const {
+    std::ofstream(File(Name)) << Text;
+  }
+  // Backups by file name, with their content.
+  std::vector<std::pair<std::string, std::string>> Backups() const {
+    std::vector<std::pair<std::string, std::string>> Found;
+    const fs::path History = State / "tolvane" / "history";
+    if (!fs::exists(History)) return Found;
+    for (const auto& Entry : fs::directory_iterator(History)) {
+      Found.emplace_back(Entry.path().filename().string(), ReadTextFile(Entry.path().string()));
+    }
+    return Found;
+  }
+  std::string SimulatorLog() const { return ReadTextFile(Log.string()); }
+
+  TTempDirectory Directory;
+  const fs::path State = Directory.Path() / "state";
+  const fs::path Log = Directory.Path() / "simulator.log";
+  std::unique_ptr<TSimulatorProcess> Simulator;
+};
+
+TEST_F(CommandLine, ReadWritesTheFileAndKeepsABackup) {
+  StartSimulator();
+  const TRun Run = Cli({"read", "values.ini"});
+  EXPECT_EQ(Run.Exit, ExitDone) << Run.Err;
+  EXPECT_EQ(Run.Out, "") << "stdout carries only what a command reports";
+  EXPECT_EQ(ReadTextFile(File("values.ini")), ValuesText(Held));
+  const auto Kept = Backups();
+  ASSERT_EQ(Kept.size(), 1u);
+  EXPECT_TRUE(Kept[0].first.ends_with(" after read.ini")) << Kept[0].first;
+  EXPECT_EQ(Kept[0].second, ValuesText(Held));
+}
+
+TEST_F(CommandLine, ASilentRegisterFailsTheReadNamedAndLeavesTheFileAsItWas) {
+  StartSimulator({"--silent-registers", "0016,0028"});
+  WriteFile("values.ini", "kept\n");
+  const TRun Run = Cli({"read", "values.ini"});
+  EXPECT_EQ(Run.Exit, ExitRegisters);
+  EXPECT_NE(Run.Err.find("UgMax (Ug max, V)"), std::string::npos) << Run.Err;
+  EXPECT_NE(Run.Err.find("SWR_H (SWR HI)"), std::string::npos) << Run.Err;
+  EXPECT_EQ(ReadTextFile(File("values.ini")), "kept\n");
+  EXPECT_TRUE(Backups().empty());
+}
+
+// The backup holds what the controller had; the read-back finds the register that only
+// pretends to store.
+TEST_F(CommandLine, WriteBacksUpFirstAndTheReadBackFindsAnUnstoredRegister) {
+  StartSimulator({"--unstored-registers", "0020"});
+  std::vector<std::string> New = Held;
+  New[0] = "03100";
+  New[4] = "00099";
+  WriteFile("new.ini", ValuesText(New));
+  const TRun Run = Cli({"write", "new.ini"});
+  EXPECT_EQ(Run.Exit, ExitRegisters) << Run.Err;
+  EXPECT_NE(Run.Err.find("T__ON (Time ON): sent 00099, the controller holds 00025"),
+            std::string::npos)
+      << Run.Err;
+  EXPECT_EQ(Run.Err.find("UaMAX"), std::string::npos) << Run.Err;
+  const auto Kept = Backups();
+  ASSERT_EQ(Kept.size(), 1u);
+  EXPECT_TRUE(Kept[0].first.ends_with(" before write.ini")) << Kept[0].first;
+  EXPECT_EQ(Kept[0].second, ValuesText(Held));
+  EXPECT_NE(Run.Err.find(Kept[0].first), std::string::npos) << "the operator is told where";
+  EXPECT_NE(SimulatorLog().find("register 0012 set to 03100"), std::string::npos);
+
+  // Written without the faulty register, everything matches: exit 0, and compare agrees.
+  New[4] = "00025";
+  WriteFile("new.ini", ValuesText(New));
+  EXPECT_EQ(Cli({"write", "new.ini"}).Exit, ExitDone);
+  const TRun Same = Cli({"compare", "new.ini"});
+  EXPECT_EQ(Same.Exit, ExitDone) << Same.Err;
+  EXPECT_EQ(Same.Out, "");
+}
+
+TEST_F(CommandLine, CompareNamesEachDifferingKeyWithBothValues) {
+  StartSimulator();
+  std::vector<std::string> Other = Held;
+  Other[2] = "00650";
+  Other[10] = "00031";
+  WriteFile("other.ini", ValuesText(Other));
+  const TRun Run = Cli({"compare", "other.ini"});
+  EXPECT_EQ(Run.Exit, ExitRegisters) << Run.Err;
+  EXPECT_EQ(Run.Out, "UgMax: controller 00550, file 00650\nSWH_D: controller 00030, file 00031\n");
+  EXPECT_EQ(SimulatorLog().find("set to"), std::string::npos) << "a comparison writes nothing";
+}
+
+// A bad file is refused before the port is opened: the simulator hears nothing at all.
+TEST_F(CommandLine, ABadFileGivesExit2AndNothingReachesTheLine) {
+  StartSimulator();
+  std::vector<std::string> Bad = Held;
+  Bad[7] = "20";
+  WriteFile("bad.ini", ValuesText(Bad));
+  WriteFile("short.ini", "[Settings]\nUaMAX=03200\n");
+  for (const char* Name : {"bad.ini", "short.ini", "missing.ini"}) {
+    const TRun Run = Cli({"write", Name});
+    EXPECT_EQ(Run.Exit, ExitUsage) << Name;
+    EXPECT_NE(Run.Err.find(Name), std::string::npos) << Run.Err;
+  }
+  EXPECT_NE(Cli({"write", "bad.ini"}).Err.find("T_Slp (Time Sleep) holds \"20\""),
+            std::string::npos);
+  EXPECT_NE(Cli({"write", "short.ini"}).Err.find("IaMAX (Ia max, mA) is missing"),
+            std::string::npos);
+  EXPECT_EQ(SimulatorLog().find(" rx "), std::string::npos) << SimulatorLog();
+  EXPECT_TRUE(Backups().empty());
+}
+
+TEST_F(CommandLine, NoPortOrNoControllerGivesExit3WithTheNameAndTheReason) {
+  const TRun NoPort = Cli({"--port", File("nothing-here"), "read", "values.ini"}, false);
+  EXPECT_EQ(NoPort.Exit, ExitLine);
+  EXPECT_NE(NoPort.Err.find(File("nothing-here") + ": No such file or directory"),
+            std::string::npos)
+      << NoPort.Err;
+
+  StartSimulator({"--never-identify"});
+  const TRun Silent = Cli({"--timeout", "0.5", "read", "values.ini"});
+  EXPECT_EQ(Silent.Exit, ExitLine);
+  EXPECT_NE(Silent.Err.find("did not identify: no answer to 5 identification polls"),
+            std::string::npos)
+      << Silent.Err;
+  EXPECT_FALSE(fs::exists(File("values.ini")));
+}
+
+TEST_F(CommandLine, UsageErrorsGiveExit2AndTheUsage) {
+  for (const std::vector<std::string>& Args : {std::vector<std::string>{},
+                                               {"read"},
+                                               {"fetch", "x.ini"},
+                                               {"--baud", "fast", "read", "x"},
+                                               {"--timeout", "0", "read", "x"},
+                                               {"ports", "x"},
+                                               {"--port"}}) {
+    const TRun Run = Cli(Args, false);
+    EXPECT_EQ(Run.Exit, ExitUsage) << testing::PrintToString(Args);
+    EXPECT_NE(Run.Err.find("Usage: tolvane-cli"), std::string::npos) << Run.Err;
+  }
+}
+
+}  // namespace
+}  // namespace tolvane
