@@ -49,4 +49,8 @@ std::string DeviceErrorDetail(const std::string& DevicePath, int Code, const TTr
   return Detail;
 }
 
+std::string DeviceErrorDetail(const std::string& DevicePath, int Code) {
+  return DeviceErrorDetail(DevicePath, Code, Translate);
+}
+
 }  // namespace tolvane

@@ -23,5 +23,7 @@ std::string SystemErrorReason(int Code, const TTranslator& Lookup);
 // "<device path>: <reason>" (the reason alone without a path), its texts looked up by Lookup.
 // For a refused permission (EACCES, EPERM) a second line says what the operator can do about it.
 std::string DeviceErrorDetail(const std::string& DevicePath, int Code, const TTranslator& Lookup);
+// The same with the installed translator, for a line that stands on its own.
+std::string DeviceErrorDetail(const std::string& DevicePath, int Code);
 
 }  // namespace tolvane
