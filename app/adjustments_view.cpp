@@ -1,5 +1,9 @@
 #include "app/adjustments_view.h"
 
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
 #include "app/glyphs.h"
 #include "app/speed_button.h"
 #include "app/transfer_sequencer.h"
@@ -16,10 +20,13 @@ constexpr const char* WriteHint = "Write EEPROM";
 constexpr const char* ProgressCaption = "Progress:";
 constexpr const char* ProgressStartCaption = "0";
 
-constexpr std::array<int, 5> ColumnLefts = {6, 78, 150, 222, 294};
-constexpr std::array<int, FieldRows> LabelTops = {13, 48, 83, 118};
-constexpr std::array<int, FieldRows> FieldTops = {27, 62, 97, 132};
 constexpr QSize FieldSize(60, 21);
+constexpr int ColumnSpacing = 10;
+constexpr int RowSpacing = 1;     // between a field and the label of the next row
+constexpr int InsideMargin = 4;   // between the group's frame and the fields
+constexpr int TitleGap = 3;       // between the group's caption and the first labels
+constexpr int ProgressLeft = 16;  // in the group, over the fields
+constexpr int ProgressTop = 72;
 
 QString TextOf(std::string_view Text) {
   return QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()));
@@ -33,7 +40,6 @@ TAdjustmentsView::TAdjustmentsView(QWidget* Parent) : QFrame(Parent) {
 
   GroupSettings = new QGroupBox(GroupCaption, this);
   GroupSettings->setObjectName("GroupSettings");
-  GroupSettings->setGeometry(8, 0, 361, 161);
   // The bold font is the caption's; every control inside goes back to the window's font.
   QFont CaptionFont = font();
   CaptionFont.setBold(true);
@@ -51,6 +57,38 @@ TAdjustmentsView::TAdjustmentsView(QWidget* Parent) : QFrame(Parent) {
   Button7->setEnabled(false);
 
   BuildProgressPanel();
+  LayOut();
+}
+
+void TAdjustmentsView::LayOut() {
+  // Connect at the top, Read and Write at the bottom, beside the group.
+  auto* Buttons = new QVBoxLayout;
+  Buttons->setContentsMargins(0, 8, 0, 0);
+  Buttons->addWidget(Button_Open);
+  Buttons->addStretch(1);
+  Buttons->addWidget(Button6);
+  Buttons->addSpacing(7);
+  Buttons->addWidget(Button7);
+
+  auto* Content = new QHBoxLayout;
+  Content->setSpacing(7);
+  Content->addWidget(GroupSettings);
+  Content->addLayout(Buttons);
+
+  // The view keeps its designed size and stays in the middle of a larger window.
+  auto* Face = new QWidget(this);
+  Face->setObjectName("TuningFace");
+  Face->setLayout(Content);
+  Face->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  Content->setContentsMargins(8, 0, 8, 2);
+  auto* Centre = new QGridLayout(this);
+  Centre->setContentsMargins(0, 0, 0, 0);
+  Centre->addWidget(Face, 0, 0, Qt::AlignCenter);
+
+  setTabOrder(Fields[RegisterCount - 1], Button_Open);
+  setTabOrder(Button_Open, Button6);
+  setTabOrder(Button6, Button7);
+  setTabOrder(Button7, Fields[RegisterCount]);
 }
 
 QLineEdit* TAdjustmentsView::Field(const QString& Name) const {
@@ -62,23 +100,31 @@ QLineEdit* TAdjustmentsView::Field(const QString& Name) const {
 
 void TAdjustmentsView::BuildFields() {
   const QFont FieldFont = font();
+  auto* Grid = new QGridLayout(GroupSettings);
+  Grid->setHorizontalSpacing(ColumnSpacing);
+  Grid->setVerticalSpacing(0);
+  // The group's contents begin below its caption, whose line the first labels must not touch.
+  Grid->setContentsMargins(InsideMargin, TitleGap, InsideMargin, InsideMargin);
   for (int Index = 0; Index < FieldCount; ++Index) {
     const TFieldPlace& Place = FieldPlaces[Index];
-    const int Left = ColumnLefts[Index / FieldRows];
+    const int Column = Index / FieldRows;
     const int Row = Index % FieldRows;
 
     auto* Label = new QLabel(TextOf(Place.Label), GroupSettings);
     Label->setObjectName("Label_" + TextOf(Place.Field));
     Label->setFont(FieldFont);
-    Label->move(Left, LabelTops[Row]);
-    Label->adjustSize();
     Label->setEnabled(Place.Enabled);
 
     auto* Edit = new QLineEdit(TextOf(Place.InitialText), GroupSettings);
     Edit->setObjectName(TextOf(Place.Field));
     Edit->setFont(FieldFont);
-    Edit->setGeometry(QRect(QPoint(Left, FieldTops[Row]), FieldSize));
+    Edit->setFixedSize(FieldSize);
     Edit->setEnabled(Place.Enabled);
+
+    // Each field under its label, the rows of pairs one pixel apart.
+    Grid->addWidget(Label, 2 * Row, Column, Qt::AlignLeft | Qt::AlignBottom);
+    Grid->addWidget(Edit, 2 * Row + 1, Column);
+    if (Row > 0) Grid->setRowMinimumHeight(2 * Row, Label->sizeHint().height() + RowSpacing);
 
     Labels[Index] = Label;
     Fields[Index] = Edit;
@@ -87,9 +133,10 @@ void TAdjustmentsView::BuildFields() {
 }
 
 void TAdjustmentsView::BuildProgressPanel() {
-  PaneProgress = new QFrame(this);
+  // It covers the middle of the fields while a transfer runs, outside the group's layout.
+  PaneProgress = new QFrame(GroupSettings);
   PaneProgress->setObjectName("PaneProgress");
-  PaneProgress->setGeometry(24, 72, 329, 41);
+  PaneProgress->setGeometry(ProgressLeft, ProgressTop, 329, 41);
   PaneProgress->setFrameShape(QFrame::Panel);
   PaneProgress->setFrameShadow(QFrame::Raised);
   PaneProgress->setAutoFillBackground(true);

@@ -84,6 +84,7 @@ class TAdjustmentsView : public QFrame {
  private:
   void BuildFields();
   void BuildProgressPanel();
+  void LayOut();
 };
 
 }  // namespace tolvane

@@ -1,5 +1,6 @@
 #include "app/control_view.h"
 
+#include <QGridLayout>
 #include <array>
 
 #include "app/glyphs.h"
@@ -78,10 +79,18 @@ TControlView::TControlView(QWidget* Parent) : QFrame(Parent) {
   setGeometry(0, 0, 457, 169);
   Colour(this, Silver, Qt::black);
 
-  Panel1 = MakeChannelPanel(this, "Panel1", "CH 1", 8, true);
-  Panel2 = MakeChannelPanel(this, "Panel2", "CH 2", 184, false);
+  // The display keeps its designed size and stays in the middle of a larger window.
+  auto* Face = new QWidget(this);
+  Face->setObjectName("ControlFace");
+  Face->setFixedSize(457, 169);
+  auto* Centre = new QGridLayout(this);
+  Centre->setContentsMargins(0, 0, 0, 0);
+  Centre->addWidget(Face, 0, 0, Qt::AlignCenter);
 
-  img1 = new QLabel(this);
+  Panel1 = MakeChannelPanel(Face, "Panel1", "CH 1", 8, true);
+  Panel2 = MakeChannelPanel(Face, "Panel2", "CH 2", 184, false);
+
+  img1 = new QLabel(Face);
   img1->setObjectName("img1");
   img1->setGeometry(360, 32, 73, 73);
   img1->setFrameShape(QFrame::Box);

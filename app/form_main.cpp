@@ -2,8 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QLayout>
-#include <QStatusBar>
+#include <QGridLayout>
+#include <QShortcut>
 #include <QTime>
 
 #include "app/application_title.h"
@@ -46,7 +46,7 @@ void PaintBackground(QWidget* Panel, const QColor& Colour) {
 TForm1::TForm1(const QString& SettingsPath)
     : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                               Qt::WindowCloseButtonHint),
+                               Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       ComPort_(std::make_unique<TComPort>(nullptr)),
       ComDataPacket1_(std::make_unique<TComDataPacket>(nullptr)),
       SettingsPath_(SettingsPath),
@@ -56,6 +56,7 @@ TForm1::TForm1(const QString& SettingsPath)
   BindHandlers();
   BuildValuesMenu();
   Guarded([this] { FormCreate(); });
+  ShowConnectionState();
   Status->start();
 }
 
@@ -77,17 +78,37 @@ void TForm1::BuildWindow() {
 
   auto* Client = new QWidget(this);
   Client->setObjectName("Client");
-  Client->setFixedSize(ClientSize);
   setCentralWidget(Client);
-  // The window takes exactly the size of its menu and client area and cannot be resized.
-  layout()->setSizeConstraint(QLayout::SetFixedSize);
-  move(DesignedPosition);
+  StatusLine = new TStatusLine(this);
+  setStatusBar(StatusLine);
 
   PanelControl = new TControlView(Client);
   PanelTerminal = new TTerminalView(Client);
   PanelTuning = new TAdjustmentsView(Client);
+  // The views lie on top of one another; the hidden ones keep their room, so the window's
+  // minimum size holds every view and does not jump when the view changes.
+  auto* Views = new QGridLayout(Client);
+  Views->setContentsMargins(0, 0, 0, 0);
+  for (QWidget* View : {static_cast<QWidget*>(PanelControl), static_cast<QWidget*>(PanelTerminal),
+                        static_cast<QWidget*>(PanelTuning)}) {
+    QSizePolicy Policy = View->sizePolicy();
+    Policy.setRetainSizeWhenHidden(true);
+    View->setSizePolicy(Policy);
+    Views->addWidget(View, 0, 0);
+  }
   PanelControl->hide();
   PanelTerminal->hide();
+
+  // The designed client area is the starting size, with the menu above it and the status line
+  // below; the window can grow and shrink down to what its views need.
+  Client->resize(ClientSize);
+  resize(ClientSize.width(),
+         menuBar()->sizeHint().height() + ClientSize.height() + StatusLine->sizeHint().height());
+  move(DesignedPosition);
+
+  // F10 opens the menu bar as on other desktop programs.
+  auto* MenuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+  connect(MenuKey, &QShortcut::activated, this, [this] { Menu->OpenFirstMenu(); });
 
   Status = new QTimer(this);
   Status->setObjectName("Status");
@@ -169,8 +190,10 @@ void TForm1::ReportUnreadableSettings() {
   for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
     MarkField(Row, UnreadableSettingsMark);
   }
+  // The window's own text is English only, so its detail is English too: one language per box.
+  const TTranslator English = [](const std::string& Text) { return Text; };
   ShowError(UnreadableSettingsText + std::string("\n") +
-                DeviceErrorDetail(SettingsFile_->ReadPath(), *Code),
+                DeviceErrorDetail(SettingsFile_->ReadPath(), *Code, English),
             std::string(ApplicationTitle));
 }
 
@@ -212,6 +235,7 @@ void TForm1::ComPortOpen() {
   PanelTuning->Button_Open->setToolTip(ConnectedHint);
   Menu->MMCOMPortSettings->setEnabled(false);
   Sequencer_.ArmIdentification();
+  ShowConnectionState();
 }
 
 void TForm1::ComPortClose() {
@@ -221,6 +245,13 @@ void TForm1::ComPortClose() {
   PanelTuning->Button_Open->setChecked(false);
   PanelTuning->Button_Open->setToolTip(DisconnectedHint);
   Menu->MMCOMPortSettings->setEnabled(true);
+  ShowConnectionState();
+}
+
+void TForm1::ShowConnectionState() {
+  StatusLine->ShowPort(DeviceAddressFor(ComPort_->Port()));
+  StatusLine->ShowConnection(
+      {ComPort_->Connected(), Sequencer_.WaitID(), Sequencer_.IdTicks(), IdentificationPolls});
 }
 
 void TForm1::ComPortLineLost(std::int32_t SystemErrorCode) {
@@ -229,6 +260,7 @@ void TForm1::ComPortLineLost(std::int32_t SystemErrorCode) {
   if (!ComPort_->Connected()) return;
   const std::string Stopped = Sequencer_.EndAll();
   SetTransferButtonsEnabled(false);
+  StatusLine->ShowLineLost();
   ComPort_->ClosePort();
   // Everything is settled before the modal box, whose nested loop keeps the timer ticking.
   std::string Text = LineLostMessage(DeviceAddressFor(ComPort_->Port()), SystemErrorCode);
@@ -237,6 +269,9 @@ void TForm1::ComPortLineLost(std::int32_t SystemErrorCode) {
 }
 
 void TForm1::WriteToPort(const std::string& Packet) {
+  // Every packet the window writes passes here, so the log shows them all, each before any
+  // reply to it.
+  PanelTerminal->AppendSent(Packet);
   try {
     ComPort_->WriteString(Packet);
   } catch (const EComPort& Error) {
@@ -248,6 +283,7 @@ void TForm1::WriteToPort(const std::string& Packet) {
 void TForm1::ComDataPacket1Packet(TObject* /*Sender*/, const std::string& Str) {
   ApplyReceivedPacket(Str, *this, Sequencer_);
   PanelTerminal->AppendPacket(Str);
+  ShowConnectionState();
 }
 
 void TForm1::Button4Click() {
@@ -294,6 +330,7 @@ void TForm1::ViewFace() {
 
 void TForm1::MMCOMPortSettingsClick() {
   ComPort_->ShowPortSetup();
+  ShowConnectionState();
 }
 
 void TForm1::MMAboutClick() {
@@ -328,6 +365,7 @@ void TForm1::ButtonWriteClick() {
 }
 void TForm1::StatusTimer() {
   Sequencer_.StatusTimer();
+  ShowConnectionState();
 }
 
 bool TForm1::PortConnected() {
@@ -401,7 +439,8 @@ void TForm1::FocusField(std::size_t Row) {
 
 void TForm1::ShowTransferResult(const std::string& Result) {
   TransferResult_ = QString::fromStdString(Result);
-  statusBar()->showMessage(TransferResult_);
+  // A lasting place of the status line: a passing message would cover the port and the state.
+  StatusLine->SetTransferResult(Result);
 }
 
 std::string TForm1::ClockTime() {

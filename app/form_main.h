@@ -1,7 +1,7 @@
-// The main window: the adjustments, terminal and control views stacked in one fixed client
-// area, the menu, the serial port with its packet assembler, and the 100 ms timer that paces
-// the controller traffic. Every operator action, menu command and tick runs inside the general
-// error report's guard.
+// The main window: the adjustments, terminal and control views stacked in one resizable client
+// area, the menu, the status line, the serial port with its packet assembler, and the 100 ms
+// timer that paces the controller traffic. Every operator action, menu command and tick runs inside
+// the general error report's guard.
 #pragma once
 
 #include <QColorDialog>
@@ -19,6 +19,7 @@
 #include "app/main_menu.h"
 #include "app/sequencer_window.h"
 #include "app/settings_file.h"
+#include "app/status_line.h"
 #include "app/terminal_view.h"
 #include "app/transfer_sequencer.h"
 #include "app/values_menu.h"
@@ -97,6 +98,7 @@ class TForm1 : public QMainWindow, public TSequencerWindow {
   TControlView* PanelControl;
   QTimer* Status;
   QColorDialog* ColorDialog1;
+  TStatusLine* StatusLine;
   std::unique_ptr<TValuesMenu> ValuesMenu;
 
  private:
@@ -117,6 +119,8 @@ class TForm1 : public QMainWindow, public TSequencerWindow {
   // closed) and returns, any other failure propagates.
   void WriteToPort(const std::string& Packet);
   void SelectView(QAction* Item);
+  // The status line follows the port, its device and the identification.
+  void ShowConnectionState();
 
   // The sequencer's view of the window.
   bool PortConnected() override;

@@ -6,7 +6,8 @@
 
 namespace tolvane {
 
-// "Connection to /dev/ttyUSB0 lost: Input/output error" for Device "/dev/ttyUSB0" and EIO.
+// "Connection to /dev/ttyUSB0 lost: Input/output error" for Device "/dev/ttyUSB0" and EIO, in
+// the operator's language when the catalogs translate both the sentence and the reason.
 std::string LineLostMessage(const std::string& Device, int SystemErrorCode);
 
 }  // namespace tolvane

@@ -8,12 +8,23 @@
 
 namespace tolvane {
 
-inline constexpr const char* ConnectItemCaption = "Connect";
-inline constexpr const char* DisconnectItemCaption = "Disconnect";
+// Captions carry their mnemonic: the "&" underlines the letter after it (Alt+F opens "File",
+// C then chooses "Connect") and is not shown.
+inline constexpr const char* ConnectItemCaption = "&Connect";
+inline constexpr const char* DisconnectItemCaption = "&Disconnect";
+
+// A caption as the operator reads it: without the mnemonic's "&" ("&&" shows one "&").
+QString DisplayedCaption(const QString& Caption);
 
 struct TMainMenu {
   // Fills Bar with the four menus; every item starts in its designed state.
+  // Exit has the desktop's Quit shortcut (Ctrl+Q).
   explicit TMainMenu(QMenuBar* Bar);
+
+  // Opens the first menu, as F10 does on a desktop.
+  void OpenFirstMenu();
+
+  QMenuBar* Bar;
 
   QMenu* MMFile;
   QAction* MMConnect;

@@ -1,40 +1,70 @@
-// The terminal view: the log of received packets, the send line and its Send and Clear buttons.
+// The terminal view: the log of the packets sent and received, the send line and its Send, Clear
+// and Save Log buttons.
 #pragma once
 
 #include <QFrame>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTime>
 #include <QToolButton>
+#include <functional>
 #include <string>
 
 namespace tolvane {
 
-// The log is emptied when an appended line makes it this long.
+// The log is emptied when an appended received line makes this many received lines.
 inline constexpr int LogLineLimit = 1023;
+inline constexpr const char* SentMark = ">";
+inline constexpr const char* ReceivedMark = "<";
 
 // The packet as one line of the log. Packets are byte strings; a control byte is shown escaped
 // ("\r", "\n", "\t", "\0", else "\xNN") so that a packet holding a line end still takes exactly
 // one line, and every other byte is shown as the Latin-1 character of that value.
 QString LogLineOf(const std::string& Packet);
 
+// "14:02:11.305 > ST0012;": the time, the direction mark and the packet.
+QString TimedLogLine(const QTime& Time, const char* Mark, const std::string& Packet);
+
 class TTerminalView : public QFrame {
   Q_OBJECT
 
  public:
+  using TClock = std::function<QTime()>;
+  // Asks for the file the log is saved to; an empty name cancels. Replaced by tests.
+  using TSaveFileChooser = std::function<QString(QWidget* Parent)>;
+
   explicit TTerminalView(QWidget* Parent);
 
-  // Appends Packet as one line; the line that makes the log 1023 lines long empties it.
+  // Appends a packet received (without its ";"); the 1023rd received line empties the log.
   void AppendPacket(const std::string& Packet);
+  // Appends a packet as it was written to the port.
+  void AppendSent(const std::string& Packet);
   void ClearLog();
+  // Received lines in the log since it was last emptied.
   int LogLineCount() const { return LogLines_; }
+
+  void SetClock(TClock Clock) { Clock_ = std::move(Clock); }
+  void SetSaveFileChooser(TSaveFileChooser Chooser) { ChooseSaveFile_ = std::move(Chooser); }
+  // Asks for a file and writes the log to it, one line per packet; a failure is shown in an
+  // error box and the log stays.
+  void SaveLogClick();
 
   QPlainTextEdit* Memo;
   QLineEdit* Edit_Data;
   QToolButton* Button4;  // Send
   QToolButton* Button5;  // Clear
+  QToolButton* ButtonSaveLog;
+
+ protected:
+  void showEvent(QShowEvent* Event) override;
 
  private:
+  void AppendLine(const char* Mark, const std::string& Packet);
+  void ScrollToNewest();
+
   int LogLines_ = 0;
+  TClock Clock_;
+  TSaveFileChooser ChooseSaveFile_;
 };
 
 }  // namespace tolvane

@@ -3,10 +3,10 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 
 #include "portsetup/form_translation.h"
 #include "serialport/base/gettext_translator.h"
@@ -14,11 +14,15 @@
 namespace tolvane {
 namespace {
 
-constexpr int ClientWidth = 231;
+constexpr int DesignedClientWidth = 231;
 constexpr int ClientHeight = 216;
 constexpr int LabelLeft = 8;
 constexpr int ComboLeft = 80;
 constexpr int ComboWidth = 129;
+constexpr int GroupLeft = 8;
+constexpr int GroupRightMargin = 8;  // between the lists and the group's right edge
+constexpr int FormRightMargin = 6;
+constexpr int ButtonGap = 5;
 constexpr int ComboHeight = 21;
 constexpr int ButtonTop = 184;
 constexpr int ButtonWidth = 75;
@@ -41,6 +45,14 @@ QFont DialogFont() {
   return Font;
 }
 
+// The port list is as wide as an adapter's stable name, so that none is cut at the edge.
+int PortComboWidth(const QFont& Font) {
+  QComboBox Sample;
+  Sample.setFont(Font);
+  Sample.addItem(LongestExpectedPortName);
+  return std::max(ComboWidth, Sample.sizeHint().width());
+}
+
 QString TranslateDialogText(const QString& Text) {
   return QString::fromStdString(TranslateIn(SetupDialogDomain, Text.toStdString()));
 }
@@ -51,13 +63,16 @@ TComSetupFrm::TComSetupFrm(QWidget* Parent) : QDialog(Parent) {
   setObjectName("ComSetupFrm");
   setWindowTitle("Setup");
   setFont(DialogFont());
+  const int PortWidth = PortComboWidth(font());
+  const int GroupWidth = ComboLeft + PortWidth + GroupRightMargin;
+  const int ClientWidth = std::max(DesignedClientWidth, GroupLeft + GroupWidth + FormRightMargin);
   setFixedSize(ClientWidth, ClientHeight);
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
 
   GroupBox1 = new QGroupBox(" Settings ", this);
   GroupBox1->setObjectName("GroupBox1");
-  GroupBox1->setGeometry(8, 8, 217, 169);
+  GroupBox1->setGeometry(GroupLeft, 8, GroupWidth, 169);
 
   Label1 = AddLabel("Label1", "Port", 24);
   Label2 = AddLabel("Label2", "Baud rate", 48);
@@ -72,11 +87,18 @@ TComSetupFrm::TComSetupFrm(QWidget* Parent) : QDialog(Parent) {
   Combo4 = AddCombo("Combo4", TComProperty::cpStopBits, 88);
   Combo5 = AddCombo("Combo5", TComProperty::cpParity, 112);
   Combo6 = AddCombo("Combo6", TComProperty::cpFlowControl, 136);
+  Combo1->resize(PortWidth, ComboHeight);
+  // The whole name of the chosen port, also when it is longer still.
+  const auto ShowPortName = [this] { Combo1->setToolTip(Combo1->currentText()); };
+  connect(Combo1, &QComboBox::currentIndexChanged, this, ShowPortName);
+  ShowPortName();
 
-  Button1 = AddButton("Button1", "OK", 70);
+  // "OK" and "Cancel" stay at the right edge.
+  const int CancelLeft = ClientWidth - FormRightMargin - ButtonWidth;
+  Button1 = AddButton("Button1", "OK", CancelLeft - ButtonGap - ButtonWidth);
   Button1->setDefault(true);
   connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
-  Button2 = AddButton("Button2", "Cancel", 150);
+  Button2 = AddButton("Button2", "Cancel", CancelLeft);
   connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 
   QWidget* Previous = Combo1;
@@ -128,14 +150,6 @@ void TComSetupFrm::FormCreate() {
   const QSet<QString> Untranslated = {"Combo1", "Combo2", "Combo3", "Combo4", "Combo5", "Combo6"};
   TranslateForm(*this, Untranslated, TranslateDialogText);
   for (QLabel* Label : {Label1, Label2, Label3, Label4, Label5, Label6}) Label->adjustSize();
-}
-
-void TComSetupFrm::keyPressEvent(QKeyEvent* Event) {
-  if (Event->key() == Qt::Key_Escape) {
-    Event->accept();
-    return;
-  }
-  QDialog::keyPressEvent(Event);
 }
 
 }  // namespace tolvane

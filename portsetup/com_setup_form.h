@@ -1,5 +1,6 @@
 // The setup dialog: six drop-down lists, one per line setting of a port (port, baud rate, data
-// bits, stop bits, parity, flow control), in a group, with "OK" and "Cancel".
+// bits, stop bits, parity, flow control), in a group, with "OK" and "Cancel". Escape cancels it,
+// Return presses the focused button ("OK" when no button has the focus).
 #pragma once
 
 #include <QDialog>
@@ -11,12 +12,14 @@
 class QGroupBox;
 class QLabel;
 class QPushButton;
-class QKeyEvent;
 
 namespace tolvane {
 
 // The text domain of the dialog's catalog.
 inline constexpr const char* SetupDialogDomain = PortTextDomain;
+// The port list is made wide enough for a name as long as this adapter's stable name.
+inline constexpr const char* LongestExpectedPortName =
+    "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3D4-if00-port0";
 
 class TComSetupFrm : public QDialog {
   Q_OBJECT
@@ -44,10 +47,6 @@ class TComSetupFrm : public QDialog {
   TComComboBox* Combo6;
   QPushButton* Button1;
   QPushButton* Button2;
-
- protected:
-  // Esc is not bound to "Cancel": the dialog ends only through its buttons or its window.
-  void keyPressEvent(QKeyEvent* Event) override;
 
  private:
   QLabel* AddLabel(const char* Name, const char* Text, int Top);

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev
-  xvfb libxcb1-dev
+  xvfb libxcb1-dev libxcb-xtest0-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   gettext
   fonts-dejavu-core fonts-liberation2

@@ -54,6 +54,27 @@ std::string WithSystemCode(std::int32_t ErrorNumber, std::int32_t SystemErrorCod
          TranslateFilled(SystemCodeSuffix, "%d", std::to_string(SystemErrorCode));
 }
 
+const char* EnglishText(std::int32_t ErrorNumber) {
+  if (ErrorNumber < 1 || ErrorNumber > PortErrorCount) return "";
+  return EnglishTexts[static_cast<std::size_t>(ErrorNumber)];
+}
+
+// The message of a failed call on a device, in the language its detail is shown in.
+std::string WithSystemCode(std::int32_t ErrorNumber, std::int32_t SystemErrorCode,
+                           const TTranslator& Lookup) {
+  std::string Suffix = Lookup(SystemCodeSuffix);
+  const std::size_t At = Suffix.find("%d");
+  if (At != std::string::npos) Suffix.replace(At, 2, std::to_string(SystemErrorCode));
+  return Lookup(EnglishText(ErrorNumber)) + Suffix;
+}
+
+TTranslator DeviceErrorLookup(std::int32_t ErrorNumber, std::int32_t SystemErrorCode) {
+  std::vector<std::string> Texts = SystemErrorTexts(SystemErrorCode);
+  Texts.emplace_back(EnglishText(ErrorNumber));
+  Texts.emplace_back(SystemCodeSuffix);
+  return OneLanguageLookup(Texts);
+}
+
 }  // namespace
 
 const std::array<std::string, PortErrorCount + 1>& PortErrorTexts() {
@@ -74,9 +95,16 @@ EComPort::EComPort(std::int32_t ErrorNumber, std::int32_t SystemErrorCode)
       ErrorNumber_(ErrorNumber) {}
 
 EComPort::EComPort(std::int32_t ErrorNumber, std::int32_t SystemErrorCode, std::string DevicePath)
-    : EComPort(ErrorNumber, SystemErrorCode) {
-  DevicePath_ = std::move(DevicePath);
-  SetDetail(DeviceErrorDetail(DevicePath_, SystemErrorCode));
+    : EComPort(ErrorNumber, SystemErrorCode, std::move(DevicePath),
+               DeviceErrorLookup(ErrorNumber, SystemErrorCode)) {}
+
+EComPort::EComPort(std::int32_t ErrorNumber, std::int32_t SystemErrorCode, std::string DevicePath,
+                   const TTranslator& Lookup)
+    : Exception(WithSystemCode(ErrorNumber, SystemErrorCode, Lookup)),
+      SystemErrorCode_(SystemErrorCode),
+      ErrorNumber_(ErrorNumber),
+      DevicePath_(std::move(DevicePath)) {
+  SetDetail(DeviceErrorDetail(DevicePath_, SystemErrorCode, Lookup));
 }
 
 }  // namespace tolvane

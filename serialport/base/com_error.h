@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "serialport/base/translation.h"
+
 namespace tolvane {
 
 // Root of the errors this code raises; the message is the text shown to the operator.
@@ -63,7 +65,8 @@ class EComPort : public Exception {
   // An error of a failed system call: the table text followed by the system code.
   EComPort(std::int32_t ErrorNumber, std::int32_t SystemErrorCode);
   // An error of a failed system call on the device at DevicePath: the same text, and the
-  // detail names the device and the system's reason (DeviceErrorDetail).
+  // detail names the device and the system's reason (DeviceErrorDetail). Message and detail
+  // are both translated when the catalogs translate all of their texts, else both English.
   EComPort(std::int32_t ErrorNumber, std::int32_t SystemErrorCode, std::string DevicePath);
 
   std::int32_t SystemErrorCode() const { return SystemErrorCode_; }
@@ -72,6 +75,9 @@ class EComPort : public Exception {
   const std::string& DevicePath() const { return DevicePath_; }
 
  private:
+  EComPort(std::int32_t ErrorNumber, std::int32_t SystemErrorCode, std::string DevicePath,
+           const TTranslator& Lookup);
+
   std::int32_t SystemErrorCode_;
   std::int32_t ErrorNumber_;
   std::string DevicePath_;

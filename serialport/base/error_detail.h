@@ -3,6 +3,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "serialport/base/translation.h"
 
 namespace tolvane {
 
@@ -10,8 +13,17 @@ namespace tolvane {
 // description, passed through the translation catalogs like the component's other texts.
 std::string SystemErrorReason(int Code);
 
-// "<device path>: <reason>" (the reason alone without a path). For a refused permission
-// (EACCES, EPERM) a second line says what the operator can do about it.
+// The untranslated texts the reason for Code is made of: the C library's English description, or
+// "Unknown error %d" for a code it does not know; with the hint for a refused permission.
+std::vector<std::string> SystemErrorTexts(int Code);
+
+// The reason for Code with its texts looked up by Lookup ("%d" filled in afterwards).
+std::string SystemErrorReason(int Code, const TTranslator& Lookup);
+
+// "<device path>: <reason>" (the reason alone without a path), its texts looked up by Lookup.
+// For a refused permission (EACCES, EPERM) a second line says what the operator can do about it.
+std::string DeviceErrorDetail(const std::string& DevicePath, int Code, const TTranslator& Lookup);
+// The same with the installed translator, for a line that stands on its own.
 std::string DeviceErrorDetail(const std::string& DevicePath, int Code);
 
 }  // namespace tolvane

@@ -21,6 +21,13 @@ std::string Translate(const std::string& Text) {
   return Translator ? Translator(Text) : Text;
 }
 
+TTranslator OneLanguageLookup(const std::vector<std::string>& Texts) {
+  for (const std::string& Text : Texts) {
+    if (Translate(Text) == Text) return [](const std::string& Same) { return Same; };
+  }
+  return [](const std::string& Text) { return Translate(Text); };
+}
+
 std::string TranslateFilled(const std::string& Format, const std::string& Placeholder,
                             const std::string& Value) {
   std::string Text = Translate(Format);

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QToolButton>
+#include <QtTest/QTest>
 
 #include "app/application_title.h"
 #include "main_window_fixture.h"
@@ -17,7 +18,10 @@ namespace {
 
 class Connection : public MainWindowTest {
  protected:
-  Connection() { Form->ComPort().SetPort(Controller.SlavePath()); }
+  Connection() {
+    Form->ComPort().SetPort(Controller.SlavePath());
+    Form->PanelTerminal->SetClock([] { return QTime(14, 2, 11, 305); });
+  }
 
   void ExpectTransferButtonsEnabled(bool Enabled) {
     for (const char* Button : {"Button4", "Button5", "Button6", "Button7"}) {
@@ -29,7 +33,8 @@ class Connection : public MainWindowTest {
     QToolButton* Connect = Find<QToolButton>("Button_Open");
     EXPECT_EQ(Connect->isChecked(), Connected);
     EXPECT_EQ(Connect->text(), "Connect");
-    EXPECT_EQ(Find<QAction>("MMConnect")->text(), Connected ? "Disconnect" : "Connect");
+    EXPECT_EQ(DisplayedCaption(Find<QAction>("MMConnect")->text()),
+              Connected ? "Disconnect" : "Connect");
     EXPECT_EQ(Find<QAction>("MMCOMPortSettings")->isEnabled(), !Connected);
   }
 
@@ -60,7 +65,38 @@ TEST_F(Connection, DisconnectSendsTheNoticeThenClosesThePort) {
   ExpectConnectedLook(false);
   ExpectTransferButtonsEnabled(false);
   EXPECT_EQ(Find<QToolButton>("Button_Open")->toolTip(), "Connect");
-  EXPECT_EQ(Find<QPlainTextEdit>("Memo")->toPlainText(), "ID200");  // disconnecting keeps it
+  // Disconnecting keeps the log, which shows the notice sent.
+  EXPECT_EQ(Find<QPlainTextEdit>("Memo")->toPlainText(),
+            "14:02:11.305 < ID200\n14:02:11.305 > DI;");
+}
+
+TEST_F(Connection, EveryPacketTheWindowWritesAppearsInTheLogAsSent) {
+  Find<QToolButton>("Button_Open")->click();
+  Form->StatusTimer();
+  Controller.Send("ID200;");
+  TComDispatcher::Default().ServeUntil([&] { return !Form->Sequencer().WaitID(); });
+  Find<QLineEdit>("Edit_Data")->setText("ST0014;");
+  Find<QToolButton>("Button4")->click();
+  Find<QToolButton>("Button6")->click();
+  Form->StatusTimer();
+  Find<QToolButton>("Button_Open")->click();
+
+  EXPECT_EQ(Controller.EverythingSent(), "ID;ST0014;ST0012;DI;");
+  EXPECT_EQ(Find<QPlainTextEdit>("Memo")->toPlainText(),
+            "14:02:11.305 > ID;\n14:02:11.305 < ID200\n14:02:11.305 > ST0014;\n"
+            "14:02:11.305 > ST0012;\n14:02:11.305 > DI;");
+  EXPECT_EQ(Form->PanelTerminal->LogLineCount(), 1) << "only received lines count";
+}
+
+TEST_F(Connection, ReturnInTheSendLineSendsOnlyWhileConnected) {
+  QLineEdit* SendLine = Find<QLineEdit>("Edit_Data");
+  SendLine->setText("ID;");
+  QTest::keyClick(SendLine, Qt::Key_Return);
+  EXPECT_TRUE(Messages.Boxes.empty());
+  Find<QToolButton>("Button_Open")->click();
+  QTest::keyClick(SendLine, Qt::Key_Return);
+  EXPECT_EQ(Controller.EverythingSent(), "ID;");
+  EXPECT_EQ(SendLine->text(), "ID;");
 }
 
 TEST_F(Connection, TheFileMenuConnectsAndDisconnectsToo) {
@@ -130,7 +166,7 @@ TEST_F(Connection, AReplySplitOverTwoReadsFillsItsFieldAndTakesOneLogLine) {
   TComDispatcher::Default().ServeUntil([&] { return !Log->toPlainText().isEmpty(); });
 
   EXPECT_EQ(Find<QLineEdit>("Edit_Ua_max")->text(), "03200");
-  EXPECT_EQ(Log->toPlainText(), "ST001203200");
+  EXPECT_EQ(Log->toPlainText(), "14:02:11.305 < ST001203200");
   EXPECT_EQ(Form->PanelTerminal->LogLineCount(), 1);
   EXPECT_TRUE(Messages.Boxes.empty());
 }

@@ -10,6 +10,8 @@
 
 #include "app/application_title.h"
 #include "main_window_fixture.h"
+#include "serialport/base/gettext_translator.h"
+#include "serialport/base/translation.h"
 #include "serialport/dispatch/com_dispatcher.h"
 #include "tests/support/pty_pair.h"
 #include "write_log_device.h"
@@ -79,7 +81,7 @@ class LineLoss : public MainWindowTest {
                   (StoppedWrite.empty() ? "" : "\n\n" + StoppedWrite));
     EXPECT_FALSE(Form->ComPort().Connected());
     EXPECT_FALSE(Find<QToolButton>("Button_Open")->isChecked());
-    EXPECT_EQ(Find<QAction>("MMConnect")->text(), "Connect");
+    EXPECT_EQ(DisplayedCaption(Find<QAction>("MMConnect")->text()), "Connect");
     EXPECT_TRUE(Find<QAction>("MMCOMPortSettings")->isEnabled());
     for (const char* Button : {"Button4", "Button5", "Button6", "Button7"}) {
       EXPECT_FALSE(Find<QToolButton>(Button)->isEnabled()) << Button;
@@ -178,6 +180,70 @@ TEST_F(LineLoss, DisconnectOnADeadLineReleasesThePort) {
   ExpectReconnectIdentifies();
 }
 
+// The lost-line box in one language: German from the utility's own catalogs, and English as a
+// whole when the catalog lacks the reason.
+TEST_F(LineLoss, TheBoxSpeaksOneLanguage) {
+  const char* Lang = std::getenv("LANG");
+  const std::string SavedLang = Lang != nullptr ? Lang : "";
+  ::setenv("LANG", "de_DE.UTF-8", 1);
+  InstallTranslations(TOLVANE_BUILT_APP_DIR);
+  Connect();
+  PullTheCable();
+  ServeUntil([this] { return !Form->ComPort().Connected(); });
+  RemoveTranslations();
+  Lang != nullptr ? ::setenv("LANG", SavedLang.c_str(), 1) : ::unsetenv("LANG");
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_EQ(Messages.Boxes[0].Text.toStdString(),
+            "Verbindung zu " + LinkPath + " verloren: Eingabe-/Ausgabefehler");
+
+  SetTranslator([](const std::string& Text) {
+    return Text == "Connection to %s lost: %s" ? std::string("Verbindung zu %s verloren: %s")
+                                               : Text;
+  });
+  PlugIn();
+  Connect();
+  PullTheCable();
+  ServeUntil([this] { return !Form->ComPort().Connected(); });
+  SetTranslator({});
+  ASSERT_EQ(Messages.Boxes.size(), 2u);
+  EXPECT_EQ(Messages.Boxes[1].Text.toStdString(),
+            "Connection to " + LinkPath + " lost: Input/output error");
+}
+
+// The status line through a whole session: the device always, the state as it changes.
+TEST_F(LineLoss, TheStatusLineFollowsConnectIdentificationLossAndDisconnect) {
+  TStatusLine& Line = *Form->StatusLine;
+  Ticks(1);  // the port was named behind the window's back; a tick shows the new name
+  EXPECT_EQ(Line.PortText().toStdString(), LinkPath);
+  EXPECT_EQ(Line.StateText(), "Disconnected");
+
+  Connect();
+  EXPECT_EQ(Line.StateText(), "Identifying");
+  Ticks(2);
+  EXPECT_EQ(Line.StateText(), "Identifying (poll 2 of 150)");
+  Controller->Send("ID200;");
+  ASSERT_TRUE(ServeUntil([this] { return !Form->Sequencer().WaitID(); }));
+  EXPECT_EQ(Line.StateText(), "Identified");
+  Ticks(2);
+  EXPECT_EQ(Line.StateText(), "Identified");
+
+  PullTheCable();
+  ASSERT_TRUE(ServeUntil([this] { return !Form->ComPort().Connected(); }));
+  EXPECT_EQ(Line.StateText(), "Connection lost");
+  Ticks(2);
+  EXPECT_EQ(Line.StateText(), "Connection lost") << "the loss stays in view until a new Connect";
+
+  PlugIn();
+  Connect();
+  EXPECT_EQ(Line.StateText(), "Identifying");
+  Find<QToolButton>("Button_Open")->click();
+  EXPECT_EQ(Line.StateText(), "Disconnected");
+
+  Line.SetTransferResult("Read: 11 of 11 registers");
+  EXPECT_EQ(Line.TransferText(), "Read: 11 of 11 registers");
+  EXPECT_EQ(Line.StateText(), "Disconnected");
+}
+
 // A controller that never answers but keeps its line is no lost line: a Read waits for the
 // identification, which gives up after 150 polls as ever, and not one register packet goes out.
 TEST_F(LineLoss, AControllerThatStaysSilentIsNoLostLine) {
@@ -194,6 +260,7 @@ TEST_F(LineLoss, AControllerThatStaysSilentIsNoLostLine) {
   EXPECT_EQ(std::ranges::count(Device.Writes(), "ID;"), 150);
   EXPECT_EQ(Device.Writes().size(), 150u) << "nothing but the polls";
   EXPECT_FALSE(Form->Sequencer().Running());
+  EXPECT_EQ(Form->StatusLine->StateText(), "Disconnected");
 }
 
 }  // namespace

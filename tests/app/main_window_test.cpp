@@ -1,7 +1,13 @@
+#include <QApplication>
 #include <QColorDialog>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QToolButton>
+#include <QtTest/QTest>
 
 #include "app/application_title.h"
 #include "main_window_fixture.h"
@@ -16,7 +22,8 @@ TEST_F(MainWindow, StartsAsDesigned) {
   EXPECT_EQ(Form->windowTitle().toStdString(), WindowCaption);
   EXPECT_EQ(Form->centralWidget()->size(), QSize(457, 169));
   EXPECT_EQ(Form->pos(), QPoint(224, 129));
-  EXPECT_FALSE(Form->windowFlags() & Qt::WindowMaximizeButtonHint);
+  // Resizable: it can be maximised, and shrinks no further than its views need.
+  EXPECT_TRUE(Form->windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(Form->windowFlags() & Qt::WindowMinimizeButtonHint);
   EXPECT_EQ(Form->Status->interval(), 100);
 
@@ -29,7 +36,7 @@ TEST_F(MainWindow, StartsAsDesigned) {
 }
 
 TEST_F(MainWindow, MenuItemsStartInTheirDesignedState) {
-  EXPECT_EQ(Find<QAction>("MMConnect")->text(), "Connect");
+  EXPECT_EQ(DisplayedCaption(Find<QAction>("MMConnect")->text()), "Connect");
   EXPECT_FALSE(Find<QAction>("MMControl")->isVisible());
   EXPECT_FALSE(Find<QAction>("MMControl")->isChecked());
   EXPECT_FALSE(Find<QAction>("MMTerminal")->isChecked());
@@ -78,6 +85,78 @@ TEST_F(MainWindow, StartingWithoutASettingsFileCreatesItAndLoadsItBack) {
   Form->StoreSet();
   TForm1 Second(Form->SettingsPath());
   EXPECT_EQ(Second.findChild<QLineEdit*>("Edit_Ua_max")->text(), "01234");
+}
+
+// The menus as the keyboard reaches them: Alt and the underlined letter, F10, and Ctrl+Q.
+class MainWindowKeys : public MainWindowTest {
+ protected:
+  MainWindowKeys() {
+    Form->show();
+    QApplication::setActiveWindow(Form.get());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+  }
+
+  QMenu* OpenMenu() const { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }
+  void CloseMenu() {
+    if (QMenu* Open = OpenMenu()) Open->close();
+  }
+};
+
+TEST_F(MainWindowKeys, AltAndTheUnderlinedLetterOpenEachMenuAndF10TheFirst) {
+  const std::pair<Qt::Key, const char*> Menus[] = {{Qt::Key_F, "MMFile"},
+                                                   {Qt::Key_V, "MMView"},
+                                                   {Qt::Key_S, "MMSettings"},
+                                                   {Qt::Key_H, "MMHelp"}};
+  for (const auto& [Letter, Name] : Menus) {
+    QTest::keyClick(Form.get(), Letter, Qt::AltModifier);
+    EXPECT_EQ(OpenMenu(), Find<QMenu>(Name)) << Name;
+    CloseMenu();
+  }
+  QTest::keyClick(Form.get(), Qt::Key_F10);
+  EXPECT_EQ(OpenMenu(), Find<QMenu>("MMFile"));
+  CloseMenu();
+
+  // The captions read as designed; the "&" only underlines.
+  EXPECT_EQ(DisplayedCaption(Find<QMenu>("MMFile")->title()), "File");
+  EXPECT_EQ(DisplayedCaption(Find<QAction>("MMCOMPortSettings")->text()), "COM Port Settings...");
+}
+
+TEST_F(MainWindowKeys, AnItemIsChosenByItsLetterAndCtrlQExits) {
+  QTest::keyClick(Form.get(), Qt::Key_V, Qt::AltModifier);
+  ASSERT_EQ(OpenMenu(), Find<QMenu>("MMView"));
+  QTest::keyClick(OpenMenu(), Qt::Key_T);
+  EXPECT_TRUE(Find<QAction>("MMTerminal")->isChecked());
+  EXPECT_FALSE(Find<QWidget>("PanelTerminal")->isHidden());
+
+  QTest::keyClick(Form.get(), Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_FALSE(Form->isVisible());
+  EXPECT_TRUE(Messages.Boxes.empty());
+}
+
+TEST_F(MainWindow, ReturnEnterAndSpaceClickAFocusedSpeedButton) {
+  auto* Read = Find<QToolButton>("Button6");
+  Read->setEnabled(true);
+  QSignalSpy Clicked(Read, &QToolButton::clicked);
+  for (const Qt::Key Key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+    QTest::keyClick(Read, Key);
+  }
+  EXPECT_EQ(Clicked.count(), 3);
+  EXPECT_EQ(Find<QToolButton>("Button_Open")->focusPolicy(), Qt::StrongFocus);
+}
+
+TEST_F(MainWindow, TabRunsThroughTheElevenFieldsThenConnectReadAndWrite) {
+  QStringList Order;
+  QWidget* Current = Find<QLineEdit>("Edit_Ua_max");
+  while (Order.size() < int(RegisterCount) + 3) {
+    if (Current->focusPolicy() & Qt::TabFocus) Order << Current->objectName();
+    Current = Current->nextInFocusChain();
+  }
+  QStringList Expected;
+  for (const TRegisterRow& Row : RegisterTable) Expected << QString::fromUtf8(Row.FieldName.data());
+  Expected << "Button_Open"
+           << "Button6"
+           << "Button7";
+  EXPECT_EQ(Order, Expected);
 }
 
 // A file that exists but cannot be read is no fresh start: one box names it with the reason, and
@@ -172,6 +251,19 @@ TEST_F(MainWindow, TheAboutBoxIsCreatedOnceAndShownModallyEachTime) {
   EXPECT_EQ(Form->findChildren<TFormAbout*>().size(), 1);
 }
 
+TEST_F(MainWindow, EscapeAndReturnCloseTheAboutBox) {
+  Form->MMAboutClick();
+  TFormAbout* About = Form->About();
+  ASSERT_NE(About, nullptr);
+  QSignalSpy Finished(About, &QDialog::finished);
+  for (const Qt::Key Key : {Qt::Key_Escape, Qt::Key_Return}) {
+    About->show();
+    QTest::keyClick(About, Key);
+    EXPECT_FALSE(About->isVisible()) << Key;
+  }
+  EXPECT_EQ(Finished.count(), 2);
+}
+
 TEST_F(MainWindow, TheAboutBoxSitsInTheMiddleOfTheWindow) {
   Form->MMAboutClick();
   ASSERT_NE(Form->About(), nullptr);
@@ -210,16 +302,82 @@ TEST_F(MainWindow, ExitClosesTheWindow) {
   EXPECT_TRUE(Messages.Boxes.empty());
 }
 
+// Every control of every view inside the window, and every button visible, at the smallest size
+// the window takes; at the designed size the client area is exactly the designed one.
+TEST_F(MainWindow, AtItsMinimumSizeEveryViewIsWhole) {
+  Form->show();
+  EXPECT_EQ(Form->centralWidget()->size(), QSize(457, 169));
+  Form->resize(1, 1);
+  EXPECT_EQ(Form->size(), Form->minimumSize());
+  EXPECT_GT(Form->minimumWidth(), 300);
+  EXPECT_GT(Form->minimumHeight(), 169);
+  for (const char* Item : {"MMAdjustments", "MMTerminal", "MMControl"}) {
+    Find<QAction>(Item)->trigger();
+    EXPECT_TRUE(ControlsOutsideTheirParent(*Form).isEmpty())
+        << Item << ": " << ControlsOutsideTheirParent(*Form).join(", ").toStdString();
+    for (QAbstractButton* Button : Form->findChildren<QAbstractButton*>()) {
+      if (!Button->isVisibleTo(Form.get())) continue;
+      const QRect InWindow(Button->mapTo(Form.get(), QPoint(0, 0)), Button->size());
+      EXPECT_TRUE(Form->rect().contains(InWindow))
+          << Item << ": " << Button->objectName().toStdString();
+      EXPECT_FALSE(InWindow.intersects(Form->statusBar()->geometry()))
+          << Button->objectName().toStdString();
+    }
+  }
+  for (const char* Name : {"Button_Open", "Button6", "Button7"}) {
+    Find<QAction>("MMAdjustments")->trigger();
+    EXPECT_TRUE(Find<QToolButton>(Name)->isVisibleTo(Form.get())) << Name;
+  }
+  for (const char* Name : {"Button4", "Button5", "ButtonSaveLog"}) {
+    Find<QAction>("MMTerminal")->trigger();
+    EXPECT_TRUE(Find<QToolButton>(Name)->isVisibleTo(Form.get())) << Name;
+  }
+}
+
+TEST_F(MainWindow, TheTerminalComesIntoViewAtItsNewestLineWithTheSendLineFocused) {
+  Form->show();
+  for (int Line = 0; Line < 50; ++Line) Form->PanelTerminal->AppendPacket("ST001203200");
+  Find<QAction>("MMTerminal")->trigger();
+  QCoreApplication::processEvents();
+  const QScrollBar* Bar = Find<QPlainTextEdit>("Memo")->verticalScrollBar();
+  EXPECT_GT(Bar->maximum(), 0);
+  EXPECT_EQ(Bar->value(), Bar->maximum());
+  EXPECT_EQ(Form->focusWidget(), Find<QLineEdit>("Edit_Data"));
+}
+
+TEST_F(MainWindow, ExtraRoomGoesToTheTerminalLog) {
+  Form->show();
+  Find<QAction>("MMTerminal")->trigger();
+  const QSize LogBefore = Find<QWidget>("Memo")->size();
+  const int SendLineHeight = Find<QWidget>("Edit_Data")->height();
+  Form->resize(Form->size() + QSize(300, 200));
+  EXPECT_EQ(Find<QWidget>("Memo")->size(), LogBefore + QSize(300, 200));
+  EXPECT_EQ(Find<QWidget>("Edit_Data")->height(), SendLineHeight);
+}
+
+// Each view at the starting size, at the smallest size and large, with every control inside its
+// parent. The terminal shows a short exchange.
 TEST_F(MainWindow, PicturesOfEachView) {
   Form->show();
+  Form->PanelTerminal->SetClock([] { return QTime(14, 2, 11, 305); });
+  for (const char* Sent : {"ID;", "ST0012;"}) Form->PanelTerminal->AppendSent(Sent);
+  Form->PanelTerminal->AppendPacket("ID200");
+  Form->PanelTerminal->AppendPacket("ST001203200");
+  Form->StatusLine->SetTransferResult("Read: all 11 registers");
+  const QSize Starting = Form->size();
+  const std::pair<QSize, const char*> Sizes[] = {
+      {Starting, ""}, {QSize(1, 1), "_minimum"}, {QSize(900, 600), "_900x600"}};
   const std::pair<const char*, const char*> Views[] = {{"MMAdjustments", "main_window_adjustments"},
                                                        {"MMTerminal", "main_window_terminal"},
                                                        {"MMControl", "main_window_control"}};
-  for (const auto& [Item, Picture] : Views) {
-    Find<QAction>(Item)->trigger();
-    EXPECT_TRUE(ControlsOutsideTheirParent(*Form).isEmpty())
-        << ControlsOutsideTheirParent(*Form).join(", ").toStdString();
-    SavePicture(*Form, Picture);
+  for (const auto& [Size, Suffix] : Sizes) {
+    Form->resize(Size);
+    for (const auto& [Item, Picture] : Views) {
+      Find<QAction>(Item)->trigger();
+      EXPECT_TRUE(ControlsOutsideTheirParent(*Form).isEmpty())
+          << ControlsOutsideTheirParent(*Form).join(", ").toStdString();
+      SavePicture(*Form, QString(Picture) + Suffix);
+    }
   }
 }
 

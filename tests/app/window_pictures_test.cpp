@@ -4,9 +4,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QMessageBox>
 #include <QPainter>
 #include <QStringList>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTimer>
 
 #include "app/adjustments_view.h"
@@ -22,25 +26,57 @@
 namespace tolvane {
 namespace {
 
-// Puts a view on a plain parent with the main window's font, as it sits in the window.
+// Puts a view on a plain parent with the main window's font and the designed client size, laid
+// out as it is in the window.
 struct TViewHost {
   TViewHost() {
     Host.setFont(SansFont(11));
     Host.setFixedSize(457, 169);
+    new QGridLayout(&Host);
+    Host.layout()->setContentsMargins(0, 0, 0, 0);
+  }
+  template <class View>
+  View* Add(View* Shown) {
+    Host.layout()->addWidget(Shown);
+    Host.show();
+    return Shown;
   }
   QWidget Host;
 };
 
+// Where the group box draws its frame line and its caption.
+QRect GroupPart(const QGroupBox& Group, QStyle::SubControl Part) {
+  QStyleOptionGroupBox Option;
+  Option.initFrom(&Group);
+  Option.text = Group.title();
+  Option.lineWidth = 1;
+  Option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+  Option.textAlignment = Group.alignment();
+  return Group.style()->subControlRect(QStyle::CC_GroupBox, &Option, Part, &Group);
+}
+
 TEST(WindowPictures, AdjustmentsView) {
   TViewHost Host;
-  auto* View = new TAdjustmentsView(&Host.Host);
+  auto* View = Host.Add(new TAdjustmentsView(nullptr));
   View->PaneProgress->show();
   View->ProgressBar1->setValue(275);
   View->LabelProgress->setText("99%");
   EXPECT_TRUE(ControlsOutsideTheirParent(Host.Host).isEmpty())
       << ControlsOutsideTheirParent(Host.Host).join(", ").toStdString();
-  for (const QLabel* Label : View->Labels) {
-    EXPECT_LE(Label->geometry().right(), Label->x() + 72 - 2) << Label->text().toStdString();
+  // No label touches the group's frame or caption, nor runs into the next column.
+  const QRect Frame = GroupPart(*View->GroupSettings, QStyle::SC_GroupBoxFrame);
+  const QRect Caption = GroupPart(*View->GroupSettings, QStyle::SC_GroupBoxLabel);
+  for (std::size_t Index = 0; Index < View->Labels.size(); ++Index) {
+    const QLabel* Label = View->Labels[Index];
+    const QRect Text(Label->pos(), Label->fontMetrics().size(0, Label->text()));
+    SCOPED_TRACE(Label->text().toStdString());
+    EXPECT_GT(Text.top(), Caption.bottom());
+    EXPECT_GT(Text.top(), Frame.top() + 1);
+    EXPECT_GT(Text.left(), Frame.left() + 1);
+    EXPECT_LT(Text.bottom(), View->Fields[Index]->y());
+    if (Index + FieldRows < View->Labels.size()) {
+      EXPECT_LT(Text.right(), View->Labels[Index + FieldRows]->x());
+    }
   }
   SavePicture(Host.Host, "adjustments_view_progress");
   View->PaneProgress->hide();
@@ -49,7 +85,9 @@ TEST(WindowPictures, AdjustmentsView) {
 
 TEST(WindowPictures, TerminalView) {
   TViewHost Host;
-  auto* View = new TTerminalView(&Host.Host);
+  auto* View = Host.Add(new TTerminalView(nullptr));
+  View->SetClock([] { return QTime(14, 2, 11, 305); });
+  View->AppendSent("ID;");
   for (const char* Packet : {"ID200", "ST001203200", "\r\nST001400999", ""}) {
     View->AppendPacket(Packet);
   }
@@ -61,7 +99,7 @@ TEST(WindowPictures, TerminalView) {
 
 TEST(WindowPictures, ControlView) {
   TViewHost Host;
-  new TControlView(&Host.Host);
+  Host.Add(new TControlView(nullptr));
   EXPECT_TRUE(ControlsOutsideTheirParent(Host.Host).isEmpty())
       << ControlsOutsideTheirParent(Host.Host).join(", ").toStdString();
   SavePicture(Host.Host, "control_view");

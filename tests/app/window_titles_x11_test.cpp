@@ -1,20 +1,26 @@
-// The title each window shows under X11. Qt formats the title it hands to the window system
-// (an application display name is appended to it), and the offscreen platform never shows that
-// form; so these tests run the utility's start-up on the xcb platform against an X server of
-// their own and read each top-level window's _NET_WM_NAME, which Qt sets from that form.
+// What only a real windowing platform shows: the title of each window and the menu that keys typed
+// on the keyboard open. Qt formats the title it hands to the window system (an application
+// display name is appended to it), and the offscreen platform never shows that form; so these
+// tests run the utility's start-up on the xcb platform against an X server of their own, read
+// each top-level window's _NET_WM_NAME, which Qt sets from that form, and type through the
+// server's XTEST extension.
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QtTest/QTest>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/application_start.h"
 #include "app/application_title.h"
@@ -54,6 +60,43 @@ std::string NetWmName(QWidget& Window) {
                      static_cast<std::size_t>(xcb_get_property_value_length(Reply.get())));
 }
 
+// The first key code that produces Symbol in the server's keyboard map.
+xcb_keycode_t KeyCodeOf(xcb_connection_t* Connection, xcb_keysym_t Symbol) {
+  const xcb_setup_t* Setup = xcb_get_setup(Connection);
+  const int Count = Setup->max_keycode - Setup->min_keycode + 1;
+  std::unique_ptr<xcb_get_keyboard_mapping_reply_t, decltype(&std::free)> Map(
+      xcb_get_keyboard_mapping_reply(Connection,
+                                     xcb_get_keyboard_mapping(Connection, Setup->min_keycode,
+                                                              static_cast<std::uint8_t>(Count)),
+                                     nullptr),
+      &std::free);
+  if (!Map) return 0;
+  const xcb_keysym_t* Symbols = xcb_get_keyboard_mapping_keysyms(Map.get());
+  for (int Code = 0; Code < Count; ++Code) {
+    for (int Level = 0; Level < Map->keysyms_per_keycode; ++Level) {
+      if (Symbols[Code * Map->keysyms_per_keycode + Level] == Symbol)
+        return static_cast<xcb_keycode_t>(Setup->min_keycode + Code);
+    }
+  }
+  return 0;
+}
+
+// Presses the keys in order and releases them in reverse, through the X server's test extension,
+// so the key events reach the window the way a keyboard's do.
+void PressChord(std::initializer_list<xcb_keysym_t> Symbols) {
+  xcb_connection_t* Connection =
+      qApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+  std::vector<xcb_keycode_t> Codes;
+  for (const xcb_keysym_t Symbol : Symbols) Codes.push_back(KeyCodeOf(Connection, Symbol));
+  for (const xcb_keycode_t Code : Codes) {
+    xcb_test_fake_input(Connection, XCB_KEY_PRESS, Code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+  }
+  for (auto Code = Codes.rbegin(); Code != Codes.rend(); ++Code) {
+    xcb_test_fake_input(Connection, XCB_KEY_RELEASE, *Code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+  }
+  xcb_flush(Connection);
+}
+
 // Runs Action, which shows a window modally, and gives the title of that window, which is
 // closed again as soon as it has been read.
 std::string TitleOfModalWindow(const std::function<void()>& Action) {
@@ -88,6 +131,20 @@ TEST_F(WindowTitlesUnderX11, TheMainWindowTheAboutBoxAndTheSetupDialogShowTheirC
   EXPECT_EQ(NetWmName(*Form), WindowCaption);
   EXPECT_EQ(TitleOfModalWindow([&] { Trigger("MMAbout"); }), WindowCaption);
   EXPECT_EQ(TitleOfModalWindow([&] { Trigger("MMCOMPortSettings"); }), "Setup");
+}
+
+// Alt+F typed on the X server's keyboard opens the File menu; Escape closes it again.
+TEST_F(WindowTitlesUnderX11, AltFOnTheKeyboardOpensTheFileMenu) {
+  constexpr xcb_keysym_t AltKey = 0xffe9;  // XK_Alt_L
+  constexpr xcb_keysym_t FKey = 0x66;      // XK_f
+  constexpr xcb_keysym_t EscapeKey = 0xff1b;
+  Form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+  PressChord({AltKey, FKey});
+  EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }));
+  EXPECT_EQ(QApplication::activePopupWidget(), Form->findChild<QMenu*>("MMFile"));
+  PressChord({EscapeKey});
+  EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() == nullptr; }));
 }
 
 TEST_F(WindowTitlesUnderX11, ErrorBoxesShowTheirCaptions) {

@@ -111,6 +111,9 @@ TEST_F(Faults, ASilentRegisterIsNamedAndNoWriteGoesAheadWithoutItsBackup) {
       << Messages.Boxes[0].Text.toStdString();
   EXPECT_TRUE(Field(2)->property(FieldMarkProperty).toBool());
   EXPECT_EQ(Form->TransferResult().left(13), "Read 10 of 11");
+  // The result stays in its own place of the status line, beside the port and the state.
+  EXPECT_EQ(Form->StatusLine->TransferText(), Form->TransferResult());
+  EXPECT_EQ(Form->StatusLine->StateText(), "Identified");
 
   Field(6)->setText("00009");
   Write();

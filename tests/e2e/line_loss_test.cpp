@@ -31,7 +31,7 @@ class LineLoss : public UtilitySession {
     EXPECT_EQ(Messages.Boxes[0].Text.toStdString(),
               "Connection to " + LinkPath + " lost: Input/output error");
     EXPECT_FALSE(Find<QToolButton>("Button_Open")->isChecked());
-    EXPECT_EQ(Find<QAction>("MMConnect")->text(), "Connect");
+    EXPECT_EQ(DisplayedCaption(Find<QAction>("MMConnect")->text()), "Connect");
     for (const char* Button : {"Button4", "Button5", "Button6", "Button7"}) {
       EXPECT_FALSE(Find<QToolButton>(Button)->isEnabled()) << Button;
     }

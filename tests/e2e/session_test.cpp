@@ -19,7 +19,8 @@ class Session : public UtilitySession {
     EXPECT_EQ(Form->ComPort().Connected(), Connected);
     EXPECT_EQ(Find<QToolButton>("Button_Open")->isChecked(), Connected);
     EXPECT_EQ(Find<QToolButton>("Button_Open")->toolTip(), Connected ? "Disconnect" : "Connect");
-    EXPECT_EQ(Find<QAction>("MMConnect")->text(), Connected ? "Disconnect" : "Connect");
+    EXPECT_EQ(DisplayedCaption(Find<QAction>("MMConnect")->text()),
+              Connected ? "Disconnect" : "Connect");
     EXPECT_EQ(Find<QAction>("MMCOMPortSettings")->isEnabled(), !Connected);
     for (const char* Button : {"Button4", "Button5", "Button6", "Button7"}) {
       EXPECT_EQ(Find<QToolButton>(Button)->isEnabled(), Connected) << Button;

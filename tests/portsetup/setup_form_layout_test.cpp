@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QtTest/QTest>
 
 #include "portsetup/com_setup_form.h"
@@ -32,10 +34,13 @@ class SetupFormLayoutTest : public testing::Test {
 };
 
 TEST_F(SetupFormLayoutTest, ControlsSitWhereTheFormPutsThem) {
-  EXPECT_EQ(Form->size(), QSize(231, 216));
+  // Wider than designed by what the port list needs beyond its designed 129 pixels.
+  const int Wider = Form->Combo1->width() - 129;
+  EXPECT_GE(Wider, 0);
+  EXPECT_EQ(Form->size(), QSize(231 + Wider, 216));
   EXPECT_EQ(Form->windowTitle(), "Setup");
   EXPECT_EQ(Form->GroupBox1->parentWidget(), Form.get());
-  EXPECT_EQ(Form->GroupBox1->geometry(), QRect(8, 8, 217, 169));
+  EXPECT_EQ(Form->GroupBox1->geometry(), QRect(8, 8, 217 + Wider, 169));
   EXPECT_EQ(Form->GroupBox1->title(), " Settings ");
 
   const QLabel* Labels[] = {Form->Label1, Form->Label2, Form->Label3,
@@ -60,7 +65,7 @@ TEST_F(SetupFormLayoutTest, ControlsSitWhereTheFormPutsThem) {
     EXPECT_EQ(Combo->objectName(), QString("Combo%1").arg(Row + 1));
     EXPECT_EQ(Combo->parentWidget(), Form->GroupBox1);
     EXPECT_EQ(Combo->pos(), QPoint(80, 16 + 24 * Row));
-    EXPECT_EQ(Combo->width(), 129);
+    EXPECT_EQ(Combo->width(), Row == 0 ? 129 + Wider : 129);
     EXPECT_EQ(Combo->ComProperty(), Properties[Row]);
     EXPECT_FALSE(Combo->AutoApply());
     EXPECT_FALSE(Combo->isEditable());
@@ -68,13 +73,31 @@ TEST_F(SetupFormLayoutTest, ControlsSitWhereTheFormPutsThem) {
     EXPECT_LE(Combo->geometry().bottom(), Form->GroupBox1->height());
   }
 
-  EXPECT_EQ(Form->Button1->geometry(), QRect(70, 184, 75, 25));
+  EXPECT_EQ(Form->Button1->geometry(), QRect(70 + Wider, 184, 75, 25));
   EXPECT_EQ(Form->Button1->text(), "OK");
   EXPECT_TRUE(Form->Button1->isDefault());
-  EXPECT_EQ(Form->Button2->geometry(), QRect(150, 184, 75, 25));
+  EXPECT_EQ(Form->Button2->geometry(), QRect(150 + Wider, 184, 75, 25));
   EXPECT_EQ(Form->Button2->text(), "Cancel");
   EXPECT_FALSE(Form->Button2->isDefault());
   EXPECT_LE(Form->Button2->geometry().right(), Form->width() - 1);
+}
+
+TEST_F(SetupFormLayoutTest, AnAdaptersStableNameFitsThePortListWhichShowsItWhole) {
+  Tree.AddById("usb-FTDI_FT232R_USB_UART_A1B2C3D4-if00-port0", "ttyUSB0");
+  Form = std::make_unique<TComSetupFrm>();
+  const QString Stable = "serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3D4-if00-port0";
+  ASSERT_GE(Form->Combo1->findText(Stable), 0);
+  Form->Combo1->setCurrentIndex(Form->Combo1->findText(Stable));
+  EXPECT_EQ(Form->Combo1->toolTip(), Stable);
+
+  QStyleOptionComboBox Option;
+  Option.initFrom(Form->Combo1);
+  Option.editable = false;
+  const QRect TextRoom = Form->Combo1->style()->subControlRect(
+      QStyle::CC_ComboBox, &Option, QStyle::SC_ComboBoxEditField, Form->Combo1);
+  EXPECT_GE(TextRoom.width(),
+            Form->Combo1->fontMetrics().horizontalAdvance(LongestExpectedPortName));
+  EXPECT_LE(Form->Combo1->geometry().right(), Form->GroupBox1->width() - 1);
 }
 
 TEST_F(SetupFormLayoutTest, UsesTheClosestInstalledSansFaceAtElevenPixels) {
@@ -103,19 +126,25 @@ TEST_F(SetupFormLayoutTest, TabGoesThroughTheListsThenOkThenCancel) {
                                 "Button1", "Button2"}));
 }
 
-TEST_F(SetupFormLayoutTest, EscapeDoesNotCancelTheButtonsDo) {
+TEST_F(SetupFormLayoutTest, EscapeCancelsAndReturnPressesTheFocusedButton) {
   QSignalSpy Finished(Form.get(), &QDialog::finished);
   Form->show();
-  QTest::keyClick(Form.get(), Qt::Key_Escape);
-  EXPECT_EQ(Finished.count(), 0);
-  EXPECT_TRUE(Form->isVisible());
-  Form->Button2->click();
+  Form->Combo3->setFocus();
+  QTest::keyClick(Form->Combo3, Qt::Key_Return);  // "OK" is the default button
   ASSERT_EQ(Finished.count(), 1);
-  EXPECT_EQ(Form->result(), QDialog::Rejected);
-  Form->show();
-  QTest::keyClick(Form.get(), Qt::Key_Return);  // "OK" is the default button
-  ASSERT_EQ(Finished.count(), 2);
   EXPECT_EQ(Form->result(), QDialog::Accepted);
+
+  Form->show();
+  QTest::keyClick(Form.get(), Qt::Key_Escape);
+  ASSERT_EQ(Finished.count(), 2);
+  EXPECT_EQ(Form->result(), QDialog::Rejected);
+  EXPECT_FALSE(Form->isVisible());
+
+  Form->show();
+  Form->Button2->setFocus();
+  QTest::keyClick(Form->Button2, Qt::Key_Return);
+  ASSERT_EQ(Finished.count(), 3);
+  EXPECT_EQ(Form->result(), QDialog::Rejected);
 }
 
 }  // namespace

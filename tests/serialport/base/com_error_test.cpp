@@ -49,8 +49,12 @@ TEST(EComPortTest, AboutADeviceKeepsTheTextAndCodesAndDetailsTheDeviceAndTheReas
   EXPECT_EQ(Plain.Detail(), "");
 }
 
-TEST(EComPortTest, TheReasonAndTheHintAreTranslated) {
-  SetTranslator([](const std::string& Text) {
+TEST(EComPortTest, TheMessageTheReasonAndTheHintShareOneLanguage) {
+  bool MessageTranslated = true;
+  SetTranslator([&](const std::string& Text) {
+    if (Text == "Unable to open com port" && MessageTranslated)
+      return std::string("COM-Port kann nicht geöffnet werden");
+    if (Text == " (win error code: %d)") return std::string(" (Fehlercode: %d)");
     if (Text == "Permission denied") return std::string("Keine Berechtigung");
     if (Text == "Unknown error %d") return std::string("Unbekannter Fehler %d");
     if (Text == "Add your user to the 'dialout' group, then log in again.")
@@ -59,11 +63,20 @@ TEST(EComPortTest, TheReasonAndTheHintAreTranslated) {
   });
   const EComPort Refused(CError_OpenFailed, EACCES, "/dev/ttyS0");
   const std::string Unknown = SystemErrorReason(9999);
+  // Without a translation of the message, its detail stays English too.
+  MessageTranslated = false;
+  const EComPort Untranslated(CError_OpenFailed, EACCES, "/dev/ttyS0");
   SetTranslator({});
+
+  EXPECT_STREQ(Refused.what(), "COM-Port kann nicht geöffnet werden (Fehlercode: 13)");
   EXPECT_EQ(Refused.Detail(),
             "/dev/ttyS0: Keine Berechtigung\nIn die Gruppe 'dialout' aufnehmen und neu anmelden.");
   EXPECT_EQ(Unknown, "Unbekannter Fehler 9999");
   EXPECT_EQ(SystemErrorReason(9999), "Unknown error 9999");
+  EXPECT_STREQ(Untranslated.what(), "Unable to open com port (win error code: 13)");
+  EXPECT_EQ(
+      Untranslated.Detail(),
+      "/dev/ttyS0: Permission denied\nAdd your user to the 'dialout' group, then log in again.");
 }
 
 TEST(EComPortTest, TableHoldsAllTwentyThreeRows) {
