@@ -1,8 +1,5 @@
 #include "serialport/port/com_thread.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <array>
 
 #include "serialport/base/application_exception.h"
@@ -10,6 +7,7 @@
 #include "serialport/device/event_mask.h"
 #include "serialport/dispatch/com_dispatcher.h"
 #include "serialport/port/com_port.h"
+#include "serialport/port/thread_priority_linux.h"
 
 namespace tolvane {
 namespace {
@@ -54,18 +52,6 @@ void RunStep(TCustomComPort& Port, TComEvent Event) {
   }
 }
 
-// Nice values for the priorities; raising above normal needs privileges and may be refused,
-// which leaves the thread at normal priority.
-int NiceValue(TThreadPriority Priority) {
-  constexpr std::array<int, 7> Nice = {19, 10, 5, 0, -5, -10, -20};
-  return Nice[static_cast<std::size_t>(Priority)];
-}
-
-void ApplyPriority(TThreadPriority Priority) {
-  if (Priority == TThreadPriority::tpNormal) return;
-  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), NiceValue(Priority));
-}
-
 }  // namespace
 
 TComThread::TComThread(TCustomComPort& Port) : OwnerPort(Port) {
@@ -73,7 +59,7 @@ TComThread::TComThread(TCustomComPort& Port) : OwnerPort(Port) {
   OwnerPort.Device().SetCommMask(EventsToMask(OwnerPort.Events()));
   const TThreadPriority Priority = OwnerPort.ThreadPriority();
   Thread_ = std::thread([this, Priority] {
-    ApplyPriority(Priority);
+    ApplyThreadPriority(Priority);
     Execute();
   });
 }
