@@ -1,6 +1,6 @@
 #include "app/line_lost_message.h"
 
-#include "serialport/base/error_detail.h"
+#include "serialport/base/system_error_cause.h"
 
 namespace tolvane {
 

@@ -33,7 +33,7 @@ constexpr std::array<const char*, PortErrorCount + 1> EnglishTexts = {
     "Registry error",
 };
 
-constexpr const char* SystemCodeSuffix = " (win error code: %d)";
+constexpr const char* SystemCodeSuffix = " (error code: %d)";
 
 std::array<std::string, PortErrorCount + 1>& MutableTexts() {
   static std::array<std::string, PortErrorCount + 1> Texts = [] {

@@ -1,0 +1,30 @@
+// What a system error code means to the port and to the operator: the one place that sorts an
+// errno value into a cause and gives its reason in words. The port, the devices, the error's
+// detail line and the application's lost-line message all ask here.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tolvane {
+
+enum class TSystemErrorCause : std::uint8_t {
+  LineLost,    // the line is gone rather than one call failed: the far end hung up (EIO), or
+               // the device itself vanished (ENXIO, ENODEV), as when a USB adapter is pulled
+  Permission,  // this user may not use the device or file (EACCES, EPERM)
+  Busy,        // someone else holds the device (EBUSY)
+  Missing,     // there is no such device or file (ENOENT)
+  Other,
+};
+
+TSystemErrorCause SystemErrorCauseOf(int SystemErrorCode);
+
+inline bool IsLineLostError(int SystemErrorCode) {
+  return SystemErrorCauseOf(SystemErrorCode) == TSystemErrorCause::LineLost;
+}
+
+// The system's reason for SystemErrorCode: the C library's English description, passed
+// through the translation catalogs like the component's other texts.
+std::string SystemErrorReason(int SystemErrorCode);
+
+}  // namespace tolvane
