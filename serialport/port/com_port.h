@@ -182,7 +182,10 @@ class TCustomComPort : public TComponent {
   // The line is gone: every link's OnLineLost, then FireLineLost; nothing while not open or
   // while closing.
   void ProcessLineLost(std::int32_t SystemErrorCode);
-  // The window procedure of window-sync delivery: CM_COMPORT runs the step WParam names.
+  // The step of Event: one of the Process members above.
+  void RunEventStep(TComEvent Event);
+  // The window procedure of window-sync delivery: CM_COMPORT runs the step of the event whose
+  // EV_ bit WParam is.
   void EventWindowProc(std::uint32_t Message, std::uint32_t WParam);
 
  protected:

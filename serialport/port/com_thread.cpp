@@ -17,41 +17,6 @@ constexpr std::array<TComEvent, 10> DeliveryOrder = {
     TComEvent::evRing,  TComEvent::evCTS,     TComEvent::evDSR,     TComEvent::evRxFlag,
     TComEvent::evRLSD,  TComEvent::evRx80Full};
 
-void RunStep(TCustomComPort& Port, TComEvent Event) {
-  switch (Event) {
-    case TComEvent::evRxChar:
-      Port.ProcessRxChar();
-      break;
-    case TComEvent::evTxEmpty:
-      Port.ProcessTxEmpty();
-      break;
-    case TComEvent::evRxFlag:
-      Port.ProcessRxFlag();
-      break;
-    case TComEvent::evRing:
-      Port.ProcessRing();
-      break;
-    case TComEvent::evBreak:
-      Port.ProcessBreak();
-      break;
-    case TComEvent::evCTS:
-      Port.ProcessCTSChange();
-      break;
-    case TComEvent::evDSR:
-      Port.ProcessDSRChange();
-      break;
-    case TComEvent::evError:
-      Port.ProcessError();
-      break;
-    case TComEvent::evRLSD:
-      Port.ProcessRLSDChange();
-      break;
-    case TComEvent::evRx80Full:
-      Port.ProcessRx80Full();
-      break;
-  }
-}
-
 }  // namespace
 
 TComThread::TComThread(TCustomComPort& Port) : OwnerPort(Port) {
@@ -172,7 +137,7 @@ void TComThread::DeliverEvents(TCustomComPort& Port, TComEvents Events) {
   for (TComEvent Event : DeliveryOrder) {
     // A handler may close the port in the middle of a batch; the rest of it has no device.
     if (!Port.Connected()) return;
-    if (Events.Contains(Event)) RunStep(Port, Event);
+    if (Events.Contains(Event)) Port.RunEventStep(Event);
   }
 }
 
