@@ -159,6 +159,9 @@ class TComDevice {
   virtual int PurgeComm(std::uint32_t Flags) = 0;
   // Reads and clears the pending CE_ flags; InQueue is the number of bytes waiting to be read.
   virtual int ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) = 0;
+  // The number of bytes waiting to be read, as ClearCommError counts them, leaving the pending
+  // CE_ flags for it.
+  virtual int InputCount(std::uint32_t& InQueue) = 0;
   // MS_ bits of the modem input lines; a device without modem lines reports them all off.
   virtual int GetCommModemStatus(std::uint32_t& Status) = 0;
 

@@ -119,6 +119,8 @@ class TCustomComPort : public TComponent {
   void RestoreSettings(TSettingsStore Store, const std::string& Path);
 
   // --- Reading, writing and status ---
+  // The bytes waiting to be read; pending line errors stay for PendingErrors, which reads and
+  // clears them.
   std::int32_t InputQueueCount();
   TComLineSignals LineSignals();
   TComErrors PendingErrors();
@@ -235,6 +237,11 @@ class TCustomComPort : public TComponent {
   friend class TComThread;
 
   class TRxBufferUse;
+  // The reception step's read of Count bytes that the device has counted as queued: one device
+  // call, since such a read ends at once and carries its own result; then ReportRxIdle.
+  std::int32_t ReadQueued(void* Buffer, std::int32_t Count);
+  // OnRxActivity(false) for the links that have it, once the input queue is empty.
+  void ReportRxIdle();
   bool CanApply() const;
   // The error of a failed call on the port's device: it names the device it is about.
   EComPort DeviceError(std::int32_t ErrorNumber, int SystemErrorCode) const;

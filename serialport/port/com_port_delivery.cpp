@@ -78,7 +78,7 @@ void TCustomComPort::ProcessRxChar() {
       if (Data != nullptr) return;
       Data = Use.Get(Count);
       // Only the bytes the device actually delivered are handed on.
-      ReadCount = ReadData(Data, Count);
+      ReadCount = ReadQueued(Data, Count);
       FireRxBuf(Data, ReadCount);
     };
     ForEachLink([&](TComLink& Link) {

@@ -124,6 +124,13 @@ int TFakeDevice::ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) {
   return 0;
 }
 
+int TFakeDevice::InputCount(std::uint32_t& InQueue) {
+  std::lock_guard Lock(Mutex_);
+  if (const int Error = Enter("InputCount", true)) return Error;
+  InQueue = static_cast<std::uint32_t>(Input_.size());
+  return 0;
+}
+
 int TFakeDevice::GetCommModemStatus(std::uint32_t& Status) {
   std::lock_guard Lock(Mutex_);
   if (const int Error = Enter("GetCommModemStatus", true)) return Error;
