@@ -19,7 +19,7 @@
 
 #include "serialport/device/com_device.h"
 #include "serialport/device/posix/posix_device_helper.h"
-#include "serialport/device/posix/posix_device_queue.h"
+#include "serialport/device/input_queue.h"
 
 namespace tolvane {
 
