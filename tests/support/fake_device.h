@@ -6,7 +6,9 @@
 //     "Open <path>", "Close", "SetupComm <in> <out>", "SetCommState", "SetCommTimeouts",
 //     "WriteFile <count>", "ReadFile <count>", "GetOverlappedResult", "PurgeComm <flags>",
 //     "ClearCommError", "InputCount", "GetCommModemStatus", "SetCommMask <mask>", "WaitCommEvent".
-//   The last TDcb and TCommTimeouts handed over are kept (LastDcb(), LastTimeouts()).
+//   The last TDcb and TCommTimeouts handed over are kept (LastDcb(), LastTimeouts()); a TDcb
+//   that no line can carry (data bits outside 5 to 8, an unknown parity or stop-bit code) is
+//   refused with EINVAL.
 // - Behaves like an open device after a successful Open: written bytes are collected
 //   (Written()), received bytes come from an input queue the test fills (InjectInput()), which
 //   ReadFile empties and ClearCommError and InputCount count; line error flags (SetLineErrors())
