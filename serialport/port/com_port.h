@@ -2,8 +2,31 @@
 // configuration as properties, opens the device by name, re-applies a changed setting while
 // open, delivers the device's events through an event thread, and raises EComPort on failure.
 //
-// Threads: every member is called on the owner thread (the one that opens the port), except the
-// delivery steps, which run on the thread SyncMethod chooses (see serialport/port/com_thread.h).
+// Threads
+// - The owner thread (the one that opens the port) calls every member; no member takes a lock.
+// - While the port is open with Events, one event thread waits on the device and hands each
+//   batch of events to the delivery steps (RunEventStep) on the thread SyncMethod chooses:
+//   smThreadSync runs them on the owner thread and waits, smWindowSync hands each event over and
+//   goes on once it is taken, smNone runs them on the event thread itself. Handlers of the
+//   published events and links run there, one at a time (serialport/port/com_thread.h).
+// - The owner thread reaches the event thread only through the dispatcher
+//   (serialport/dispatch/com_dispatcher.h). ClosePort stops the event thread and waits for it
+//   while still serving hand-overs, so a delivery in progress can finish; no lock is held while
+//   a handler runs.
+// - Devices keep their own state safe across these threads and never call back into the port
+//   (serialport/device/com_device.h).
+//
+// Errors
+// - Every failure raises EComPort: a row of the error table (ErrorNumber) and, when a device
+//   call failed, its system error code (errno, read at once) as SystemErrorCode; the message is
+//   the row's text and " (error code: N)", and the detail names the device and the system's
+//   reason (serialport/base/com_error.h).
+// - serialport/base/system_error_cause.h sorts a code into its cause (line lost, permission,
+//   busy, missing, other) for the port, the devices, the detail and the application.
+// - A delivery step that raises goes to the application's exception handler
+//   (HandleApplicationException) in window-sync delivery; in the other two it ends the event
+//   thread, which then reports a lost line if the error's cause says so.
+// - Devices return codes, never throw; the port turns them into EComPort.
 //
 // A line that goes away. When the device reports that the line is gone while the port is open
 // (the far end hung up, a USB serial adapter was pulled: end of file or POLLHUP/POLLERR on the
