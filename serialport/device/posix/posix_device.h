@@ -18,8 +18,8 @@
 #include <string>
 
 #include "serialport/device/com_device.h"
-#include "serialport/device/posix/posix_device_helper.h"
 #include "serialport/device/input_queue.h"
+#include "serialport/device/posix/posix_device_helper.h"
 
 namespace tolvane {
 
