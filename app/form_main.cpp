@@ -17,6 +17,7 @@
 #include "app/settings_path.h"
 #include "app/window_fonts.h"
 #include "serialport/base/error_detail.h"
+#include "serialport/base/system_error_cause.h"
 #include "serialport/device/device_factory.h"
 
 namespace tolvane {

@@ -10,6 +10,7 @@
 
 #include "app/values_file.h"
 #include "serialport/base/error_detail.h"
+#include "serialport/base/system_error_cause.h"
 #include "serialport/store/ini_file.h"
 
 namespace tolvane {

@@ -1,6 +1,8 @@
 #include "app/line_lost_message.h"
 
-#include "serialport/base/error_detail.h"
+#include <vector>
+
+#include "serialport/base/system_error_cause.h"
 #include "serialport/base/translation.h"
 
 namespace tolvane {

@@ -6,6 +6,7 @@
 #include "app/field_check.h"
 #include "app/settings_file.h"
 #include "serialport/base/error_detail.h"
+#include "serialport/base/system_error_cause.h"
 #include "serialport/store/ini_document.h"
 #include "serialport/store/ini_file.h"
 #include "serialport/store/text_file.h"

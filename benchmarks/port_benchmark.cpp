@@ -10,7 +10,8 @@
 //   - the round trip from the far end writing a packet to it reading the answer that the
 //     OnPacket handler writes back (median and 99th percentile), with the context switches,
 //     system calls and heap allocations per round trip on the port's side (not the far end's);
-//   - the receive throughput of a flood of 12-byte packets, every packet counted;
+//   - the receive throughput of a flood of 12-byte packets, every packet counted, with the main
+//     window's configuration and with delivery on the event thread (smNone);
 //   - the assembler's own throughput, against a bare memchr pass over the same bytes;
 //   - the processor time of the process while the port is open and silent;
 //   - the cost of one empty hand-over from another thread to the Qt loop and back.
@@ -503,11 +504,14 @@ double ArchitectureFloorFloodSeconds() {
   return TimeFlood(FarEnd, [] { QCoreApplication::exec(); });
 }
 
-double PortFloodSeconds(double& BytesPerDelivery) {
+// The port as the main window configures it (thread-sync delivery), or delivering on its event
+// thread (smNone), where the hand-over costs nothing and the receive path alone counts.
+double PortFloodSeconds(tolvane::TSyncMethod SyncMethod, double& BytesPerDelivery) {
   TRig Rig;
+  Rig.Port.SetSyncMethod(SyncMethod);
   int Received = 0;
   Rig.Assembler.OnPacket = [&](TObject*, const std::string&) {
-    if (++Received == Work.FloodPackets) QCoreApplication::quit();
+    if (++Received == Work.FloodPackets) QuitFromAnyThread();
   };
   long long Deliveries = 0;
   Rig.Port.OnRxBuf = [&](TObject*, const void*, std::int32_t) { ++Deliveries; };
@@ -527,10 +531,15 @@ void MeasureFlood() {
   std::vector<double> Floor;
   std::vector<double> Port;
   std::vector<double> BytesPerDelivery;
+  std::vector<double> Unsynced;
+  std::vector<double> UnsyncedBytesPerDelivery;
   for (int Round = 0; Round < Rounds; ++Round) {
     Bare.push_back(BareFloodSeconds());
     Floor.push_back(ArchitectureFloorFloodSeconds());
-    Port.push_back(PortFloodSeconds(BytesPerDelivery.emplace_back()));
+    Port.push_back(
+        PortFloodSeconds(tolvane::TSyncMethod::smThreadSync, BytesPerDelivery.emplace_back()));
+    Unsynced.push_back(
+        PortFloodSeconds(tolvane::TSyncMethod::smNone, UnsyncedBytesPerDelivery.emplace_back()));
   }
   const auto Median = [](std::vector<double>& Values) {
     std::sort(Values.begin(), Values.end());
@@ -549,6 +558,10 @@ void MeasureFlood() {
       "  port:               %6.1f MB/s (%.2fx bare, %.2fx floor), %.0f bytes per delivery\n",
       MBs(PortSeconds), BareSeconds / PortSeconds, FloorSeconds / PortSeconds,
       Median(BytesPerDelivery));
+  const double UnsyncedSeconds = Median(Unsynced);
+  std::printf("  port with smNone:   %6.1f MB/s (%.2fx bare), %.0f bytes per delivery\n",
+              MBs(UnsyncedSeconds), BareSeconds / UnsyncedSeconds,
+              Median(UnsyncedBytesPerDelivery));
 }
 
 // --- The assembler alone ---

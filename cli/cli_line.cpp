@@ -14,6 +14,7 @@
 #include "app/designed_port.h"
 #include "app/packet_reaction.h"
 #include "serialport/base/com_error.h"
+#include "serialport/base/system_error_cause.h"
 
 namespace tolvane {
 namespace {

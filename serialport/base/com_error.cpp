@@ -1,6 +1,7 @@
 #include "serialport/base/com_error.h"
 
 #include "serialport/base/error_detail.h"
+#include "serialport/base/system_error_cause.h"
 #include "serialport/base/translation.h"
 
 namespace tolvane {
@@ -33,7 +34,7 @@ constexpr std::array<const char*, PortErrorCount + 1> EnglishTexts = {
     "Registry error",
 };
 
-constexpr const char* SystemCodeSuffix = " (win error code: %d)";
+constexpr const char* SystemCodeSuffix = " (error code: %d)";
 
 std::array<std::string, PortErrorCount + 1>& MutableTexts() {
   static std::array<std::string, PortErrorCount + 1> Texts = [] {

@@ -24,6 +24,7 @@ class TClosedDevice final : public TComDevice {
   int GetOverlappedResult(const TOverlapped&, std::uint32_t&) override { return EBADF; }
   int PurgeComm(std::uint32_t) override { return EBADF; }
   int ClearCommError(std::uint32_t&, std::uint32_t&) override { return EBADF; }
+  int InputCount(std::uint32_t&) override { return EBADF; }
   int GetCommModemStatus(std::uint32_t&) override { return EBADF; }
   int SetCommMask(std::uint32_t) override { return EBADF; }
   TWaitResult WaitCommEvent(std::uint32_t&, const TStopSignal&) override {

@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <string>
 
+#include "serialport/base/system_error_cause.h"
+
 namespace tolvane {
 
 class TStopSignal;
@@ -133,13 +135,6 @@ enum class TWaitResult : std::uint8_t {
   Failed,    // the wait could not be made (the device is not open, or is closing)
 };
 
-// The system error codes with which a device call says that its line is gone rather than that
-// one call failed: the far end hung up (EIO) or the device itself vanished (ENXIO, ENODEV), as
-// when a USB serial adapter is pulled.
-inline bool IsLineLostError(int SystemErrorCode) {
-  return SystemErrorCode == EIO || SystemErrorCode == ENXIO || SystemErrorCode == ENODEV;
-}
-
 class TComDevice {
  public:
   virtual ~TComDevice() = default;
@@ -164,6 +159,9 @@ class TComDevice {
   virtual int PurgeComm(std::uint32_t Flags) = 0;
   // Reads and clears the pending CE_ flags; InQueue is the number of bytes waiting to be read.
   virtual int ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) = 0;
+  // The number of bytes waiting to be read, as ClearCommError counts them, leaving the pending
+  // CE_ flags for it.
+  virtual int InputCount(std::uint32_t& InQueue) = 0;
   // MS_ bits of the modem input lines; a device without modem lines reports them all off.
   virtual int GetCommModemStatus(std::uint32_t& Status) = 0;
 
@@ -175,8 +173,8 @@ class TComDevice {
   virtual TWaitResult WaitCommEvent(std::uint32_t& Mask, const TStopSignal& Stop) = 0;
 
   // 0 while the line is there. Once a read, write or wait has seen it go (end of file or a
-  // hang-up on the tty, or a failure IsLineLostError names), the system error code that said so,
-  // until the device is closed. Safe on any thread.
+  // hang-up on the tty, or a failure that IsLineLostError names), the system error code that
+  // said so, until the device is closed. Safe on any thread.
   virtual int LineError() const = 0;
 
   // The selected events that a wait would report at once, taken without waiting; false when

@@ -1,27 +1,17 @@
 #include "serialport/dispatch/com_dispatcher.h"
 
-#include <linux/futex.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <utility>
 
 #include "serialport/base/application_exception.h"
+#include "serialport/dispatch/futex_linux.h"
 
 namespace tolvane {
 namespace {
 
-// A caller sleeps on a futex of its item rather than on a condition variable: a condition
-// variable takes its mutex back in contended mode after a wake-up, so that every later release
-// of the mutex by the woken caller costs one more system call.
-void SleepWhile(const std::atomic<std::uint32_t>& Word, std::uint32_t Value) {
-  syscall(SYS_futex, &Word, FUTEX_WAIT_PRIVATE, Value, nullptr, nullptr, 0);
-}
-
-void WakeSleeper(std::atomic<std::uint32_t>& Word) {
-  syscall(SYS_futex, &Word, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
-}
+// A caller sleeps on a futex of its item (SleepWhile) rather than on a condition variable: a
+// condition variable takes its mutex back in contended mode after a wake-up, so that every later
+// release of the mutex by the woken caller costs one more system call.
 
 // Who holds an item besides its record: the owner from taking it to the end of its run. The
 // record lets go when it is reused or destroyed while the owner holds the item; whichever of

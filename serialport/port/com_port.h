@@ -2,8 +2,31 @@
 // configuration as properties, opens the device by name, re-applies a changed setting while
 // open, delivers the device's events through an event thread, and raises EComPort on failure.
 //
-// Threads: every member is called on the owner thread (the one that opens the port), except the
-// delivery steps, which run on the thread SyncMethod chooses (see serialport/port/com_thread.h).
+// Threads
+// - The owner thread (the one that opens the port) calls every member; no member takes a lock.
+// - While the port is open with Events, one event thread waits on the device and hands each
+//   batch of events to the delivery steps (RunEventStep) on the thread SyncMethod chooses:
+//   smThreadSync runs them on the owner thread and waits, smWindowSync hands each event over and
+//   goes on once it is taken, smNone runs them on the event thread itself. Handlers of the
+//   published events and links run there, one at a time (serialport/port/com_thread.h).
+// - The owner thread reaches the event thread only through the dispatcher
+//   (serialport/dispatch/com_dispatcher.h). ClosePort stops the event thread and waits for it
+//   while still serving hand-overs, so a delivery in progress can finish; no lock is held while
+//   a handler runs.
+// - Devices keep their own state safe across these threads and never call back into the port
+//   (serialport/device/com_device.h).
+//
+// Errors
+// - Every failure raises EComPort: a row of the error table (ErrorNumber) and, when a device
+//   call failed, its system error code (errno, read at once) as SystemErrorCode; the message is
+//   the row's text and " (error code: N)", and the detail names the device and the system's
+//   reason (serialport/base/com_error.h).
+// - serialport/base/system_error_cause.h sorts a code into its cause (line lost, permission,
+//   busy, missing, other) for the port, the devices, the detail and the application.
+// - A delivery step that raises goes to the application's exception handler
+//   (HandleApplicationException) in window-sync delivery; in the other two it ends the event
+//   thread, which then reports a lost line if the error's cause says so.
+// - Devices return codes, never throw; the port turns them into EComPort.
 //
 // A line that goes away. When the device reports that the line is gone while the port is open
 // (the far end hung up, a USB serial adapter was pulled: end of file or POLLHUP/POLLERR on the
@@ -119,6 +142,8 @@ class TCustomComPort : public TComponent {
   void RestoreSettings(TSettingsStore Store, const std::string& Path);
 
   // --- Reading, writing and status ---
+  // The bytes waiting to be read; pending line errors stay for PendingErrors, which reads and
+  // clears them.
   std::int32_t InputQueueCount();
   TComLineSignals LineSignals();
   TComErrors PendingErrors();
@@ -182,7 +207,10 @@ class TCustomComPort : public TComponent {
   // The line is gone: every link's OnLineLost, then FireLineLost; nothing while not open or
   // while closing.
   void ProcessLineLost(std::int32_t SystemErrorCode);
-  // The window procedure of window-sync delivery: CM_COMPORT runs the step WParam names.
+  // The step of Event: one of the Process members above.
+  void RunEventStep(TComEvent Event);
+  // The window procedure of window-sync delivery: CM_COMPORT runs the step of the event whose
+  // EV_ bit WParam is.
   void EventWindowProc(std::uint32_t Message, std::uint32_t WParam);
 
  protected:
@@ -232,6 +260,11 @@ class TCustomComPort : public TComponent {
   friend class TComThread;
 
   class TRxBufferUse;
+  // The reception step's read of Count bytes that the device has counted as queued: one device
+  // call, since such a read ends at once and carries its own result; then ReportRxIdle.
+  std::int32_t ReadQueued(void* Buffer, std::int32_t Count);
+  // OnRxActivity(false) for the links that have it, once the input queue is empty.
+  void ReportRxIdle();
   bool CanApply() const;
   // The error of a failed call on the port's device: it names the device it is about.
   EComPort DeviceError(std::int32_t ErrorNumber, int SystemErrorCode) const;

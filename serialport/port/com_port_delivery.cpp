@@ -1,10 +1,12 @@
 // The port's event delivery: the step of each line event, the opening and closing
 // notifications, the links and the hooks that fire the published events.
 #include <algorithm>
+#include <array>
 #include <exception>
 #include <memory>
 
 #include "serialport/base/application_exception.h"
+#include "serialport/device/event_mask.h"
 #include "serialport/port/com_port.h"
 #include "serialport/port/com_port_link_pass.h"
 
@@ -76,7 +78,7 @@ void TCustomComPort::ProcessRxChar() {
       if (Data != nullptr) return;
       Data = Use.Get(Count);
       // Only the bytes the device actually delivered are handed on.
-      ReadCount = ReadData(Data, Count);
+      ReadCount = ReadQueued(Data, Count);
       FireRxBuf(Data, ReadCount);
     };
     ForEachLink([&](TComLink& Link) {
@@ -160,45 +162,28 @@ void TCustomComPort::ProcessLineLost(std::int32_t SystemErrorCode) {
   FireLineLost(SystemErrorCode);
 }
 
+// The step of each event, indexed by the event's ordinal: the one mapping from an event to its
+// delivery, used by every SyncMethod.
+using TEventStep = void (TCustomComPort::*)();
+constexpr std::array<TEventStep, 10> EventSteps = {
+    &TCustomComPort::ProcessRxChar,     &TCustomComPort::ProcessTxEmpty,
+    &TCustomComPort::ProcessRxFlag,     &TCustomComPort::ProcessRing,
+    &TCustomComPort::ProcessBreak,      &TCustomComPort::ProcessCTSChange,
+    &TCustomComPort::ProcessDSRChange,  &TCustomComPort::ProcessError,
+    &TCustomComPort::ProcessRLSDChange, &TCustomComPort::ProcessRx80Full};
+
+void TCustomComPort::RunEventStep(TComEvent Event) {
+  (this->*EventSteps[static_cast<std::size_t>(Event)])();
+}
+
 void TCustomComPort::EventWindowProc(std::uint32_t Message, std::uint32_t WParam) {
   if (Message != CM_COMPORT) return;
   try {
     // Messages still in flight when the port closed find nothing to deliver to.
     if (!Connected_) return;
-    switch (WParam) {
-      case EV_RXCHAR:
-        ProcessRxChar();
-        break;
-      case EV_RXFLAG:
-        ProcessRxFlag();
-        break;
-      case EV_TXEMPTY:
-        ProcessTxEmpty();
-        break;
-      case EV_CTS:
-        ProcessCTSChange();
-        break;
-      case EV_DSR:
-        ProcessDSRChange();
-        break;
-      case EV_RLSD:
-        ProcessRLSDChange();
-        break;
-      case EV_BREAK:
-        ProcessBreak();
-        break;
-      case EV_ERR:
-        ProcessError();
-        break;
-      case EV_RING:
-        ProcessRing();
-        break;
-      case EV_RX80FULL:
-        ProcessRx80Full();
-        break;
-      default:
-        break;
-    }
+    const auto Found = std::ranges::find(EventMaskBits, WParam);
+    if (Found == EventMaskBits.end()) return;
+    RunEventStep(static_cast<TComEvent>(Found - EventMaskBits.begin()));
   } catch (...) {
     HandleApplicationException(this, std::current_exception());
   }

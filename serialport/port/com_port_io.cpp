@@ -1,4 +1,5 @@
 // The port's data path: writes, reads, the wait for a transfer and the status queries.
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -41,9 +42,8 @@ void CheckBuffer(const void* Buffer, std::int32_t Count, std::int32_t ErrorNumbe
 }  // namespace
 
 std::int32_t TCustomComPort::InputQueueCount() {
-  std::uint32_t Errors = 0;
   std::uint32_t InQueue = 0;
-  const int Error = Device_->ClearCommError(Errors, InQueue);
+  const int Error = Device_->InputCount(InQueue);
   if (Error != 0) throw DeviceError(CError_ClearComFailed, Error);
   return static_cast<std::int32_t>(InQueue);
 }
@@ -135,11 +135,7 @@ std::int32_t TCustomComPort::WaitTransfer(PComTransfer& Transfer) {
   const bool IsRead = Transfer->Kind == TTransferKind::xkRead;
   if (Error != 0) throw DeviceError(IsRead ? CError_ReadFailed : CError_WriteFailed, Error);
   if (IsRead) {
-    if (InputQueueCount() == 0) {
-      ForEachLink([this](TComLink& Link) {
-        if (Link.OnRxActivity) Link.OnRxActivity(this, false);
-      });
-    }
+    ReportRxIdle();
   } else if (Transfer->Size > 0) {
     // Only a write reports its bytes: a read on a record that once carried a write must not
     // hand the links that old data again.
@@ -150,6 +146,24 @@ std::int32_t TCustomComPort::WaitTransfer(PComTransfer& Transfer) {
     });
   }
   return static_cast<std::int32_t>(Transferred);
+}
+
+void TCustomComPort::ReportRxIdle() {
+  // Only a link that hears of reception activity needs the count.
+  if (std::ranges::none_of(LinkList_, [](TComLink* Link) { return bool(Link->OnRxActivity); }))
+    return;
+  if (InputQueueCount() != 0) return;
+  ForEachLink([this](TComLink& Link) {
+    if (Link.OnRxActivity) Link.OnRxActivity(this, false);
+  });
+}
+
+std::int32_t TCustomComPort::ReadQueued(void* Buffer, std::int32_t Count) {
+  TOverlapped Overlapped;
+  const int Error = Device_->ReadFile(Buffer, static_cast<std::uint32_t>(Count), Overlapped);
+  if (Error != 0) throw DeviceError(CError_ReadFailed, Error);
+  ReportRxIdle();
+  return static_cast<std::int32_t>(Overlapped.Transferred);
 }
 
 void TCustomComPort::AbortTransfers() {

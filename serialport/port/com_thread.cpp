@@ -1,8 +1,5 @@
 #include "serialport/port/com_thread.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <array>
 
 #include "serialport/base/application_exception.h"
@@ -10,6 +7,7 @@
 #include "serialport/device/event_mask.h"
 #include "serialport/dispatch/com_dispatcher.h"
 #include "serialport/port/com_port.h"
+#include "serialport/port/thread_priority_linux.h"
 
 namespace tolvane {
 namespace {
@@ -19,53 +17,6 @@ constexpr std::array<TComEvent, 10> DeliveryOrder = {
     TComEvent::evRing,  TComEvent::evCTS,     TComEvent::evDSR,     TComEvent::evRxFlag,
     TComEvent::evRLSD,  TComEvent::evRx80Full};
 
-void RunStep(TCustomComPort& Port, TComEvent Event) {
-  switch (Event) {
-    case TComEvent::evRxChar:
-      Port.ProcessRxChar();
-      break;
-    case TComEvent::evTxEmpty:
-      Port.ProcessTxEmpty();
-      break;
-    case TComEvent::evRxFlag:
-      Port.ProcessRxFlag();
-      break;
-    case TComEvent::evRing:
-      Port.ProcessRing();
-      break;
-    case TComEvent::evBreak:
-      Port.ProcessBreak();
-      break;
-    case TComEvent::evCTS:
-      Port.ProcessCTSChange();
-      break;
-    case TComEvent::evDSR:
-      Port.ProcessDSRChange();
-      break;
-    case TComEvent::evError:
-      Port.ProcessError();
-      break;
-    case TComEvent::evRLSD:
-      Port.ProcessRLSDChange();
-      break;
-    case TComEvent::evRx80Full:
-      Port.ProcessRx80Full();
-      break;
-  }
-}
-
-// Nice values for the priorities; raising above normal needs privileges and may be refused,
-// which leaves the thread at normal priority.
-int NiceValue(TThreadPriority Priority) {
-  constexpr std::array<int, 7> Nice = {19, 10, 5, 0, -5, -10, -20};
-  return Nice[static_cast<std::size_t>(Priority)];
-}
-
-void ApplyPriority(TThreadPriority Priority) {
-  if (Priority == TThreadPriority::tpNormal) return;
-  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), NiceValue(Priority));
-}
-
 }  // namespace
 
 TComThread::TComThread(TCustomComPort& Port) : OwnerPort(Port) {
@@ -73,7 +24,7 @@ TComThread::TComThread(TCustomComPort& Port) : OwnerPort(Port) {
   OwnerPort.Device().SetCommMask(EventsToMask(OwnerPort.Events()));
   const TThreadPriority Priority = OwnerPort.ThreadPriority();
   Thread_ = std::thread([this, Priority] {
-    ApplyPriority(Priority);
+    ApplyThreadPriority(Priority);
     Execute();
   });
 }
@@ -186,7 +137,7 @@ void TComThread::DeliverEvents(TCustomComPort& Port, TComEvents Events) {
   for (TComEvent Event : DeliveryOrder) {
     // A handler may close the port in the middle of a batch; the rest of it has no device.
     if (!Port.Connected()) return;
-    if (Events.Contains(Event)) RunStep(Port, Event);
+    if (Events.Contains(Event)) Port.RunEventStep(Event);
   }
 }
 

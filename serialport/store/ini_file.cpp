@@ -3,8 +3,8 @@
 #include <system_error>
 #include <utility>
 
-#include "serialport/base/error_detail.h"
 #include "serialport/base/integer_text.h"
+#include "serialport/base/system_error_cause.h"
 #include "serialport/base/translation.h"
 #include "serialport/store/text_file.h"
 

@@ -1,8 +1,5 @@
 #include "serialport/store/registry_store.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <optional>
 #include <system_error>
@@ -24,24 +21,13 @@ constexpr const char* LocalMachineName = "HKEY_LOCAL_MACHINE";
 constexpr std::string_view StringPrefix = "s:";
 constexpr std::string_view IntegerPrefix = "d:";
 constexpr char KeySeparator = '\\';
-constexpr mode_t StoreDirectoryMode = 0700;
+constexpr unsigned StoreDirectoryMode = 0700;
 
 constexpr const char* WriteFailedFormat = "Failed to set data for '%s'";
 constexpr const char* WrongTypeFormat = "Invalid data type for '%s'";
 
 [[noreturn]] void Raise(const char* Format, const std::string& Name) {
   throw ERegistryException(TranslateFilled(Format, "%s", Name));
-}
-
-// Creates the directory and its parents as needed.
-void MakeDirectories(const std::string& Directory) {
-  for (std::size_t Slash = Directory.find('/', 1);; Slash = Directory.find('/', Slash + 1)) {
-    const std::string Part = Directory.substr(0, Slash);
-    if (::mkdir(Part.c_str(), StoreDirectoryMode) != 0 && errno != EEXIST) {
-      throw std::system_error(errno, std::generic_category(), "mkdir");
-    }
-    if (Slash == std::string::npos) return;
-  }
 }
 
 // Key paths are stored with single backslashes between non-empty parts.
@@ -82,7 +68,7 @@ bool TRegistryAccessor::OpenKey(const std::string& Key, bool CanCreate) {
     if (!Store.HasSection(Key)) {
       if (!CanCreate) return false;
       Store.AddSection(Key);
-      MakeDirectories(BaseDirectory_);
+      MakeDirectories(BaseDirectory_, StoreDirectoryMode);
       ReplaceFileAtomically(RootFilePath(), Store.Text());
     }
   } catch (const std::system_error&) {
@@ -162,7 +148,7 @@ void TRegistryAccessor::WriteValue(const std::string& Name, const std::string& T
   try {
     TIniDocument Store(ReadStore());
     Store.SetValue(CurrentKey_, Name, TypedText);
-    MakeDirectories(BaseDirectory_);
+    MakeDirectories(BaseDirectory_, StoreDirectoryMode);
     ReplaceFileAtomically(RootFilePath(), Store.Text());
   } catch (const std::system_error&) {
     Raise(WriteFailedFormat, Name);

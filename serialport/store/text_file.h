@@ -54,4 +54,9 @@ bool CanReplace(const std::string& Path);
 // temporary file is removed then.
 void ReplaceFileAtomically(const std::string& Path, std::string_view Content);
 
+// Creates the directory Directory (an absolute path) and its missing parents with the
+// permissions Mode, narrowed by the umask; one that exists already is fine. Throws
+// std::system_error with the errno of the failing call.
+void MakeDirectories(const std::string& Directory, unsigned Mode);
+
 }  // namespace tolvane

@@ -127,7 +127,7 @@ TEST(WindowPictures, ErrorBoxForAMissingPortNamesTheDeviceAndTheReason) {
   Guarded([&] { Port.OpenPort(); });
   EXPECT_EQ(
       Text,
-      "Unable to open com port (win error code: 2)\n/dev/ttyUSB97: No such file or directory");
+      "Unable to open com port (error code: 2)\n/dev/ttyUSB97: No such file or directory");
 }
 
 TEST(WindowPictures, GlyphSheet) {

@@ -52,6 +52,7 @@ class TWriteLogDevice final : public TComDevice {
   int ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) override {
     return Device_->ClearCommError(Errors, InQueue);
   }
+  int InputCount(std::uint32_t& InQueue) override { return Device_->InputCount(InQueue); }
   int GetCommModemStatus(std::uint32_t& Status) override {
     return Device_->GetCommModemStatus(Status);
   }

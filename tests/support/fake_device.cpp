@@ -53,6 +53,7 @@ int TFakeDevice::Close() {
   std::lock_guard Lock(Mutex_);
   if (const int Error = Enter("Close", true)) return Error;
   Open_ = false;
+  LineError_ = 0;  // a line lost is lost until the device is closed
   Wake();
   return 0;
 }
@@ -70,6 +71,10 @@ int TFakeDevice::SetupComm(std::int32_t InputSize, std::int32_t OutputSize) {
 int TFakeDevice::SetCommState(const TDcb& Dcb) {
   std::lock_guard Lock(Mutex_);
   if (const int Error = Enter("SetCommState", true)) return Error;
+  // What no line can carry is refused, as every device does; the rest is taken as it is.
+  if (Dcb.ByteSize < 5 || Dcb.ByteSize > 8 || Dcb.Parity > SPACEPARITY ||
+      Dcb.StopBits > TWOSTOPBITS)
+    return EINVAL;
   LastDcb_ = Dcb;
   return 0;
 }
@@ -120,6 +125,13 @@ int TFakeDevice::ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) {
   if (const int Error = Enter("ClearCommError", true)) return Error;
   Errors = LineErrors_;
   LineErrors_ = 0;
+  InQueue = static_cast<std::uint32_t>(Input_.size());
+  return 0;
+}
+
+int TFakeDevice::InputCount(std::uint32_t& InQueue) {
+  std::lock_guard Lock(Mutex_);
+  if (const int Error = Enter("InputCount", true)) return Error;
   InQueue = static_cast<std::uint32_t>(Input_.size());
   return 0;
 }

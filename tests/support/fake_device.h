@@ -5,12 +5,14 @@
 // - Records every call with its arguments, in order, as readable lines (Calls()):
 //     "Open <path>", "Close", "SetupComm <in> <out>", "SetCommState", "SetCommTimeouts",
 //     "WriteFile <count>", "ReadFile <count>", "GetOverlappedResult", "PurgeComm <flags>",
-//     "ClearCommError", "GetCommModemStatus", "SetCommMask <mask>", "WaitCommEvent".
-//   The last TDcb and TCommTimeouts handed over are kept (LastDcb(), LastTimeouts()).
+//     "ClearCommError", "InputCount", "GetCommModemStatus", "SetCommMask <mask>", "WaitCommEvent".
+//   The last TDcb and TCommTimeouts handed over are kept (LastDcb(), LastTimeouts()); a TDcb
+//   that no line can carry (data bits outside 5 to 8, an unknown parity or stop-bit code) is
+//   refused with EINVAL.
 // - Behaves like an open device after a successful Open: written bytes are collected
 //   (Written()), received bytes come from an input queue the test fills (InjectInput()), which
-//   ReadFile empties and ClearCommError counts; line error flags (SetLineErrors()) are reported
-//   and cleared by ClearCommError; GetCommModemStatus reports SetModemStatus()'s bits.
+//   ReadFile empties and ClearCommError and InputCount count; line error flags (SetLineErrors())
+//   are reported and cleared by ClearCommError; GetCommModemStatus reports SetModemStatus()'s bits.
 // - Every call other than Open fails with EBADF while the device is closed, like a real one.
 // - Any call can be made to fail with a chosen errno, once (FailNext) or until cleared
 //   (FailAlways); the name is the first word of its log line. A failing call is still logged.
@@ -56,6 +58,7 @@ class TFakeDevice : public TComDevice {
   int GetOverlappedResult(const TOverlapped& Overlapped, std::uint32_t& Transferred) override;
   int PurgeComm(std::uint32_t Flags) override;
   int ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) override;
+  int InputCount(std::uint32_t& InQueue) override;
   int GetCommModemStatus(std::uint32_t& Status) override;
   int SetCommMask(std::uint32_t Mask) override;
   TWaitResult WaitCommEvent(std::uint32_t& Mask, const TStopSignal& Stop) override;

@@ -243,10 +243,7 @@ std::uint32_t TPosixDevice::CounterErrorsLocked() {
   return Errors;
 }
 
-int TPosixDevice::ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) {
-  TUse Use(*this);
-  if (Use.Error() != 0) return Use.Error();
-  std::lock_guard Lock(Mutex_);
+std::uint32_t TPosixDevice::CountInputLocked() {
   // While an event thread waits for input events, it moves the kernel's input into the queue
   // and announces it, so the count is what has been announced, and asking the kernel again here
   // would mostly cost a read that finds it empty. Not so on a busy line: a queue that holds a
@@ -254,8 +251,23 @@ int TPosixDevice::ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) 
   // the delivery under way instead of costing one of their own. A hang-up is not a line error; the
   // next read or wait reports it.
   if (!HasWaiter_ || (Mask_ & EV_RXCHAR) == 0 || Queue_.Size() >= BusyLineQueue) PullLocked();
+  return static_cast<std::uint32_t>(Queue_.Size());
+}
+
+int TPosixDevice::ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) {
+  TUse Use(*this);
+  if (Use.Error() != 0) return Use.Error();
+  std::lock_guard Lock(Mutex_);
+  InQueue = CountInputLocked();
   Errors = Queue_.TakeErrors() | CounterErrorsLocked();
-  InQueue = static_cast<std::uint32_t>(Queue_.Size());
+  return 0;
+}
+
+int TPosixDevice::InputCount(std::uint32_t& InQueue) {
+  TUse Use(*this);
+  if (Use.Error() != 0) return Use.Error();
+  std::lock_guard Lock(Mutex_);
+  InQueue = CountInputLocked();
   return 0;
 }
 

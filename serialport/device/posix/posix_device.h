@@ -18,8 +18,8 @@
 #include <string>
 
 #include "serialport/device/com_device.h"
+#include "serialport/device/input_queue.h"
 #include "serialport/device/posix/posix_device_helper.h"
-#include "serialport/device/posix/posix_device_queue.h"
 
 namespace tolvane {
 
@@ -53,6 +53,7 @@ class TPosixDevice final : public TComDevice {
 
   int PurgeComm(std::uint32_t Flags) override;
   int ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) override;
+  int InputCount(std::uint32_t& InQueue) override;
   int GetCommModemStatus(std::uint32_t& Status) override;
 
   int SetCommMask(std::uint32_t Mask) override;
@@ -97,6 +98,8 @@ class TPosixDevice final : public TComDevice {
   // empty (always so on a pseudo-terminal), else the drain helper's tcdrain raises it.
   void ReportWriteEnd(int Fd);
   std::uint32_t CounterErrorsLocked();
+  // The queue's count, after taking in what the kernel holds when the event thread would not.
+  std::uint32_t CountInputLocked();
 
   mutable std::mutex Mutex_;
   std::condition_variable NoUsers_;

@@ -12,48 +12,13 @@
 
 #include "serialport/device/posix/posix_device.h"
 #include "serialport/device/posix/posix_device_wake.h"
+#include "serialport/device/read_plan.h"
 
 namespace tolvane {
 namespace {
 
 using TClock = std::chrono::steady_clock;
 using TMilliseconds = std::chrono::milliseconds;
-
-// How one read ends, from the time-outs and the byte count.
-struct TReadPlan {
-  bool ReturnAtOnce = false;       // with whatever is queued, maybe nothing
-  bool ReturnOnFirstByte = false;  // as soon as anything is there
-  std::optional<TMilliseconds> Total;
-  std::optional<TMilliseconds> Interval;  // the longest gap between two bytes
-};
-
-// Products of the time-out fields can exceed what a clock can add; longer waits than this
-// (some 24 days) are treated as this long.
-constexpr std::uint64_t LongestWaitMs = 0x7FFFFFFF;
-
-TMilliseconds ClampedWait(std::uint64_t Milliseconds) {
-  return TMilliseconds(std::min(Milliseconds, LongestWaitMs));
-}
-
-TReadPlan PlanRead(const TCommTimeouts& Timeouts, std::uint32_t Count) {
-  TReadPlan Plan;
-  const std::uint32_t Interval = Timeouts.ReadIntervalTimeout;
-  const std::uint32_t Multiplier = Timeouts.ReadTotalTimeoutMultiplier;
-  const std::uint32_t Constant = Timeouts.ReadTotalTimeoutConstant;
-  if (Interval == MAXDWORD && Multiplier == 0 && Constant == 0) {
-    Plan.ReturnAtOnce = true;
-    return Plan;
-  }
-  if (Interval == MAXDWORD && Multiplier == MAXDWORD && Constant != 0 && Constant != MAXDWORD) {
-    Plan.ReturnOnFirstByte = true;
-    Plan.Total = TMilliseconds(Constant);
-    return Plan;
-  }
-  const std::uint64_t Total = std::uint64_t{Multiplier} * Count + Constant;
-  if (Total != 0) Plan.Total = ClampedWait(Total);
-  if (Interval != 0 && Interval != MAXDWORD) Plan.Interval = TMilliseconds(Interval);
-  return Plan;
-}
 
 // Milliseconds left until Deadline for poll(), rounded up so that a wait never ends early and
 // then spins on a zero time-out; -1 when there is no deadline.
@@ -225,9 +190,7 @@ int TPosixDevice::WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped
   std::uint64_t Aborts = 0;
   {
     std::lock_guard Lock(Mutex_);
-    const std::uint64_t Limit = std::uint64_t{Timeouts_.WriteTotalTimeoutMultiplier} * Count +
-                                Timeouts_.WriteTotalTimeoutConstant;
-    if (Limit != 0) Deadline = TClock::now() + ClampedWait(Limit);
+    if (const auto Limit = WriteTimeLimit(Timeouts_, Count)) Deadline = TClock::now() + *Limit;
     Aborts = TxAborts_;
   }
   const auto* In = static_cast<const std::uint8_t*>(Buffer);

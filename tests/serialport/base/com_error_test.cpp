@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "serialport/base/error_detail.h"
+#include "serialport/base/system_error_cause.h"
 #include "serialport/base/translation.h"
 
 namespace tolvane {
@@ -12,7 +12,7 @@ namespace {
 
 TEST(EComPortTest, WithSystemCodeAppendsTheCodeToTheTableText) {
   const EComPort Error(CError_OpenFailed, 2);
-  EXPECT_STREQ(Error.what(), "Unable to open com port (win error code: 2)");
+  EXPECT_STREQ(Error.what(), "Unable to open com port (error code: 2)");
   EXPECT_EQ(Error.ErrorNumber(), 1);
   EXPECT_EQ(Error.SystemErrorCode(), 2);
 }
@@ -26,7 +26,7 @@ TEST(EComPortTest, WithoutSystemCodeIsTheTableTextAloneAndCodeMinusOne) {
 
 TEST(EComPortTest, AboutADeviceKeepsTheTextAndCodesAndDetailsTheDeviceAndTheReason) {
   const EComPort Missing(CError_OpenFailed, ENOENT, "/dev/ttyUSB0");
-  EXPECT_STREQ(Missing.what(), "Unable to open com port (win error code: 2)");
+  EXPECT_STREQ(Missing.what(), "Unable to open com port (error code: 2)");
   EXPECT_EQ(Missing.ErrorNumber(), 1);
   EXPECT_EQ(Missing.SystemErrorCode(), 2);
   EXPECT_EQ(Missing.DevicePath(), "/dev/ttyUSB0");
@@ -54,7 +54,7 @@ TEST(EComPortTest, TheMessageTheReasonAndTheHintShareOneLanguage) {
   SetTranslator([&](const std::string& Text) {
     if (Text == "Unable to open com port" && MessageTranslated)
       return std::string("COM-Port kann nicht geöffnet werden");
-    if (Text == " (win error code: %d)") return std::string(" (Fehlercode: %d)");
+    if (Text == " (error code: %d)") return std::string(" (Fehlercode: %d)");
     if (Text == "Permission denied") return std::string("Keine Berechtigung");
     if (Text == "Unknown error %d") return std::string("Unbekannter Fehler %d");
     if (Text == "Add your user to the 'dialout' group, then log in again.")
@@ -73,10 +73,26 @@ TEST(EComPortTest, TheMessageTheReasonAndTheHintShareOneLanguage) {
             "/dev/ttyS0: Keine Berechtigung\nIn die Gruppe 'dialout' aufnehmen und neu anmelden.");
   EXPECT_EQ(Unknown, "Unbekannter Fehler 9999");
   EXPECT_EQ(SystemErrorReason(9999), "Unknown error 9999");
-  EXPECT_STREQ(Untranslated.what(), "Unable to open com port (win error code: 13)");
+  EXPECT_STREQ(Untranslated.what(), "Unable to open com port (error code: 13)");
   EXPECT_EQ(
       Untranslated.Detail(),
       "/dev/ttyS0: Permission denied\nAdd your user to the 'dialout' group, then log in again.");
+}
+
+TEST(EComPortTest, EachSystemCodeHasOneCause) {
+  using enum TSystemErrorCause;
+  for (const int Code : {EIO, ENXIO, ENODEV}) {
+    EXPECT_EQ(SystemErrorCauseOf(Code), LineLost) << Code;
+    EXPECT_TRUE(IsLineLostError(Code)) << Code;
+  }
+  EXPECT_EQ(SystemErrorCauseOf(EACCES), Permission);
+  EXPECT_EQ(SystemErrorCauseOf(EPERM), Permission);
+  EXPECT_EQ(SystemErrorCauseOf(EBUSY), Busy);
+  EXPECT_EQ(SystemErrorCauseOf(ENOENT), Missing);
+  for (const int Code : {0, EINVAL, EBADF, EAGAIN, -1}) {
+    EXPECT_EQ(SystemErrorCauseOf(Code), Other) << Code;
+    EXPECT_FALSE(IsLineLostError(Code)) << Code;
+  }
 }
 
 TEST(EComPortTest, TableHoldsAllTwentyThreeRows) {
@@ -90,13 +106,13 @@ TEST(EComPortTest, TableHoldsAllTwentyThreeRows) {
 
 TEST(EComPortTest, SuffixIsTranslatedEachTimeAnErrorIsBuilt) {
   SetTranslator([](const std::string& Text) {
-    return Text == " (win error code: %d)" ? std::string(" (Fehlercode: %d)") : Text;
+    return Text == " (error code: %d)" ? std::string(" (Fehlercode: %d)") : Text;
   });
   const EComPort Translated(CError_PurgeFailed, 9);
   SetTranslator({});
   const EComPort English(CError_PurgeFailed, 9);
   EXPECT_STREQ(Translated.what(), "PurgeComm function failed (Fehlercode: 9)");
-  EXPECT_STREQ(English.what(), "PurgeComm function failed (win error code: 9)");
+  EXPECT_STREQ(English.what(), "PurgeComm function failed (error code: 9)");
 }
 
 TEST(EComPortTest, TableTextsAreTranslatedOnceWhenAsked) {

@@ -29,7 +29,7 @@ msgstr "Kann COM-Port nicht öffnen"
 msgid "Failed to store settings"
 msgstr "Einstellungen konnten nicht gespeichert werden"
 
-msgid " (win error code: %d)"
+msgid " (error code: %d)"
 msgstr " (Fehlercode: %d)"
 
 msgid "No such file or directory"
@@ -119,7 +119,7 @@ TEST_F(TranslationTest, WithoutACatalogTheEnglishTextsStand) {
   ::setenv("LANG", "de_DE.UTF-8", 1);
   InstallTranslations(Scratch.Path());
   EXPECT_STREQ(EComPort(CError_OpenFailed, 2).what(),
-               "Unable to open com port (win error code: 2)");
+               "Unable to open com port (error code: 2)");
   EXPECT_EQ(TranslateIn(PortTextDomain, "Baud rate"), "Baud rate");
 }
 
@@ -141,7 +141,7 @@ TEST_F(TranslationTest, RemovingTranslationsRestoresEnglish) {
   ASSERT_EQ(PortErrorTexts()[CError_StoreFailed], "Einstellungen konnten nicht gespeichert werden");
   RemoveTranslations();
   EXPECT_EQ(PortErrorTexts()[CError_StoreFailed], "Failed to store settings");
-  EXPECT_EQ(Translate(" (win error code: %d)"), " (win error code: %d)");
+  EXPECT_EQ(Translate(" (error code: %d)"), " (error code: %d)");
   EXPECT_EQ(std::getenv("LANGUAGE"), nullptr);
 }
 

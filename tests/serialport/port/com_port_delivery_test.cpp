@@ -48,6 +48,21 @@ TEST_F(ComPortDeliveryTest, ReceivedBytesAreReadOnceForTheRawBufferLinks) {
   EXPECT_EQ(Device.InputQueued(), 0u);
 }
 
+TEST_F(ComPortDeliveryTest, AReceptionCountsOnceAndReadsOnceAndLeavesTheLineErrors) {
+  // The assembler's kind of link: raw buffers only, no activity callbacks.
+  Link.OnRxBuf = [&](TObject*, const void*, std::int32_t Count) {
+    Log.push_back("RxBuf " + std::to_string(Count));
+  };
+  Port.AttachLink(&Link);
+  Device.InjectInput("ST001203200;");
+  Device.SetLineErrors(CE_FRAME);
+  Port.ProcessRxChar();
+  EXPECT_EQ(Device.Calls(), (TCalls{"InputCount", "ReadFile 12"}));
+  EXPECT_EQ(Log, (TEventLog{"RxBuf ST001203200;", "RxBuf 12"}));
+  // The frame error is still there for the port's own question.
+  EXPECT_EQ(Port.PendingErrors(), TComErrors{TComError::ceFrame});
+}
+
 TEST_F(ComPortDeliveryTest, WithoutConsumersTheCountIsAnnouncedAndTheBytesStay) {
   Device.InjectInput("abc");
   Port.ProcessRxChar();

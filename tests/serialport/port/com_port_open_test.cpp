@@ -72,7 +72,7 @@ TEST_F(ComPortOpenTest, ADeviceThatCannotOpenLeavesThePortClosed) {
   const EComPort Error = CatchComPortError([&] { Port.OpenPort(); });
   EXPECT_EQ(Error.ErrorNumber(), 1);
   EXPECT_EQ(Error.SystemErrorCode(), 2);
-  EXPECT_STREQ(Error.what(), "Unable to open com port (win error code: 2)");
+  EXPECT_STREQ(Error.what(), "Unable to open com port (error code: 2)");
   EXPECT_EQ(Error.DevicePath(), "/dev/ttyS0");  // the device COM1 opens
   EXPECT_EQ(Error.Detail(), "/dev/ttyS0: No such file or directory");
   EXPECT_FALSE(Port.Connected());

@@ -171,7 +171,7 @@ TEST_F(ComPortThreadTest, WithoutSyncTheEventThreadRunsTheHandlers) {
 TEST_F(ComPortThreadTest, AFailedDeliveryEndsTheThreadButClosingStillWorks) {
   Port.OpenPort();
   ASSERT_TRUE(Device.WaitForWaiter(Generous));
-  Device.FailAlways("ClearCommError", EIO);
+  Device.FailAlways("InputCount", EIO);
   Device.RaiseEvents(EV_RXCHAR);
   bool Ended = false;
   // The thread's clean-up purges with the clear flags once its loop has ended.

@@ -81,7 +81,7 @@ TEST(ListComPortsTest, UnreadableRootRaisesRegistryErrorWithTheSystemCodeAndKeep
       EXPECT_EQ(Error.ErrorNumber(), 23);
       EXPECT_EQ(Error.SystemErrorCode(), Case.Code);
       EXPECT_EQ(Error.Message(),
-                "Registry error (win error code: " + std::to_string(Case.Code) + ")");
+                "Registry error (error code: " + std::to_string(Case.Code) + ")");
     }
     EXPECT_EQ(Result, (Names{"kept"}));
   }

@@ -262,4 +262,13 @@ void ReplaceFileAtomically(const std::string& Path, std::string_view Content) {
   SyncDirectoryBeside(DirectoryOf(Target.Path));
 }
 
+void MakeDirectories(const std::string& Directory, unsigned Mode) {
+  for (std::size_t Slash = Directory.find('/', 1);; Slash = Directory.find('/', Slash + 1)) {
+    const std::string Part = Directory.substr(0, Slash);
+    if (::mkdir(Part.c_str(), static_cast<mode_t>(Mode)) != 0 && errno != EEXIST)
+      ThrowErrno("mkdir");
+    if (Slash == std::string::npos) return;
+  }
+}
+
 }  // namespace tolvane

@@ -1,7 +1,9 @@
-// The input queue of the POSIX device: bytes read from the tty wait here until the port reads
-// them. The tty runs with PARMRK, so its input is a stream in which 0xFF 0xFF stands for a data
-// byte 0xFF, 0xFF 0x00 0x00 for a break and 0xFF 0x00 X for a byte X received with a parity or
-// framing error. The queue decodes that stream as it accepts bytes, drops NUL bytes when asked,
+// The input queue a device owes the port, shared by the backends: received bytes wait here until
+// the port reads them, in a queue of the configured size, and the queue's event rules (received
+// data, the event character, 80 percent full, overrun) are kept here once. Its input is a
+// stream marked the way a tty with PARMRK marks it: 0xFF 0xFF stands for a data byte 0xFF,
+// 0xFF 0x00 0x00 for a break and 0xFF 0x00 X for a byte X received with a parity or framing
+// error. The queue decodes that stream as it accepts bytes, drops NUL bytes when asked,
 // replaces error bytes when asked, and tells which events the new bytes raise.
 //
 // Not thread-safe: the device guards it with its mutex.

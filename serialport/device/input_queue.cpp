@@ -1,4 +1,4 @@
-#include "serialport/device/posix/posix_device_queue.h"
+#include "serialport/device/input_queue.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,0 +1,60 @@
+#include "serialport/base/system_error_cause.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "serialport/base/translation.h"
+
+namespace tolvane {
+namespace {
+
+constexpr const char* UnknownReason = "Unknown error %d";
+
+// The untranslated description, whatever the process's locale: the catalogs translate it.
+std::string ReasonText(int Code) {
+  if (const char* Description = strerrordesc_np(Code)) return Description;
+  return UnknownReason;
+}
+
+}  // namespace
+
+TSystemErrorCause SystemErrorCauseOf(int SystemErrorCode) {
+  switch (SystemErrorCode) {
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+      return TSystemErrorCause::LineLost;
+    case EACCES:
+    case EPERM:
+      return TSystemErrorCause::Permission;
+    case EBUSY:
+      return TSystemErrorCause::Busy;
+    case ENOENT:
+      return TSystemErrorCause::Missing;
+    default:
+      return TSystemErrorCause::Other;
+  }
+}
+
+std::string SystemErrorReason(int SystemErrorCode, const TTranslator& Lookup) {
+  std::string Reason = Lookup(ReasonText(SystemErrorCode));
+  if (strerrordesc_np(SystemErrorCode) == nullptr) {
+    const std::size_t At = Reason.find("%d");
+    if (At != std::string::npos) Reason.replace(At, 2, std::to_string(SystemErrorCode));
+  }
+  return Reason;
+}
+
+std::string SystemErrorReason(int SystemErrorCode) {
+  return SystemErrorReason(SystemErrorCode, Translate);
+}
+
+std::vector<std::string> SystemErrorTexts(int SystemErrorCode) {
+  std::vector<std::string> Texts = {ReasonText(SystemErrorCode)};
+  if (SystemErrorCauseOf(SystemErrorCode) == TSystemErrorCause::Permission) {
+    Texts.emplace_back(PermissionHint);
+  }
+  return Texts;
+}
+
+}  // namespace tolvane
