@@ -1,8 +1,5 @@
 #include "app/history_backups.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <system_error>
@@ -11,6 +8,7 @@
 #include "app/values_file.h"
 #include "serialport/base/error_detail.h"
 #include "serialport/base/system_error_cause.h"
+#include "serialport/store/config_home.h"
 #include "serialport/store/ini_file.h"
 
 namespace tolvane {
@@ -25,19 +23,6 @@ std::string EnvironmentValue(const char* Name) {
   return Value != nullptr ? Value : "";
 }
 
-std::string HomeDirectory() {
-  const std::string Home = EnvironmentValue("HOME");
-  if (!Home.empty()) return Home;
-  std::vector<char> Buffer(16 * 1024);
-  passwd Entry{};
-  passwd* Found = nullptr;
-  if (::getpwuid_r(::getuid(), &Entry, Buffer.data(), Buffer.size(), &Found) == 0 &&
-      Found != nullptr && Found->pw_dir != nullptr) {
-    return Found->pw_dir;
-  }
-  return {};
-}
-
 }  // namespace
 
 std::filesystem::path HistoryDirectory(const std::string& StateHome, const std::string& Home) {
@@ -49,7 +34,7 @@ std::filesystem::path HistoryDirectory(const std::string& StateHome, const std::
 }
 
 std::filesystem::path UserHistoryDirectory() {
-  return HistoryDirectory(EnvironmentValue(StateHomeVariable), HomeDirectory());
+  return HistoryDirectory(EnvironmentValue(StateHomeVariable), UserHomeDirectory());
 }
 
 std::string BackupFileName(const std::tm& LocalTime, TBackupEvent Event, int Count) {

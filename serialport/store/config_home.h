@@ -8,5 +8,7 @@
 namespace tolvane {
 
 std::string UserConfigHome();
+// The user's home directory: $HOME, else the password database; empty when neither knows it.
+std::string UserHomeDirectory();
 
 }  // namespace tolvane

@@ -13,7 +13,9 @@ constexpr const char* ConfigHomeVariable = "XDG_CONFIG_HOME";
 constexpr const char* HomeVariable = "HOME";
 constexpr const char* DefaultConfigSubdirectory = "/.config";
 
-std::string HomeDirectory() {
+}  // namespace
+
+std::string UserHomeDirectory() {
   if (const char* Home = std::getenv(HomeVariable); Home != nullptr && *Home != '\0') return Home;
   std::vector<char> Buffer(16 * 1024);
   passwd Entry{};
@@ -25,14 +27,12 @@ std::string HomeDirectory() {
   return {};
 }
 
-}  // namespace
-
 std::string UserConfigHome() {
   // A relative $XDG_CONFIG_HOME is invalid and ignored, as the base-directory rules say.
   if (const char* Config = std::getenv(ConfigHomeVariable); Config != nullptr && *Config == '/') {
     return Config;
   }
-  const std::string Home = HomeDirectory();
+  const std::string Home = UserHomeDirectory();
   return Home.empty() ? std::string() : Home + DefaultConfigSubdirectory;
 }
 

@@ -125,9 +125,8 @@ TEST(WindowPictures, ErrorBoxForAMissingPortNamesTheDeviceAndTheReason) {
     Box->close();
   });
   Guarded([&] { Port.OpenPort(); });
-  EXPECT_EQ(
-      Text,
-      "Unable to open com port (error code: 2)\n/dev/ttyUSB97: No such file or directory");
+  EXPECT_EQ(Text,
+            "Unable to open com port (error code: 2)\n/dev/ttyUSB97: No such file or directory");
 }
 
 TEST(WindowPictures, GlyphSheet) {

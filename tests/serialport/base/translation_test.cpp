@@ -118,8 +118,7 @@ TEST_F(TranslationTest, AnInstalledCopyFindsItsCatalogsUnderShareLocale) {
 TEST_F(TranslationTest, WithoutACatalogTheEnglishTextsStand) {
   ::setenv("LANG", "de_DE.UTF-8", 1);
   InstallTranslations(Scratch.Path());
-  EXPECT_STREQ(EComPort(CError_OpenFailed, 2).what(),
-               "Unable to open com port (error code: 2)");
+  EXPECT_STREQ(EComPort(CError_OpenFailed, 2).what(), "Unable to open com port (error code: 2)");
   EXPECT_EQ(TranslateIn(PortTextDomain, "Baud rate"), "Baud rate");
 }
 

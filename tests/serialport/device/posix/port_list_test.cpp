@@ -80,8 +80,7 @@ TEST(ListComPortsTest, UnreadableRootRaisesRegistryErrorWithTheSystemCodeAndKeep
     } catch (const EComPort& Error) {
       EXPECT_EQ(Error.ErrorNumber(), 23);
       EXPECT_EQ(Error.SystemErrorCode(), Case.Code);
-      EXPECT_EQ(Error.Message(),
-                "Registry error (error code: " + std::to_string(Case.Code) + ")");
+      EXPECT_EQ(Error.Message(), "Registry error (error code: " + std::to_string(Case.Code) + ")");
     }
     EXPECT_EQ(Result, (Names{"kept"}));
   }
