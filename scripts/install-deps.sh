@@ -8,6 +8,7 @@ packages=(
   xvfb libxcb1-dev libxcb-xtest0-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   gettext
+  ser2net
   fonts-dejavu-core fonts-liberation2
   dpkg-dev file lintian desktop-file-utils
 )
