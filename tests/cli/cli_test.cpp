@@ -19,6 +19,7 @@
 
 #include "app/register_table.h"
 #include "cli/cli_options.h"
+#include "tests/support/ser2net_server.h"
 #include "tests/support/temp_directory.h"
 #include "tests/tools/simulator_process.h"
 
@@ -30,6 +31,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testing_support::ReadTextFile;
+using testing_support::TLoopbackClient;
+using testing_support::TSer2netServer;
+using testing_support::TServerProtocol;
 using testing_support::TSimulatorProcess;
 
 struct TRun {
@@ -243,6 +247,41 @@ TEST_F(CommandLine, UsageErrorsGiveExit2AndTheUsage) {
     EXPECT_EQ(Run.Exit, ExitUsage) << testing::PrintToString(Args);
     EXPECT_NE(Run.Err.find("Usage: tolvane-cli"), std::string::npos) << Run.Err;
   }
+}
+
+// The controller at a remote station: the simulator behind the real ser2net on loopback.
+class RemoteCommandLine : public CommandLine {
+ protected:
+  void StartStation() {
+    StartSimulator();
+    Server = std::make_unique<TSer2netServer>(Simulator->SlavePath(), TServerProtocol::Rfc2217,
+                                              Directory.Path());
+    ASSERT_TRUE(Server->Start()) << Server->Error();
+  }
+
+  std::unique_ptr<TSer2netServer> Server;
+};
+
+TEST_F(RemoteCommandLine, ReadThroughRfc2217WritesTheFile) {
+  StartStation();
+  const TRun Run = Cli({"--port", Server->Url(), "--baud", "19200", "read", "values.ini"}, false);
+  EXPECT_EQ(Run.Exit, ExitDone) << Run.Err;
+  EXPECT_EQ(ReadTextFile(File("values.ini")), ValuesText(Held));
+  EXPECT_EQ(Backups().size(), 1u);
+  EXPECT_NE(SimulatorLog().find("line opened"), std::string::npos) << "through the server";
+}
+
+// The server's refusal reaches the operator in its own words, with the address.
+TEST_F(RemoteCommandLine, ARefusedConnectionGivesExit3WithTheServersWords) {
+  StartStation();
+  const TLoopbackClient First(Server->Port());
+  ASSERT_TRUE(First.Connected());
+  ASSERT_TRUE(testing_support::WaitForText(Log.string(), "line opened")) << SimulatorLog();
+  const TRun Run = Cli({"--port", Server->Url(), "read", "values.ini"}, false);
+  EXPECT_EQ(Run.Exit, ExitLine);
+  EXPECT_NE(Run.Err.find(Server->Url() + ": Port already in use"), std::string::npos) << Run.Err;
+  EXPECT_FALSE(fs::exists(File("values.ini")));
+  EXPECT_EQ(SimulatorLog().find(" rx "), std::string::npos) << SimulatorLog();
 }
 
 }  // namespace
