@@ -7,8 +7,19 @@
 # copy) is the demo's own and never the one of a real installation. The copy's port is set to
 # the simulator's line, build-release/demo/controller, at every start. The simulator keeps its
 # registers in build-release/demo/registers.txt, so values written survive the next demo.
+#
+# With --remote (the first argument) the utility reaches the simulator as it would a controller
+# at a remote station: through ser2net, started in front of the simulator's line with a
+# configuration in a temporary directory (RFC 2217 on 127.0.0.1 at a free port, chardelay off),
+# and the copy's port is set to rfc2217://127.0.0.1:PORT. ser2net ends with the demo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+remote=""
+if [ "${1:-}" = "--remote" ]; then
+  remote=1
+  shift
+fi
 
 step() { printf '[%3ds] %s\n' "$SECONDS" "$*"; }
 
@@ -43,17 +54,38 @@ cmake --build --preset release --target tolvane controller_simulator
 build="$PWD/build-release"
 demo="$build/demo"
 line="$demo/controller"
+port="$line"
+if [ -n "$remote" ]; then
+  ser2net="$(command -v ser2net || true)"
+  if [ -z "$ser2net" ] && [ -x /usr/sbin/ser2net ]; then ser2net=/usr/sbin/ser2net; fi
+  if [ -z "$ser2net" ]; then
+    echo "ser2net is not installed (scripts/install-deps.sh installs it)" >&2
+    exit 1
+  fi
+  # Whether anything listens on the TCP port, on any IPv4 address (the kernel's table holds the
+  # port in hexadecimal).
+  listening() {
+    awk -v port="$(printf ':%04X' "$1")" \
+      '$4 == "0A" && substr($2, length($2) - 4) == port { found = 1 } END { exit !found }' \
+      /proc/net/tcp
+  }
+  for _ in $(seq 20); do
+    station_port=$((20000 + RANDOM % 40000))
+    listening "$station_port" || break
+  done
+  port="rfc2217://127.0.0.1:$station_port"
+fi
 step "Preparing the demo copy in $demo"
 mkdir -p "$demo"
 cp "$build/app/tolvane" "$demo/tolvane"
 rm -rf "$demo/locale"
 cp -R "$build/app/locale" "$demo/locale"
 if [ -f "$demo/Settings.ini" ] && grep -q '^Port=' "$demo/Settings.ini"; then
-  sed -i "s|^Port=.*|Port=$line|" "$demo/Settings.ini"
+  sed -i "s|^Port=.*|Port=$port|" "$demo/Settings.ini"
 elif [ -f "$demo/Settings.ini" ] && grep -q '^\[ComPort\]' "$demo/Settings.ini"; then
-  sed -i "/^\[ComPort\]/a Port=$line" "$demo/Settings.ini"
+  sed -i "/^\[ComPort\]/a Port=$port" "$demo/Settings.ini"
 else
-  printf '[ComPort]\nPort=%s\n' "$line" >>"$demo/Settings.ini"
+  printf '[ComPort]\nPort=%s\n' "$port" >>"$demo/Settings.ini"
 fi
 
 # Qt wants a private runtime directory; a session without one (a root shell, ssh, xvfb-run
@@ -68,7 +100,17 @@ step "Starting the controller simulator"
 "$build/tools/controller_simulator" --link "$line" --log "$demo/simulator.log" \
   --registers "$demo/registers.txt" >/dev/null &
 simulator=$!
+station=""
+server=""
 cleanup() {
+  if [ -n "$server" ]; then
+    kill "$server" 2>/dev/null || true
+    # ser2net does not always end at once on SIGTERM.
+    for _ in $(seq 20); do kill -0 "$server" 2>/dev/null || break; sleep 0.05; done
+    kill -9 "$server" 2>/dev/null || true
+    wait "$server" 2>/dev/null || true
+  fi
+  if [ -n "$station" ]; then rm -rf "$station"; fi
   kill "$simulator" 2>/dev/null || true
   wait "$simulator" 2>/dev/null || true
   if [ -n "$runtime" ]; then rm -rf "$runtime"; fi
@@ -81,7 +123,30 @@ if ! kill -0 "$simulator" 2>/dev/null || [ ! -e "$line" ]; then
   exit 1
 fi
 
-step "Starting the utility against the simulated controller on $line"
+if [ -n "$remote" ]; then
+  step "Starting ser2net in front of the simulator: RFC 2217 on 127.0.0.1:$station_port"
+  station="$(mktemp -d)"
+  cat >"$station/ser2net.yaml" <<EOF
+%YAML 1.1
+---
+connection: &controller
+  accepter: telnet(rfc2217),tcp,127.0.0.1,$station_port
+  connector: serialdev,$line,9600n81,local
+  options:
+    chardelay: false
+EOF
+  "$ser2net" -n -u -c "$station/ser2net.yaml" -P "$station/ser2net.pid" \
+    >"$station/ser2net.log" 2>&1 &
+  server=$!
+  for _ in $(seq 50); do listening "$station_port" && break; sleep 0.1; done
+  if ! kill -0 "$server" 2>/dev/null || ! listening "$station_port"; then
+    echo "ser2net did not start listening on 127.0.0.1:$station_port; it said:" >&2
+    cat "$station/ser2net.log" >&2
+    exit 1
+  fi
+fi
+
+step "Starting the utility against the simulated controller on $port"
 cat <<EOF
   1. Press Connect: the simulator answers the identification and Read, Write, Send and
      Clear become active.
@@ -92,4 +157,7 @@ cat <<EOF
   View, Terminal shows every packet; the simulator's log is $demo/simulator.log.
   Close the window to end the demo.
 EOF
+if [ -n "$remote" ]; then
+  echo "  The line runs through ser2net ($station/ser2net.yaml, its output beside it)."
+fi
 "$demo/tolvane" "$@"
