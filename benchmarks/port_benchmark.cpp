@@ -14,9 +14,13 @@
 //     window's configuration and with delivery on the event thread (smNone);
 //   - the assembler's own throughput, against a bare memchr pass over the same bytes;
 //   - the processor time of the process while the port is open and silent;
-//   - the cost of one empty hand-over from another thread to the Qt loop and back.
+//   - the cost of one empty hand-over from another thread to the Qt loop and back;
+//   - the same round trip with the port reaching its pseudo-terminal through ser2net on
+//     loopback (RFC 2217, chardelay off), against the port on a pseudo-terminal of its own
+//     (skipped, and said so, where ser2net is not installed).
 // Run it from an optimised build: cmake --preset release && cmake --build --preset release
 // && build-release/benchmarks/port_benchmark [roundtrip] [flood] [assembler] [idle] [handover]
+// [remote]
 // With --short every measurement runs a hundredth of its work (CI's smoke run): the figures are
 // then too few to mean anything.
 #include <fcntl.h>
@@ -51,6 +55,8 @@
 #include "serialport/dispatch/com_dispatcher.h"
 #include "serialport/packet/com_data_packet.h"
 #include "serialport/port/com_port.h"
+#include "tests/support/ser2net_server.h"
+#include "tests/support/temp_directory.h"
 
 // --- Counting heap allocations (every thread of the process) ---
 
@@ -443,6 +449,49 @@ void MeasureRoundTrip() {
   PrintRoundTrips("port:", Trips[2], Trips[0], Trips[1]);
 }
 
+// The port's round trip with ser2net between it and the pseudo-terminal, blocks alternating with
+// the same round trip on a pseudo-terminal of the port's own.
+void MeasureRemoteRoundTrip() {
+  using tolvane::testing_support::TSer2netServer;
+  using tolvane::testing_support::TServerProtocol;
+  const std::string Title = "round trip through ser2net (RFC 2217 on loopback, chardelay off)";
+  if (tolvane::testing_support::Ser2netProgram().empty()) {
+    std::printf("%s: skipped, ser2net is not installed\n", Title.c_str());
+    return;
+  }
+  TRig Local;
+  Local.Assembler.OnPacket = [&](TObject*, const std::string&) { Local.Port.WriteString(Reply); };
+  TRig Remote;
+  const tolvane::TTempDirectory Directory;
+  TSer2netServer Server(Remote.FarEnd.SlavePath(), TServerProtocol::Rfc2217, Directory.Path());
+  if (!Server.Start()) {
+    std::printf("%s: skipped, %s\n", Title.c_str(), Server.Error().c_str());
+    return;
+  }
+  Remote.Port.SetPort(Server.Url());
+  Remote.Assembler.OnPacket = [&](TObject*, const std::string&) { Remote.Port.WriteString(Reply); };
+  try {
+    Remote.Port.OpenPort();
+  } catch (const std::exception& Error) {
+    std::printf("%s: skipped, the port did not open: %s\n", Title.c_str(), Error.what());
+    return;
+  }
+  Local.Port.OpenPort();
+  const std::vector<TRoundTrips> Trips = TimeRoundTrips({&Local.FarEnd, &Remote.FarEnd});
+  Remote.Port.ClosePort();
+  Local.Port.ClosePort();
+  const TRoundTrips& Pty = Trips[0];
+  const TRoundTrips& Net = Trips[1];
+  std::printf("%s, %d packets of %zu bytes each way, answered with \"%s\":\n", Title.c_str(),
+              Work.RoundTrips, PacketSize, Reply);
+  std::printf("  port on the pseudo-terminal: median %6.1f us, 99th percentile %6.1f us\n",
+              Pty.Median(), Pty.P99());
+  std::printf(
+      "  port through ser2net:        median %6.1f us (%.2fx the pseudo-terminal), 99th "
+      "percentile %6.1f us (%.2fx)\n",
+      Net.Median(), Net.Median() / Pty.Median(), Net.P99(), Net.P99() / Pty.P99());
+}
+
 // --- Receive flood ---
 
 std::string FloodChunk() {
@@ -638,11 +687,10 @@ int main(int argc, char* argv[]) {
   tolvane::BindDispatcherToQt(tolvane::TComDispatcher::Default());
   // Names on the command line pick measurements (to profile one alone); none runs them all.
   const std::vector<std::pair<std::string, void (*)()>> Measurements = {
-      {"roundtrip", MeasureRoundTrip},
-      {"flood", MeasureFlood},
-      {"assembler", MeasureAssembler},
-      {"idle", MeasureIdle},
-      {"handover", MeasureHandOver}};
+      {"roundtrip", MeasureRoundTrip}, {"flood", MeasureFlood},
+      {"assembler", MeasureAssembler}, {"idle", MeasureIdle},
+      {"handover", MeasureHandOver},   {"remote", MeasureRemoteRoundTrip},
+  };
   std::vector<std::string> Chosen(argv + 1, argv + argc);
   if (const auto Short = std::find(Chosen.begin(), Chosen.end(), "--short");
       Short != Chosen.end()) {
