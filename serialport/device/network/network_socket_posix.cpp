@@ -9,7 +9,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace tolvane {
 namespace {
@@ -51,22 +54,61 @@ int ConnectOne(const addrinfo& Entry, TClock::time_point Deadline, int& Fd) {
   return Error;
 }
 
+// A resolution that may outlive the wait for it: the resolver cannot be interrupted, so it runs
+// on a thread of its own that owns its share of the result.
+struct TResolution {
+  std::mutex Mutex;
+  std::condition_variable Done;
+  bool Finished = false;
+  int Status = 0;
+  addrinfo* List = nullptr;
+  bool Abandoned = false;
+};
+
+// getaddrinfo, waiting at most until Deadline: a name server that does not answer would
+// otherwise hold the caller (the GUI thread, when the window connects) for many seconds.
+int Resolve(const TNetworkAddress& Address, TClock::time_point Deadline, addrinfo*& List,
+            std::string& Reason) {
+  auto Shared = std::make_shared<TResolution>();
+  std::thread([Shared, Host = Address.Host, Service = std::to_string(Address.Port)] {
+    addrinfo Hints{};
+    Hints.ai_family = AF_UNSPEC;
+    Hints.ai_socktype = SOCK_STREAM;
+    Hints.ai_flags = AI_NUMERICSERV | AI_ADDRCONFIG;
+    addrinfo* Found = nullptr;
+    const int Status = getaddrinfo(Host.c_str(), Service.c_str(), &Hints, &Found);
+    std::lock_guard Lock(Shared->Mutex);
+    if (Shared->Abandoned) {
+      if (Status == 0) freeaddrinfo(Found);
+      return;
+    }
+    Shared->Finished = true;
+    Shared->Status = Status;
+    Shared->List = Found;
+    Shared->Done.notify_all();
+  }).detach();
+  std::unique_lock Lock(Shared->Mutex);
+  if (!Shared->Done.wait_until(Lock, Deadline, [&] { return Shared->Finished; })) {
+    Shared->Abandoned = true;
+    Reason = "the name " + Address.Host + " could not be looked up in time";
+    return ETIMEDOUT;
+  }
+  if (Shared->Status != 0) {
+    Reason = gai_strerror(Shared->Status);
+    return EADDRNOTAVAIL;
+  }
+  List = Shared->List;
+  return 0;
+}
+
 }  // namespace
 
 int ConnectTcp(const TNetworkAddress& Address, int TimeoutMs, int& Fd, std::string& Reason) {
   Fd = -1;
-  addrinfo Hints{};
-  Hints.ai_family = AF_UNSPEC;
-  Hints.ai_socktype = SOCK_STREAM;
-  Hints.ai_flags = AI_NUMERICSERV | AI_ADDRCONFIG;
-  addrinfo* Found = nullptr;
-  const std::string Service = std::to_string(Address.Port);
-  if (const int Status = getaddrinfo(Address.Host.c_str(), Service.c_str(), &Hints, &Found)) {
-    Reason = gai_strerror(Status);
-    return EADDRNOTAVAIL;
-  }
-  const std::unique_ptr<addrinfo, TAddressListFree> List(Found);
   const auto Deadline = TClock::now() + std::chrono::milliseconds(TimeoutMs);
+  addrinfo* Found = nullptr;
+  if (const int Error = Resolve(Address, Deadline, Found, Reason)) return Error;
+  const std::unique_ptr<addrinfo, TAddressListFree> List(Found);
   int Error = EADDRNOTAVAIL;
   for (const addrinfo* Entry = List.get(); Entry != nullptr; Entry = Entry->ai_next) {
     Error = ConnectOne(*Entry, Deadline, Fd);

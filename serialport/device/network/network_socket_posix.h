@@ -8,9 +8,9 @@
 
 namespace tolvane {
 
-// Connects to Address within TimeoutMs; gives a non-blocking socket in Fd and 0, or the error
-// (ETIMEDOUT when no address answered in time). A host name that cannot be resolved gives
-// EADDRNOTAVAIL with the resolver's words in Reason.
+// Connects to Address within TimeoutMs, the name's lookup included; gives a non-blocking socket
+// in Fd and 0, or the error (ETIMEDOUT when the lookup or every address took too long). A host
+// name that cannot be resolved gives EADDRNOTAVAIL with the resolver's words in Reason.
 int ConnectTcp(const TNetworkAddress& Address, int TimeoutMs, int& Fd, std::string& Reason);
 
 // No delay for small writes (a controller's packets are a dozen bytes), keep-alive probes for
