@@ -9,8 +9,8 @@
 #include "app/settings_path.h"
 #include "app/values_file.h"
 #include "cli/cli_line.h"
-#include "serialport/base/error_detail.h"
 #include "serialport/base/value_names.h"
+#include "serialport/device/device_factory.h"
 #include "serialport/device/posix/port_list.h"
 #include "serialport/store/text_file.h"
 
@@ -61,14 +61,12 @@ void ReportBoxes(const TCliLine& Line, std::ostream& Err, const std::string& Pre
 // Opens the port and waits for the identification; false (with the reason on Err) when the
 // port cannot be opened or the controller does not identify.
 bool Connect(TCliLine& Line, const TCliOptions& Options, std::ostream& Err) {
-  const std::string Device = DevicePathFor(Line.Port().Port());
+  const std::string Device = DeviceAddressFor(Line.Port().Port());
   try {
     Line.Open();
   } catch (const EComPort& Error) {
     Err << Program << "cannot open the port "
-        << (Error.SystemErrorCode() >= 0 ? DeviceErrorDetail(Device, Error.SystemErrorCode())
-                                         : Device + ": " + Error.Message())
-        << "\n";
+        << (!Error.Detail().empty() ? Error.Detail() : Device + ": " + Error.Message()) << "\n";
     return false;
   }
   const int Polls = Options.IdentificationPolls.value_or(IdentificationPolls);
@@ -85,7 +83,7 @@ bool Connect(TCliLine& Line, const TCliOptions& Options, std::ostream& Err) {
 // After a transfer: a lost line is reported with what it cut short.
 bool LineStillThere(TCliLine& Line, std::ostream& Err) {
   if (!Line.LineLost()) return true;
-  Err << Program << LineLostMessage(DevicePathFor(Line.Port().Port()), *Line.LineLost()) << "\n";
+  Err << Program << LineLostMessage(DeviceAddressFor(Line.Port().Port()), *Line.LineLost()) << "\n";
   ReportBoxes(Line, Err);
   return false;
 }

@@ -23,6 +23,14 @@ TSystemErrorCause SystemErrorCauseOf(int SystemErrorCode) {
     case EIO:
     case ENXIO:
     case ENODEV:
+    case ECONNRESET:
+    case ECONNABORTED:
+    case EPIPE:
+    case ETIMEDOUT:
+    case ENOTCONN:
+    case ENETDOWN:
+    case ENETUNREACH:
+    case EHOSTUNREACH:
       return TSystemErrorCause::LineLost;
     case EACCES:
     case EPERM:

@@ -13,7 +13,8 @@ namespace tolvane {
 
 enum class TSystemErrorCause : std::uint8_t {
   LineLost,    // the line is gone rather than one call failed: the far end hung up (EIO), or
-               // the device itself vanished (ENXIO, ENODEV), as when a USB adapter is pulled
+               // the device itself vanished (ENXIO, ENODEV), as when a USB adapter is pulled,
+               // or a network connection ended (reset, broken, timed out, unreachable)
   Permission,  // this user may not use the device or file (EACCES, EPERM)
   Busy,        // someone else holds the device (EBUSY)
   Missing,     // there is no such device or file (ENOENT)

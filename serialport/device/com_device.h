@@ -177,6 +177,10 @@ class TComDevice {
   // said so, until the device is closed. Safe on any thread.
   virtual int LineError() const = 0;
 
+  // The reason of the last failed Open in words, when the device learnt one that the system
+  // error code cannot carry (a network server's refusal, say); empty otherwise.
+  virtual std::string ErrorReason() const { return {}; }
+
   // The selected events that a wait would report at once, taken without waiting; false when
   // there are none (or the device cannot tell, as this default).
   virtual bool TakeCommEvents(std::uint32_t& Mask) {

@@ -2,15 +2,28 @@
 #include "serialport/device/device_factory.h"
 
 #include "serialport/device/device_path.h"
+#include "serialport/device/network/network_address.h"
+#include "serialport/device/network/network_device.h"
 #include "serialport/device/posix/posix_device.h"
 
 namespace tolvane {
+namespace {
 
-std::unique_ptr<TComDevice> NewDeviceFor(const std::string& /*PortName*/) {
+// "rfc2217://", "socket://", and any other scheme, which the network device then refuses by
+// name: a URL is never looked up as a file below /dev.
+bool IsUrl(const std::string& PortName) {
+  return IsNetworkPortName(PortName) || PortName.find("://") != std::string::npos;
+}
+
+}  // namespace
+
+std::unique_ptr<TComDevice> NewDeviceFor(const std::string& PortName) {
+  if (IsUrl(PortName)) return std::make_unique<TNetworkDevice>();
   return std::make_unique<TPosixDevice>();
 }
 
 std::string DeviceAddressFor(const std::string& PortName) {
+  if (IsUrl(PortName)) return PortName;
   return DevicePathFor(PortName);
 }
 

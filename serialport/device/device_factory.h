@@ -1,5 +1,7 @@
 // The choice of device by port name, made each time a port opens: the one place that knows every
-// backend. Today every name is a tty's.
+// backend. A network port name (rfc2217://HOST:PORT, socket://HOST:PORT) opens the network
+// device, and so does any other name with a scheme, which it refuses naming it; every other name
+// is a tty's.
 #pragma once
 
 #include <memory>
@@ -13,7 +15,7 @@ namespace tolvane {
 std::unique_ptr<TComDevice> NewDeviceFor(const std::string& PortName);
 
 // What the device for PortName is opened with, and how error messages name it: for a tty, the
-// device path (DevicePathFor).
+// device path (DevicePathFor); for a network name, the name itself.
 std::string DeviceAddressFor(const std::string& PortName);
 
 }  // namespace tolvane

@@ -90,7 +90,7 @@ std::uint32_t TInputQueue::Accept(const std::uint8_t* Raw, std::size_t Count) {
   // Bytes before the next 0xFF and the next NUL to drop are plain and stored in one go. Each
   // position is looked for again only once it is passed, so the input is scanned once however
   // densely it holds either byte.
-  std::size_t NextMark = Next(0xFF, 0);
+  std::size_t NextMark = Options_.Marked ? Next(0xFF, 0) : Count;
   std::size_t NextNull = Options_.DiscardNull ? Next(0x00, 0) : Count;
   std::uint32_t Events = 0;
   std::size_t Done = 0;

@@ -3,8 +3,9 @@
 // data, the event character, 80 percent full, overrun) are kept here once. Its input is a
 // stream marked the way a tty with PARMRK marks it: 0xFF 0xFF stands for a data byte 0xFF,
 // 0xFF 0x00 0x00 for a break and 0xFF 0x00 X for a byte X received with a parity or framing
-// error. The queue decodes that stream as it accepts bytes, drops NUL bytes when asked,
-// replaces error bytes when asked, and tells which events the new bytes raise.
+// error (unless the options say the stream is not marked). The queue decodes that stream as it
+// accepts bytes, drops NUL bytes when asked, replaces error bytes when asked, and tells which
+// events the new bytes raise.
 //
 // Not thread-safe: the device guards it with its mutex.
 #pragma once
@@ -24,6 +25,8 @@ struct TInputQueueOptions {
   // With parity on, a marked byte is counted as a parity error, otherwise as a framing error:
   // the in-band mark does not say which of the two it was.
   bool ParityEnabled = false;
+  // False for a stream without in-band marks (a network line): every byte is data.
+  bool Marked = true;
 };
 
 class TInputQueue {

@@ -98,7 +98,12 @@ void TCustomComPort::ClosePort() {
 void TCustomComPort::OpenDevice() {
   if (!DeviceGiven_) Device_ = NewDeviceFor(Port_);
   const int Error = Device_->Open(DeviceAddressFor(Port_));
-  if (Error != 0) throw DeviceError(CError_OpenFailed, Error);
+  if (Error == 0) return;
+  EComPort Failure = DeviceError(CError_OpenFailed, Error);
+  // A reason the code cannot carry, such as a network server's refusal, replaces the system's.
+  if (const std::string Reason = Device_->ErrorReason(); !Reason.empty())
+    Failure.SetDetail(DeviceAddressFor(Port_) + ": " + Reason);
+  throw Failure;
 }
 
 EComPort TCustomComPort::DeviceError(std::int32_t ErrorNumber, int SystemErrorCode) const {

@@ -18,8 +18,10 @@ namespace {
 
 using test::TFakeFarEnd;
 using test::TPosixFarEnd;
+using test::TRawTcpFarEnd;
+using test::TRfc2217FarEnd;
 
-using DeviceTypes = ::testing::Types<TFakeFarEnd, TPosixFarEnd>;
+using DeviceTypes = ::testing::Types<TFakeFarEnd, TPosixFarEnd, TRfc2217FarEnd, TRawTcpFarEnd>;
 
 struct TDeviceName {
   template <typename T>

@@ -1,0 +1,409 @@
+// Line settings, reading, writing, purging and the event side of the network device.
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+
+#include "serialport/device/network/network_device.h"
+#include "serialport/device/posix/posix_device_wake.h"
+#include "serialport/device/read_plan.h"
+#include "serialport/dispatch/stop_signal.h"
+
+namespace tolvane {
+namespace {
+
+using TClock = std::chrono::steady_clock;
+using TMilliseconds = std::chrono::milliseconds;
+
+constexpr std::uint32_t AllEvents = EV_RXCHAR | EV_RXFLAG | EV_TXEMPTY | EV_CTS | EV_DSR | EV_RLSD |
+                                    EV_BREAK | EV_ERR | EV_RING | EV_RX80FULL;
+
+int Finish(TOverlapped& Overlapped, std::uint32_t Transferred, int Error) {
+  Overlapped.Completed = true;
+  Overlapped.Transferred = Transferred;
+  Overlapped.Error = Error;
+  return Error;
+}
+
+std::optional<TClock::time_point> Earlier(std::optional<TClock::time_point> A,
+                                          std::optional<TClock::time_point> B) {
+  if (!A) return B;
+  if (!B) return A;
+  return std::min(*A, *B);
+}
+
+// Raw TCP carries no settings, but nonsense is refused all the same.
+int CheckDcbForRawLine(const TDcb& Dcb) {
+  if (Dcb.BaudRate == 0 || Dcb.ByteSize < 5 || Dcb.ByteSize > 8 || Dcb.Parity > SPACEPARITY ||
+      Dcb.StopBits > TWOSTOPBITS)
+    return EINVAL;
+  return 0;
+}
+
+// How many of Count data bytes a telnet stream has carried once Sent of its bytes are out.
+std::uint32_t DataBytesSent(const std::uint8_t* Data, std::uint32_t Count, std::size_t Sent) {
+  std::size_t Wire = 0;
+  std::uint32_t Done = 0;
+  while (Done < Count) {
+    Wire += Data[Done] == telnet::Iac ? 2 : 1;
+    if (Wire > Sent) break;
+    ++Done;
+  }
+  return Done;
+}
+
+}  // namespace
+
+int TNetworkDevice::Send(const std::vector<std::uint8_t>& Bytes, std::size_t& Sent,
+                         std::optional<TMilliseconds> Limit, const std::uint64_t* Aborts) {
+  std::optional<TClock::time_point> Deadline;
+  if (Limit) Deadline = TClock::now() + *Limit;
+  while (Sent < Bytes.size()) {
+    {
+      std::lock_guard Lock(Mutex_);
+      if (Closing_) return EBADF;
+      if (LineError_ != 0) return LineError_;
+      if (Aborts != nullptr && TxAborts_ != *Aborts) return ECANCELED;
+    }
+    // MSG_NOSIGNAL: a peer that has gone gives EPIPE, not a signal that ends the program.
+    const ssize_t Count = send(Fd_, Bytes.data() + Sent, Bytes.size() - Sent, MSG_NOSIGNAL);
+    if (Count > 0) {
+      Sent += static_cast<std::size_t>(Count);
+      continue;
+    }
+    if (Count < 0 && errno == EINTR) continue;
+    if (Count < 0 && errno != EAGAIN) return errno;
+    int Timeout = -1;
+    if (Deadline) {
+      const auto Left = std::chrono::ceil<TMilliseconds>(*Deadline - TClock::now()).count();
+      if (Left <= 0) return 0;
+      Timeout = static_cast<int>(std::min<decltype(Left)>(Left, INT_MAX));
+    }
+    pollfd Polls[2] = {{Fd_, POLLOUT, 0}, {TxWake_, POLLIN, 0}};
+    if (poll(Polls, 2, Timeout) < 0 && errno != EINTR) return errno;
+    if (Polls[1].revents != 0) ConsumeWake(TxWake_);
+  }
+  return 0;
+}
+
+int TNetworkDevice::SendCommands(const std::vector<TComPortCommand>& Commands) {
+  std::vector<std::uint8_t> Wire;
+  for (const TComPortCommand& Command : Commands)
+    TTelnetCodec::AppendSubnegotiation(Wire, telnet::ComPort, Command.Payload());
+  std::size_t Sent = 0;
+  std::lock_guard Sending(SendMutex_);
+  if (const int Error = Send(Wire, Sent, TMilliseconds(AnswerTimeoutMs), nullptr)) return Error;
+  // A server that takes no command for that long has stopped reading: it hangs.
+  return Sent == Wire.size() ? 0 : ETIMEDOUT;
+}
+
+int TNetworkDevice::AwaitAnswers(const std::vector<TComPortCommand>& Commands,
+                                 std::uint64_t Since) {
+  const auto Answered = [&](const TComPortCommand& Command) {
+    return Answers_[AnswerKind(Command.Code, Command.Value)].Serial > Since;
+  };
+  std::unique_lock Lock(Mutex_);
+  Changed_.wait_for(Lock, TMilliseconds(AnswerTimeoutMs), [&] {
+    return Closing_ || LineError_ != 0 ||
+           std::all_of(Commands.begin(), Commands.end(), [&](const TComPortCommand& Command) {
+             return !Command.AwaitsAnswer || Answered(Command);
+           });
+  });
+  if (Closing_) return EBADF;
+  if (LineError_ != 0) return LineError_;
+  bool Silent = false;
+  for (const TComPortCommand& Command : Commands) {
+    if (!Command.AwaitsAnswer) continue;
+    if (!Answered(Command)) {
+      Silent = true;
+      continue;
+    }
+    // The server answers with what it has set; anything else means it could not set what was
+    // asked, and the line is in a state nobody asked for.
+    if (Answers_[AnswerKind(Command.Code, Command.Value)].Value != Command.Value) {
+      Applied_.reset();
+      return EINVAL;
+    }
+  }
+  Lock.unlock();
+  if (Silent) NoteOnce("the server did not answer a change of line settings; going on without");
+  return 0;
+}
+
+void TNetworkDevice::NoteOnce(const std::string& What) {
+  std::string Address;
+  {
+    std::lock_guard Lock(Mutex_);
+    if (Noted_) return;
+    Noted_ = true;
+    Address = Address_;
+  }
+  std::fprintf(stderr, "%s: %s\n", Address.c_str(), What.c_str());
+}
+
+int TNetworkDevice::SetupComm(std::int32_t InputSize, std::int32_t OutputSize) {
+  if (InputSize <= 0 || OutputSize < 0) return EINVAL;
+  TUse Use(*this);
+  if (Use.Error() != 0) return Use.Error();
+  std::lock_guard Lock(Mutex_);
+  TInputQueueOptions Options = Queue_.Options();
+  Options.Capacity = std::max(static_cast<std::size_t>(InputSize), SmallestInputQueue);
+  Queue_.Configure(Options);
+  return 0;
+}
+
+int TNetworkDevice::SetCommState(const TDcb& Dcb) {
+  TUse Use(*this);
+  if (Use.Error() != 0) return Use.Error();
+  const bool Telnet = Protocol_ == TNetworkProtocol::Rfc2217;
+  if (const int Error = Telnet ? CheckDcbForComPort(Dcb) : CheckDcbForRawLine(Dcb)) return Error;
+  if (Telnet) {
+    std::vector<TComPortCommand> Commands;
+    std::uint64_t Since = 0;
+    {
+      std::lock_guard Lock(Mutex_);
+      Commands = ComPortCommandsFor(Dcb, Applied_);
+      Since = AnswerSerial_;
+    }
+    if (!Commands.empty()) {
+      if (const int Error = SendCommands(Commands)) return Error;
+      if (const int Error = AwaitAnswers(Commands, Since)) return Error;
+    }
+  }
+  std::lock_guard Lock(Mutex_);
+  if (Telnet) Applied_ = Dcb;
+  TInputQueueOptions Options = Queue_.Options();
+  Options.DiscardNull = Dcb.fNull;
+  Options.EventChar = Dcb.EvtChar;
+  Options.ParityEnabled = Dcb.Parity != NOPARITY;
+  Queue_.Configure(Options);
+  return 0;
+}
+
+int TNetworkDevice::SetCommTimeouts(const TCommTimeouts& Timeouts) {
+  TUse Use(*this);
+  if (Use.Error() != 0) return Use.Error();
+  std::lock_guard Lock(Mutex_);
+  Timeouts_ = Timeouts;
+  return 0;
+}
+
+int TNetworkDevice::WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) {
+  Overlapped = {};
+  TUse Use(*this);
+  if (Use.Error() != 0) return Finish(Overlapped, 0, Use.Error());
+  std::optional<TMilliseconds> Limit;
+  std::uint64_t Aborts = 0;
+  {
+    std::lock_guard Lock(Mutex_);
+    Limit = WriteTimeLimit(Timeouts_, Count);
+    Aborts = TxAborts_;
+  }
+  const auto* In = static_cast<const std::uint8_t*>(Buffer);
+  const bool Telnet = Protocol_ == TNetworkProtocol::Rfc2217;
+  std::vector<std::uint8_t> Wire;
+  if (Telnet)
+    TTelnetCodec::AppendData(Wire, In, Count);
+  else
+    Wire.assign(In, In + Count);
+  std::size_t Sent = 0;
+  int Error = 0;
+  {
+    std::lock_guard Sending(SendMutex_);
+    Error = Send(Wire, Sent, Limit, &Aborts);
+    // A doubled IAC cut in half would make the server read the next byte as a command.
+    const std::uint32_t Whole = Telnet ? DataBytesSent(In, Count, Sent) : Sent;
+    if (Error == 0 && Telnet && Sent < Wire.size() && Whole < Count && Sent > 0 &&
+        Wire[Sent - 1] == telnet::Iac && In[Whole] == telnet::Iac) {
+      std::vector<std::uint8_t> Rest{telnet::Iac};
+      std::size_t RestSent = 0;
+      Error = Send(Rest, RestSent, TMilliseconds(AnswerTimeoutMs), nullptr);
+      if (RestSent == 1) ++Sent;
+    }
+  }
+  const std::uint32_t Written =
+      Telnet ? DataBytesSent(In, Count, Sent) : static_cast<std::uint32_t>(Sent);
+  std::lock_guard Lock(Mutex_);
+  // The bytes are on their way once TCP has them; when they leave the server's line is not
+  // something the server tells.
+  if (Written > 0) AddEventsLocked(EV_TXEMPTY);
+  if (IsLineLostError(Error)) LoseLineLocked(Error);
+  return Finish(Overlapped, Written, Error);
+}
+
+int TNetworkDevice::ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) {
+  Overlapped = {};
+  TUse Use(*this);
+  if (Use.Error() != 0) return Finish(Overlapped, 0, Use.Error());
+  auto* Out = static_cast<std::uint8_t*>(Buffer);
+  std::uint32_t Got = 0;
+  std::unique_lock Lock(Mutex_);
+  const TReadPlan Plan = PlanRead(Timeouts_, Count);
+  const std::uint64_t Aborts = RxAborts_;
+  std::optional<TClock::time_point> TotalDeadline;
+  if (Plan.Total) TotalDeadline = TClock::now() + *Plan.Total;
+  std::optional<TClock::time_point> IntervalDeadline;
+  for (;;) {
+    if (Closing_) return Finish(Overlapped, Got, EBADF);
+    if (RxAborts_ != Aborts) return Finish(Overlapped, Got, ECANCELED);
+    const std::uint32_t Before = Got;
+    Got += static_cast<std::uint32_t>(Queue_.Take(Out + Got, Count - Got));
+    if (Got > Before) {
+      if (ReaderStarved_) SignalWake(ReaderWake_);
+      if (Plan.Interval) IntervalDeadline = TClock::now() + *Plan.Interval;
+    }
+    if (Got == Count) break;
+    // Bytes already read are handed over; the loss shows at the next read.
+    if (LineError_ != 0) {
+      if (Got == 0) return Finish(Overlapped, 0, LineError_);
+      break;
+    }
+    if (Plan.ReturnAtOnce || (Plan.ReturnOnFirstByte && Got > 0)) break;
+    const std::optional<TClock::time_point> Deadline = Earlier(TotalDeadline, IntervalDeadline);
+    if (!Deadline) {
+      Changed_.wait(Lock);
+    } else if (Changed_.wait_until(Lock, *Deadline) == std::cv_status::timeout) {
+      Got += static_cast<std::uint32_t>(Queue_.Take(Out + Got, Count - Got));
+      break;
+    }
+  }
+  return Finish(Overlapped, Got, 0);
+}
+
+int TNetworkDevice::GetOverlappedResult(const TOverlapped& Overlapped, std::uint32_t& Transferred) {
+  if (!Overlapped.Completed) return EINPROGRESS;
+  Transferred = Overlapped.Transferred;
+  return Overlapped.Error;
+}
+
+int TNetworkDevice::PurgeComm(std::uint32_t Flags) {
+  constexpr std::uint32_t Known = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+  if ((Flags & ~Known) != 0) return EINVAL;
+  TUse Use(*this);
+  if (Use.Error() != 0) return Use.Error();
+  {
+    std::lock_guard Lock(Mutex_);
+    if (Flags & PURGE_TXABORT) {
+      ++TxAborts_;
+      SignalWake(TxWake_);
+    }
+    if (Flags & PURGE_RXABORT) ++RxAborts_;
+    if (Flags & PURGE_RXCLEAR) {
+      Queue_.Clear();
+      if (ReaderStarved_) SignalWake(ReaderWake_);
+    }
+    Changed_.notify_all();
+  }
+  const TComPortCommand Purge = PurgeCommandFor(Flags);
+  if (Protocol_ != TNetworkProtocol::Rfc2217 || Purge.Code == 0) return 0;
+  // A lost line is reported by the event wait; clearing a dead line's buffers has nothing left
+  // to fail.
+  const int Error = SendCommands({Purge});
+  return IsLineLostError(Error) ? 0 : Error;
+}
+
+int TNetworkDevice::ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) {
+  TUse Use(*this);
+  if (Use.Error() != 0) return Use.Error();
+  std::lock_guard Lock(Mutex_);
+  InQueue = static_cast<std::uint32_t>(Queue_.Size());
+  Errors = Queue_.TakeErrors() | LineErrors_;
+  LineErrors_ = 0;
+  return 0;
+}
+
+int TNetworkDevice::InputCount(std::uint32_t& InQueue) {
+  TUse Use(*this);
+  if (Use.Error() != 0) return Use.Error();
+  std::lock_guard Lock(Mutex_);
+  InQueue = static_cast<std::uint32_t>(Queue_.Size());
+  return 0;
+}
+
+int TNetworkDevice::GetCommModemStatus(std::uint32_t& Status) {
+  TUse Use(*this);
+  if (Use.Error() != 0) return Use.Error();
+  std::lock_guard Lock(Mutex_);
+  Status = ModemStatusOf(ModemState_);
+  return 0;
+}
+
+int TNetworkDevice::SetCommMask(std::uint32_t Mask) {
+  TUse Use(*this);
+  if (Use.Error() != 0) return Use.Error();
+  std::vector<TComPortCommand> Masks;
+  {
+    std::lock_guard Lock(Mutex_);
+    Mask_ = Mask & AllEvents;
+    PendingEvents_ &= Mask_;
+    ++MaskChanges_;
+    // Bytes that came in before the mask asked for them would otherwise wait unannounced until
+    // the next byte arrives.
+    if (Queue_.Size() > 0) PendingEvents_ |= Mask_ & EV_RXCHAR;
+    SignalWake(EventWake_);
+    // An empty mask comes as the port closes; the server's masks do not matter then.
+    if (Protocol_ == TNetworkProtocol::Rfc2217 && Mask_ != 0) {
+      const TComPortCommand Line = LineStateMaskFor(Mask_);
+      const TComPortCommand Modem = ModemStateMaskFor(Mask_);
+      if (LineStateMask_ != Line.Value.front()) Masks.push_back(Line);
+      if (ModemStateMask_ != Modem.Value.front()) Masks.push_back(Modem);
+      LineStateMask_ = Line.Value.front();
+      ModemStateMask_ = Modem.Value.front();
+    }
+  }
+  if (Masks.empty()) return 0;
+  const int Error = SendCommands(Masks);
+  return IsLineLostError(Error) ? 0 : Error;
+}
+
+TWaitResult TNetworkDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal& Stop) {
+  Mask = 0;
+  TUse Use(*this);
+  if (Use.Error() != 0) return TWaitResult::Failed;
+  std::uint64_t MaskChanges = 0;
+  {
+    std::lock_guard Lock(Mutex_);
+    MaskChanges = MaskChanges_;
+  }
+  for (;;) {
+    if (Stop.IsSet()) return TWaitResult::Stopped;
+    {
+      std::lock_guard Lock(Mutex_);
+      if (Closing_) return TWaitResult::Failed;
+      if (MaskChanges_ != MaskChanges) return TWaitResult::Event;
+      // Events that came before the loss are reported first.
+      if (const std::uint32_t Due = PendingEvents_ & Mask_; Due != 0) {
+        PendingEvents_ &= ~Due;
+        Mask = Due;
+        return TWaitResult::Event;
+      }
+      if (LineError_ != 0) return TWaitResult::LineLost;
+      Polling_ = true;
+    }
+    pollfd Polls[2] = {{Stop.Fd(), POLLIN, 0}, {EventWake_, POLLIN, 0}};
+    const int Ready = poll(Polls, 2, -1);
+    const int PollError = errno;
+    {
+      std::lock_guard Lock(Mutex_);
+      Polling_ = false;
+    }
+    if (Ready < 0 && PollError != EINTR) return TWaitResult::Failed;
+    if (Ready > 0 && Polls[0].revents != 0) return TWaitResult::Stopped;
+    if (Ready > 0 && Polls[1].revents != 0) ConsumeWake(EventWake_);
+  }
+}
+
+bool TNetworkDevice::TakeCommEvents(std::uint32_t& Mask) {
+  Mask = 0;
+  TUse Use(*this);
+  if (Use.Error() != 0) return false;
+  std::lock_guard Lock(Mutex_);
+  Mask = PendingEvents_ & Mask_;
+  PendingEvents_ &= ~Mask;
+  return Mask != 0;
+}
+
+}  // namespace tolvane

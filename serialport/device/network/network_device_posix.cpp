@@ -1,0 +1,321 @@
+// Opening, closing and the reader thread of the network device, and what the reader makes of
+// the server's bytes.
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+
+#include "serialport/device/network/network_device.h"
+#include "serialport/device/network/network_socket_posix.h"
+#include "serialport/device/posix/posix_device_wake.h"
+
+namespace tolvane {
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+// What a refusing server said before it closed: its printable text on one line.
+std::string RefusalText(const std::vector<std::uint8_t>& Bytes) {
+  std::string Text;
+  for (std::uint8_t Byte : Bytes) {
+    if (Byte == '\r' || Byte == '\n' || Byte == '\t') Byte = ' ';
+    if (std::isprint(Byte)) Text += static_cast<char>(Byte);
+  }
+  const auto First = Text.find_first_not_of(' ');
+  if (First == std::string::npos) return {};
+  Text = Text.substr(First, Text.find_last_not_of(' ') - First + 1);
+  constexpr std::size_t Longest = 200;
+  if (Text.size() > Longest) Text = Text.substr(0, Longest) + "...";
+  return Text;
+}
+
+}  // namespace
+
+TNetworkDevice::TUse::TUse(TNetworkDevice& Device) : Device_(Device) {
+  std::lock_guard Lock(Device.Mutex_);
+  if (Device.Fd_ < 0 || Device.Closing_) {
+    Error_ = EBADF;
+    return;
+  }
+  ++Device.Users_;
+}
+
+TNetworkDevice::TUse::~TUse() {
+  if (Error_ != 0) return;
+  std::lock_guard Lock(Device_.Mutex_);
+  if (--Device_.Users_ == 0) Device_.NoUsers_.notify_all();
+}
+
+TNetworkDevice::~TNetworkDevice() {
+  if (IsOpen()) Close();
+}
+
+std::size_t TNetworkDevice::AnswerKind(std::uint8_t Code, const std::vector<std::uint8_t>& Value) {
+  if (Code != comport::SetControl) return Code < 13 ? Code : 0;
+  const std::uint8_t What = Value.empty() ? 0 : Value.front();
+  if (What <= 3) return 13;   // outbound flow control
+  if (What <= 6) return 14;   // break
+  if (What <= 9) return 15;   // DTR
+  if (What <= 12) return 16;  // RTS
+  return 17;                  // inbound flow control and the rest
+}
+
+int TNetworkDevice::Open(const std::string& Address) {
+  if (IsOpen()) return EBUSY;
+  {
+    std::lock_guard Lock(Mutex_);
+    ErrorReason_.clear();
+  }
+  const std::optional<TNetworkAddress> Parsed = ParseNetworkAddress(Address);
+  if (!Parsed) {
+    std::lock_guard Lock(Mutex_);
+    ErrorReason_ = "not a port name; a network port is rfc2217://HOST:PORT or socket://HOST:PORT";
+    return EINVAL;
+  }
+  if (const int Error = Connect(*Parsed)) return Error;
+  {
+    std::lock_guard Lock(Mutex_);
+    Address_ = Address;
+  }
+  if (const int Error = AwaitOpening()) {
+    std::string Reason;
+    {
+      std::lock_guard Lock(Mutex_);
+      Reason = ErrorReason_;
+    }
+    Close();
+    std::lock_guard Lock(Mutex_);
+    ErrorReason_ = Reason;
+    return Error;
+  }
+  return 0;
+}
+
+int TNetworkDevice::Connect(const TNetworkAddress& Address) {
+  int Fd = -1;
+  std::string Reason;
+  if (const int Error = ConnectTcp(Address, ConnectTimeoutMs, Fd, Reason)) {
+    std::lock_guard Lock(Mutex_);
+    ErrorReason_ = Reason;
+    return Error;
+  }
+  ConfigureTcp(Fd);
+  int Wakes[3] = {-1, -1, -1};
+  for (int& Wake : Wakes) {
+    Wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (Wake < 0) {
+      const int Error = errno;
+      for (int Made : Wakes)
+        if (Made >= 0) close(Made);
+      close(Fd);
+      return Error;
+    }
+  }
+  std::lock_guard Lock(Mutex_);
+  Fd_ = Fd;
+  ReaderWake_ = Wakes[0];
+  EventWake_ = Wakes[1];
+  TxWake_ = Wakes[2];
+  Closing_ = false;
+  Protocol_ = Address.Protocol;
+  Codec_ = TTelnetCodec();
+  Queue_.Clear();
+  Queue_.TakeErrors();
+  TInputQueueOptions Options;
+  Options.Capacity = SmallestInputQueue;
+  Options.Marked = false;
+  Queue_.Configure(Options);
+  LineError_ = 0;
+  ReaderStarved_ = false;
+  Polling_ = false;
+  Timeouts_ = {};
+  Mask_ = 0;
+  PendingEvents_ = 0;
+  LineErrors_ = 0;
+  ModemState_ = 0;
+  Answers_ = {};
+  Applied_.reset();
+  // A server starts with line-state notifications off and modem-state notifications on.
+  LineStateMask_ = 0;
+  ModemStateMask_ = 255;
+  Noted_ = false;
+  Reader_ = std::thread([this] { ReadLoop(); });
+  return 0;
+}
+
+// RFC 2217: the offers and the query of the rate, then the answer, or the server's refusal (a
+// text and the end of the connection). Raw TCP: only a refusal can come, and it comes at once.
+int TNetworkDevice::AwaitOpening() {
+  const bool Telnet = Protocol_ == TNetworkProtocol::Rfc2217;
+  std::uint64_t Since = 0;
+  if (Telnet) {
+    std::vector<std::uint8_t> Offers;
+    {
+      std::lock_guard Lock(Mutex_);
+      Offers = Codec_.Offers();
+      Since = AnswerSerial_;
+    }
+    TTelnetCodec::AppendSubnegotiation(Offers, telnet::ComPort, BaudRateQuery().Payload());
+    std::size_t Sent = 0;
+    std::lock_guard Sending(SendMutex_);
+    if (const int Error = Send(Offers, Sent, std::chrono::milliseconds(OpeningTimeoutMs), nullptr))
+      return Error;
+  }
+  const std::size_t Kind = AnswerKind(comport::SetBaudRate, {});
+  std::unique_lock Lock(Mutex_);
+  Changed_.wait_for(Lock, std::chrono::milliseconds(Telnet ? OpeningTimeoutMs : RefusalWaitMs),
+                    [&] { return LineError_ != 0 || (Telnet && Answers_[Kind].Serial > Since); });
+  if (LineError_ != 0) {
+    std::vector<std::uint8_t> Said(Queue_.Size());
+    Queue_.Take(Said.data(), Said.size());
+    ErrorReason_ = RefusalText(Said);
+    return ErrorReason_.empty() ? LineError_ : ECONNREFUSED;
+  }
+  if (Telnet && !Codec_.ComPortAgreed()) {
+    ErrorReason_ = "the server does not speak RFC 2217 (for raw TCP use socket://)";
+    return EPROTONOSUPPORT;
+  }
+  return 0;
+}
+
+int TNetworkDevice::Close() {
+  {
+    std::unique_lock Lock(Mutex_);
+    if (Fd_ < 0 || Closing_) return EBADF;
+    Closing_ = true;
+    for (int Wake : {ReaderWake_, EventWake_, TxWake_}) SignalWake(Wake);
+    Changed_.notify_all();
+    NoUsers_.wait(Lock, [this] { return Users_ == 0; });
+  }
+  if (Reader_.joinable()) Reader_.join();
+  std::lock_guard Lock(Mutex_);
+  close(Fd_);
+  for (int* Wake : {&ReaderWake_, &EventWake_, &TxWake_}) {
+    close(*Wake);
+    *Wake = -1;
+  }
+  Fd_ = -1;
+  Closing_ = false;
+  LineError_ = 0;
+  Queue_.Clear();
+  return 0;
+}
+
+bool TNetworkDevice::IsOpen() const {
+  std::lock_guard Lock(Mutex_);
+  return Fd_ >= 0 && !Closing_;
+}
+
+std::string TNetworkDevice::ErrorReason() const {
+  std::lock_guard Lock(Mutex_);
+  return ErrorReason_;
+}
+
+void TNetworkDevice::ReadLoop() {
+  std::uint8_t Raw[16 * 1024];
+  for (;;) {
+    bool WatchInput = false;
+    {
+      std::lock_guard Lock(Mutex_);
+      if (Closing_ || LineError_ != 0) return;
+      WatchInput = Queue_.FreeSpace() > 0;
+      ReaderStarved_ = !WatchInput;
+    }
+    // While the queue is full the socket is left out entirely: poll() reports a hang-up even
+    // when no events are asked for, and the loop would spin on it.
+    pollfd Polls[2] = {{WatchInput ? Fd_ : -1, POLLIN, 0}, {ReaderWake_, POLLIN, 0}};
+    if (poll(Polls, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      std::lock_guard Lock(Mutex_);
+      LoseLineLocked(errno);
+      return;
+    }
+    if (Polls[1].revents != 0) ConsumeWake(ReaderWake_);
+    if (Polls[0].revents == 0) continue;
+    std::size_t Asked = sizeof Raw;
+    {
+      std::lock_guard Lock(Mutex_);
+      // A telnet stream decodes to no more bytes than it has, so this never overfills the queue.
+      Asked = std::min(Asked, Queue_.FreeSpace());
+    }
+    const ssize_t Count = recv(Fd_, Raw, Asked, 0);
+    if (Count < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    std::vector<std::uint8_t> Replies;
+    {
+      std::lock_guard Lock(Mutex_);
+      if (Count > 0) {
+        TakeInLocked(Raw, static_cast<std::size_t>(Count), Replies);
+      } else {
+        // The end of the stream is how a server reports every loss: it was stopped, its device
+        // went away, or another client took the line.
+        LoseLineLocked(Count == 0 ? ECONNRESET : errno);
+        return;
+      }
+    }
+    if (!Replies.empty()) {
+      std::size_t Sent = 0;
+      std::lock_guard Sending(SendMutex_);
+      Send(Replies, Sent, std::chrono::milliseconds(AnswerTimeoutMs), nullptr);
+    }
+  }
+}
+
+void TNetworkDevice::TakeInLocked(const std::uint8_t* Raw, std::size_t Count,
+                                  std::vector<std::uint8_t>& Replies) {
+  if (Protocol_ == TNetworkProtocol::RawTcp) {
+    AddEventsLocked(Queue_.Accept(Raw, Count));
+  } else {
+    TTelnetInput Input;
+    Codec_.Decode(Raw, Count, Input);
+    if (!Input.Data.empty()) AddEventsLocked(Queue_.Accept(Input.Data.data(), Input.Data.size()));
+    for (const TSubnegotiation& Sub : Input.Subnegotiations) TakeSubnegotiationLocked(Sub);
+    Replies = std::move(Input.Replies);
+  }
+  Changed_.notify_all();
+}
+
+void TNetworkDevice::TakeSubnegotiationLocked(const TSubnegotiation& Sub) {
+  if (Sub.Option != telnet::ComPort || Sub.Payload.empty()) return;
+  const std::uint8_t Code = Sub.Payload.front();
+  if (Code < comport::ServerOffset) return;
+  const std::uint8_t Command = static_cast<std::uint8_t>(Code - comport::ServerOffset);
+  const std::vector<std::uint8_t> Value(Sub.Payload.begin() + 1, Sub.Payload.end());
+  if (Command == comport::NotifyModemState && !Value.empty()) {
+    AddEventsLocked(ModemEventsOf(Value.front(), ModemState_));
+    ModemState_ = Value.front();
+    return;
+  }
+  if (Command == comport::NotifyLineState && !Value.empty()) {
+    LineErrors_ |= LineErrorsOf(Value.front());
+    AddEventsLocked(LineEventsOf(Value.front()));
+    return;
+  }
+  Answers_[AnswerKind(Command, Value)] = {++AnswerSerial_, Value};
+}
+
+void TNetworkDevice::AddEventsLocked(std::uint32_t Events) {
+  const std::uint32_t Selected = Events & Mask_;
+  if ((Selected & ~PendingEvents_) == 0) return;
+  PendingEvents_ |= Selected;
+  if (Polling_) SignalWake(EventWake_);
+}
+
+void TNetworkDevice::LoseLineLocked(int Error) {
+  if (LineError_ != 0) return;
+  LineError_ = Error;
+  SignalWake(EventWake_);
+  SignalWake(TxWake_);
+  Changed_.notify_all();
+}
+
+int TNetworkDevice::LineError() const {
+  std::lock_guard Lock(Mutex_);
+  return LineError_;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,206 @@
+#include "tests/support/fake_comport_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <stdexcept>
+
+namespace tolvane::test {
+namespace {
+
+using namespace telnet;
+
+constexpr auto Patience = std::chrono::seconds(5);
+
+// What a serial server offers a new client: it will do and wants the client to do binary and
+// no go-ahead, and asks for COM-PORT-OPTION.
+const std::vector<std::uint8_t> ServerOffers = {
+    Iac, Will, SuppressGoAhead, Iac, Do, SuppressGoAhead, Iac, Will, Binary,
+    Iac, Do,   Binary,          Iac, Do, ComPort};
+
+}  // namespace
+
+TFakeComPortServer::TFakeComPortServer(bool Telnet) : Telnet_(Telnet) {
+  Listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in Address{};
+  Address.sin_family = AF_INET;
+  Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t Size = sizeof Address;
+  if (Listener_ < 0 || bind(Listener_, reinterpret_cast<sockaddr*>(&Address), Size) != 0 ||
+      listen(Listener_, 4) != 0 ||
+      getsockname(Listener_, reinterpret_cast<sockaddr*>(&Address), &Size) != 0)
+    throw std::runtime_error("the fake server cannot listen on loopback");
+  Port_ = ntohs(Address.sin_port);
+  Wake_ = eventfd(0, EFD_CLOEXEC);
+  Thread_ = std::thread([this] { Serve(); });
+}
+
+TFakeComPortServer::~TFakeComPortServer() {
+  {
+    std::lock_guard Lock(Mutex_);
+    Stopping_ = true;
+  }
+  const std::uint64_t One = 1;
+  [[maybe_unused]] ssize_t Written = write(Wake_, &One, sizeof One);
+  Thread_.join();
+  if (Client_ >= 0) close(Client_);
+  close(Listener_);
+  close(Wake_);
+}
+
+std::string TFakeComPortServer::PortName() const {
+  return std::string(Telnet_ ? "rfc2217" : "socket") + "://127.0.0.1:" + std::to_string(Port_);
+}
+
+void TFakeComPortServer::SetAnswerRule(TAnswerRule Rule) {
+  std::lock_guard Lock(Mutex_);
+  Rule_ = std::move(Rule);
+}
+
+void TFakeComPortServer::RefuseNextWith(std::string Text) {
+  std::lock_guard Lock(Mutex_);
+  Refusal_ = std::move(Text);
+}
+
+void TFakeComPortServer::Write(const std::vector<std::uint8_t>& Bytes) {
+  std::size_t Done = 0;
+  while (Client_ >= 0 && Done < Bytes.size()) {
+    const ssize_t Count = send(Client_, Bytes.data() + Done, Bytes.size() - Done, MSG_NOSIGNAL);
+    if (Count <= 0) return;
+    Done += static_cast<std::size_t>(Count);
+  }
+}
+
+void TFakeComPortServer::Send(std::string_view Data) {
+  std::vector<std::uint8_t> Wire;
+  const auto* Bytes = reinterpret_cast<const std::uint8_t*>(Data.data());
+  if (Telnet_)
+    TTelnetCodec::AppendData(Wire, Bytes, Data.size());
+  else
+    Wire.assign(Bytes, Bytes + Data.size());
+  SendWire(Wire);
+}
+
+void TFakeComPortServer::SendWire(const std::vector<std::uint8_t>& Bytes) {
+  std::unique_lock Lock(Mutex_);
+  AwaitLocked(Lock, [this] { return Client_ >= 0; });
+  Write(Bytes);
+}
+
+void TFakeComPortServer::Notify(std::uint8_t Command, std::uint8_t Value) {
+  std::vector<std::uint8_t> Wire;
+  TTelnetCodec::AppendSubnegotiation(Wire, ComPort,
+                                     {static_cast<std::uint8_t>(Command + 100), Value});
+  SendWire(Wire);
+}
+
+template <typename TPredicate>
+bool TFakeComPortServer::AwaitLocked(std::unique_lock<std::mutex>& Lock, TPredicate Predicate) {
+  return Changed_.wait_for(Lock, Patience, Predicate);
+}
+
+std::string TFakeComPortServer::Received(std::size_t Count) {
+  std::unique_lock Lock(Mutex_);
+  AwaitLocked(Lock, [&] { return Received_.size() >= Count; });
+  return Received_.substr(0, std::min(Count, Received_.size()));
+}
+
+bool TFakeComPortServer::AwaitCommand(const TCommand& Sought) {
+  std::unique_lock Lock(Mutex_);
+  return AwaitLocked(Lock, [&] {
+    return std::find(Commands_.begin(), Commands_.end(), Sought) != Commands_.end();
+  });
+}
+
+std::vector<TFakeComPortServer::TCommand> TFakeComPortServer::Commands() {
+  std::lock_guard Lock(Mutex_);
+  return Commands_;
+}
+
+bool TFakeComPortServer::AwaitClient() {
+  std::unique_lock Lock(Mutex_);
+  return AwaitLocked(Lock, [this] { return Client_ >= 0; });
+}
+
+void TFakeComPortServer::Drop() {
+  std::lock_guard Lock(Mutex_);
+  if (Client_ < 0) return;
+  // shutdown, not close: the serving thread still polls the descriptor and closes it itself.
+  shutdown(Client_, SHUT_RDWR);
+}
+
+void TFakeComPortServer::Handle(const std::uint8_t* Raw, std::size_t Count) {
+  if (!Telnet_) {
+    Received_.append(reinterpret_cast<const char*>(Raw), Count);
+    return;
+  }
+  TTelnetInput Input;
+  Parser_.Decode(Raw, Count, Input);  // its replies are a client's; a server makes its own
+  Received_.append(Input.Data.begin(), Input.Data.end());
+  for (const TSubnegotiation& Sub : Input.Subnegotiations) {
+    if (Sub.Option != ComPort || Sub.Payload.empty()) continue;
+    Commands_.push_back(Sub.Payload);
+    std::optional<std::vector<std::uint8_t>> Value;
+    if (Rule_)
+      Value = Rule_(Sub.Payload);
+    else
+      Value = std::vector<std::uint8_t>(Sub.Payload.begin() + 1, Sub.Payload.end());
+    if (!Value) continue;
+    std::vector<std::uint8_t> Answer{static_cast<std::uint8_t>(Sub.Payload.front() + 100)};
+    Answer.insert(Answer.end(), Value->begin(), Value->end());
+    std::vector<std::uint8_t> Wire;
+    TTelnetCodec::AppendSubnegotiation(Wire, ComPort, Answer);
+    Write(Wire);
+  }
+}
+
+void TFakeComPortServer::Serve() {
+  for (;;) {
+    int Watched = -1;
+    {
+      std::lock_guard Lock(Mutex_);
+      if (Stopping_) return;
+      Watched = Client_ >= 0 ? Client_ : Listener_;
+    }
+    pollfd Polls[2] = {{Watched, POLLIN, 0}, {Wake_, POLLIN, 0}};
+    if (poll(Polls, 2, -1) <= 0) continue;
+    if (Polls[1].revents != 0) return;
+    std::lock_guard Lock(Mutex_);
+    if (Watched == Listener_) {
+      Client_ = accept4(Listener_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (Client_ < 0) continue;
+      // Answers go out at once, as a real server's do, not held back for the client's ACK.
+      const int On = 1;
+      setsockopt(Client_, IPPROTO_TCP, TCP_NODELAY, &On, sizeof On);
+      Parser_ = TTelnetCodec();
+      if (Telnet_) Write(ServerOffers);
+      if (Refusal_) {
+        const std::string Text = *Refusal_ + "\r\n";
+        Refusal_.reset();
+        Write(std::vector<std::uint8_t>(Text.begin(), Text.end()));
+        close(Client_);
+        Client_ = -1;
+      }
+      Changed_.notify_all();
+      continue;
+    }
+    std::uint8_t Raw[4096];
+    const ssize_t Count = recv(Client_, Raw, sizeof Raw, 0);
+    if (Count <= 0) {
+      close(Client_);
+      Client_ = -1;
+    } else {
+      Handle(Raw, static_cast<std::size_t>(Count));
+    }
+    Changed_.notify_all();
+  }
+}
+
+}  // namespace tolvane::test

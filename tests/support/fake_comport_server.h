@@ -1,0 +1,82 @@
+// An RFC 2217 server in the test's own process, for what no pseudo-terminal behind a real server
+// can show: the commands a client sends, answers that never come or say something else, modem
+// and line notifications, refusals and a connection that just ends. It listens on a free
+// loopback port, serves one client at a time, offers the options a serial server offers, answers
+// each COM-PORT-OPTION command with its value (code + 100) unless told not to, and keeps the data
+// it receives. Raw mode (Telnet false) serves plain TCP instead.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "serialport/device/network/telnet_codec.h"
+
+namespace tolvane::test {
+
+class TFakeComPortServer {
+ public:
+  // A command's payload as the client sent it: the code, then the value.
+  using TCommand = std::vector<std::uint8_t>;
+  // Decides the answer's value to a command, or nothing for no answer; by default the value.
+  using TAnswerRule = std::function<std::optional<std::vector<std::uint8_t>>(const TCommand&)>;
+
+  explicit TFakeComPortServer(bool Telnet = true);
+  ~TFakeComPortServer();
+  TFakeComPortServer(const TFakeComPortServer&) = delete;
+  TFakeComPortServer& operator=(const TFakeComPortServer&) = delete;
+
+  std::uint16_t Port() const { return Port_; }
+  // rfc2217://127.0.0.1:PORT, or socket://... in raw mode.
+  std::string PortName() const;
+
+  void SetAnswerRule(TAnswerRule Rule);
+  // The next client is sent Text (after the negotiation) and then the connection is closed.
+  void RefuseNextWith(std::string Text);
+
+  // Data for the client (IACs doubled in telnet mode), or bytes put on the wire as they are.
+  void Send(std::string_view Data);
+  void SendWire(const std::vector<std::uint8_t>& Bytes);
+  // A notification (NOTIFY-LINESTATE 6, NOTIFY-MODEMSTATE 7) with one byte of value.
+  void Notify(std::uint8_t Command, std::uint8_t Value);
+
+  // The data received so far, after waiting up to a few seconds for at least Count bytes.
+  std::string Received(std::size_t Count);
+  // Waits up to a few seconds until Sought is among the commands received; false if not.
+  bool AwaitCommand(const TCommand& Sought);
+  std::vector<TCommand> Commands();
+  // Waits up to a few seconds for a client to be connected.
+  bool AwaitClient();
+  // Ends the client's connection (the server stays and takes the next client).
+  void Drop();
+
+ private:
+  void Serve();
+  void Handle(const std::uint8_t* Raw, std::size_t Count);
+  void Write(const std::vector<std::uint8_t>& Bytes);
+  template <typename TPredicate>
+  bool AwaitLocked(std::unique_lock<std::mutex>& Lock, TPredicate Predicate);
+
+  const bool Telnet_;
+  int Listener_ = -1;
+  int Wake_ = -1;
+  std::uint16_t Port_ = 0;
+  std::thread Thread_;
+  std::mutex Mutex_;
+  std::condition_variable Changed_;
+  int Client_ = -1;
+  bool Stopping_ = false;
+  TTelnetCodec Parser_;
+  TAnswerRule Rule_;
+  std::optional<std::string> Refusal_;
+  std::string Received_;
+  std::vector<TCommand> Commands_;
+};
+
+}  // namespace tolvane::test
