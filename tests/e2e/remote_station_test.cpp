@@ -150,6 +150,39 @@ TEST_F(RemoteStation, AKilledServerGivesOneLostBoxAndAStartedOneIdentifiesAgain)
   EXPECT_EQ(Messages.Boxes.size(), Boxes);
 }
 
+// The station's adapter pulled: the simulator's line vanishes under ser2net, which drops the
+// connection. While it is away the server refuses with its reason; once it is back behind the
+// same link, Connect works again.
+TEST_F(RemoteStation, TheDeviceVanishingUnderTheServerIsALostLineAndARefusalUntilItIsBack) {
+  const std::string Link = (Directory.Path() / "controller").string();
+  StartSimulator({"--link", Link, "--vanish-after", "6"}, StoredRegisters());
+  Server = std::make_unique<TSer2netServer>(Link, TServerProtocol::Rfc2217, Directory.Path());
+  ASSERT_TRUE(Server->Start()) << Server->Error();
+  OpenWindowOnTheStation();
+  ConnectAndIdentify();
+  Find<QToolButton>("Button6")->click();
+  ASSERT_TRUE(ProcessEventsUntil([this] { return Disconnected(); })) << SimulatorLog();
+  EXPECT_EQ(LogCount("line vanished (after 6 packets)"), 1);
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_TRUE(Messages.Boxes[0].Text.startsWith(
+      QString::fromStdString("Connection to " + Server->Url() + " lost: ")))
+      << Messages.Boxes[0].Text.toStdString();
+  EXPECT_FALSE(SequenceRunning());
+
+  ClickConnect();
+  ASSERT_TRUE(ProcessEventsUntil([this] { return Messages.Boxes.size() == 2; }));
+  EXPECT_TRUE(Disconnected());
+  EXPECT_NE(Messages.Boxes[1].Text.toStdString().find(Server->Url() + ": Device open failure"),
+            std::string::npos)
+      << Messages.Boxes[1].Text.toStdString();
+
+  ASSERT_EQ(::kill(Simulator->Pid(), SIGUSR2), 0);
+  ASSERT_TRUE(ProcessEventsUntil([this] { return LogCount("line back as") == 1; }));
+  ConnectAndIdentify();
+  ExpectReadGivesTheControllersValues();
+  EXPECT_EQ(Messages.Boxes.size(), 2u);
+}
+
 TEST_F(RemoteStation, ARawTcpSessionConnectsAndReads) {
   StartStation(TServerProtocol::RawTcp);
   OpenWindowOnTheStation();
