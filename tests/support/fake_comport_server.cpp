@@ -180,13 +180,16 @@ void TFakeComPortServer::Serve() {
       const int On = 1;
       setsockopt(Client_, IPPROTO_TCP, TCP_NODELAY, &On, sizeof On);
       Parser_ = TTelnetCodec();
+      Refused_ = false;
       if (Telnet_) Write(ServerOffers);
       if (Refusal_) {
         const std::string Text = *Refusal_ + "\r\n";
         Refusal_.reset();
         Write(std::vector<std::uint8_t>(Text.begin(), Text.end()));
-        close(Client_);
-        Client_ = -1;
+        // Half a close, then whatever the client still sends is read and dropped: closing with
+        // unread input would reset the connection and could discard the text at the client.
+        shutdown(Client_, SHUT_WR);
+        Refused_ = true;
       }
       Changed_.notify_all();
       continue;
@@ -196,7 +199,7 @@ void TFakeComPortServer::Serve() {
     if (Count <= 0) {
       close(Client_);
       Client_ = -1;
-    } else {
+    } else if (!Refused_) {
       Handle(Raw, static_cast<std::size_t>(Count));
     }
     Changed_.notify_all();

@@ -72,6 +72,7 @@ class TFakeComPortServer {
   std::condition_variable Changed_;
   int Client_ = -1;
   bool Stopping_ = false;
+  bool Refused_ = false;  // the client was refused; its bytes are dropped until it leaves
   TTelnetCodec Parser_;
   TAnswerRule Rule_;
   std::optional<std::string> Refusal_;

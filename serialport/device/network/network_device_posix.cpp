@@ -163,8 +163,9 @@ int TNetworkDevice::AwaitOpening() {
     TTelnetCodec::AppendSubnegotiation(Offers, telnet::ComPort, BaudRateQuery().Payload());
     std::size_t Sent = 0;
     std::lock_guard Sending(SendMutex_);
-    if (const int Error = Send(Offers, Sent, std::chrono::milliseconds(OpeningTimeoutMs), nullptr))
-      return Error;
+    // A server that refuses may have closed before the offers go out; its words are read below.
+    const int Error = Send(Offers, Sent, std::chrono::milliseconds(OpeningTimeoutMs), nullptr);
+    if (Error != 0 && !IsLineLostError(Error)) return Error;
   }
   const std::size_t Kind = AnswerKind(comport::SetBaudRate, {});
   std::unique_lock Lock(Mutex_);
