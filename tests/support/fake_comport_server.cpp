@@ -153,8 +153,9 @@ void TFakeComPortServer::Handle(const std::uint8_t* Raw, std::size_t Count) {
     else
       Value = std::vector<std::uint8_t>(Sub.Payload.begin() + 1, Sub.Payload.end());
     if (!Value) continue;
-    std::vector<std::uint8_t> Answer{static_cast<std::uint8_t>(Sub.Payload.front() + 100)};
-    Answer.insert(Answer.end(), Value->begin(), Value->end());
+    std::vector<std::uint8_t> Answer(Value->size() + 1,
+                                     static_cast<std::uint8_t>(Sub.Payload.front() + 100));
+    std::copy(Value->begin(), Value->end(), Answer.begin() + 1);
     std::vector<std::uint8_t> Wire;
     TTelnetCodec::AppendSubnegotiation(Wire, ComPort, Answer);
     Write(Wire);

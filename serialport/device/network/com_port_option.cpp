@@ -1,5 +1,6 @@
 #include "serialport/device/network/com_port_option.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace tolvane {
@@ -65,8 +66,8 @@ std::uint8_t FlowCode(const TDcb& Dcb) {
 }  // namespace
 
 std::vector<std::uint8_t> TComPortCommand::Payload() const {
-  std::vector<std::uint8_t> Out{Code};
-  Out.insert(Out.end(), Value.begin(), Value.end());
+  std::vector<std::uint8_t> Out(Value.size() + 1, Code);
+  std::copy(Value.begin(), Value.end(), Out.begin() + 1);
   return Out;
 }
 
