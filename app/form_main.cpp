@@ -233,6 +233,8 @@ void TForm1::ComPortOpen() {
   Menu->MMConnect->setText(DisconnectItemCaption);
   PanelTuning->Button_Open->setChecked(true);
   PanelTerminal->ClearLog();
+  if (const std::string Note = ComPort_->Device().TakeNote(); !Note.empty())
+    PanelTerminal->AppendNote(Note);
   PanelTuning->Button_Open->setToolTip(ConnectedHint);
   Menu->MMCOMPortSettings->setEnabled(false);
   Sequencer_.ArmIdentification();

@@ -152,6 +152,10 @@ void TTerminalView::AppendSent(const std::string& Packet) {
   AppendLine(SentMark, Packet);
 }
 
+void TTerminalView::AppendNote(const std::string& Note) {
+  AppendLine(NoteMark, Note);
+}
+
 void TTerminalView::ClearLog() {
   Memo->clear();
   LogLines_ = 0;

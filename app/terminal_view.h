@@ -16,6 +16,7 @@ namespace tolvane {
 inline constexpr int LogLineLimit = 1023;
 inline constexpr const char* SentMark = ">";
 inline constexpr const char* ReceivedMark = "<";
+inline constexpr const char* NoteMark = "!";
 
 // The packet as one line of the log. Packets are byte strings; a control byte is shown escaped
 // ("\r", "\n", "\t", "\0", else "\xNN") so that a packet holding a line end still takes exactly
@@ -39,6 +40,8 @@ class TTerminalView : public QFrame {
   void AppendPacket(const std::string& Packet);
   // Appends a packet as it was written to the port.
   void AppendSent(const std::string& Packet);
+  // Appends a remark about the line itself (the device's note), not a packet.
+  void AppendNote(const std::string& Note);
   void ClearLog();
   // Received lines in the log since it was last emptied.
   int LogLineCount() const { return LogLines_; }

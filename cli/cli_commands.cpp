@@ -69,6 +69,8 @@ bool Connect(TCliLine& Line, const TCliOptions& Options, std::ostream& Err) {
         << (!Error.Detail().empty() ? Error.Detail() : Device + ": " + Error.Message()) << "\n";
     return false;
   }
+  if (const std::string Note = Line.Port().Device().TakeNote(); !Note.empty())
+    Err << Program << Note << "\n";
   const int Polls = Options.IdentificationPolls.value_or(IdentificationPolls);
   if (Line.Identify(Polls)) return true;
   if (Line.LineLost()) {

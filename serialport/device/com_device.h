@@ -180,6 +180,10 @@ class TComDevice {
   // The reason of the last failed Open in words, when the device learnt one that the system
   // error code cannot carry (a network server's refusal, say); empty otherwise.
   virtual std::string ErrorReason() const { return {}; }
+  // A remark for the operator's log, made at most once per opening and handed out once: a line
+  // that works, but not quite as asked (a network server that did not answer a change of line
+  // settings). Empty when there is none.
+  virtual std::string TakeNote() { return {}; }
 
   // The selected events that a wait would report at once, taken without waiting; false when
   // there are none (or the device cannot tell, as this default).

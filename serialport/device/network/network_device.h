@@ -57,6 +57,7 @@ class TNetworkDevice final : public TComDevice {
   int Close() override;
   bool IsOpen() const override;
   std::string ErrorReason() const override;
+  std::string TakeNote() override;
 
   int SetupComm(std::int32_t InputSize, std::int32_t OutputSize) override;
   int SetCommState(const TDcb& Dcb) override;
@@ -152,6 +153,7 @@ class TNetworkDevice final : public TComDevice {
   std::optional<std::uint8_t> LineStateMask_;
   std::optional<std::uint8_t> ModemStateMask_;
   bool Noted_ = false;
+  std::string Note_;
 };
 
 }  // namespace tolvane

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
+#include <utility>
 
 #include "serialport/device/network/network_device.h"
 #include "serialport/device/posix/posix_device_wake.h"
@@ -134,14 +134,15 @@ int TNetworkDevice::AwaitAnswers(const std::vector<TComPortCommand>& Commands,
 }
 
 void TNetworkDevice::NoteOnce(const std::string& What) {
-  std::string Address;
-  {
-    std::lock_guard Lock(Mutex_);
-    if (Noted_) return;
-    Noted_ = true;
-    Address = Address_;
-  }
-  std::fprintf(stderr, "%s: %s\n", Address.c_str(), What.c_str());
+  std::lock_guard Lock(Mutex_);
+  if (Noted_) return;
+  Noted_ = true;
+  Note_ = Address_ + ": " + What;
+}
+
+std::string TNetworkDevice::TakeNote() {
+  std::lock_guard Lock(Mutex_);
+  return std::exchange(Note_, {});
 }
 
 int TNetworkDevice::SetupComm(std::int32_t InputSize, std::int32_t OutputSize) {

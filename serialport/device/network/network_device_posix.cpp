@@ -144,6 +144,7 @@ int TNetworkDevice::Connect(const TNetworkAddress& Address) {
   LineStateMask_ = 0;
   ModemStateMask_ = 255;
   Noted_ = false;
+  Note_.clear();
   Reader_ = std::thread([this] { ReadLoop(); });
   return 0;
 }

@@ -87,6 +87,10 @@ TEST_F(NetworkDevice, AServerThatNeverAnswersDoesNotFailTheSettingsButAWrongAnsw
   ASSERT_EQ(Device.Open(Server.PortName()), 0);
   TDcb Dcb = test::MainWindowDcb();
   EXPECT_EQ(Device.SetCommState(Dcb), 0) << "silence is noted, and the port goes on";
+  EXPECT_NE(Device.TakeNote().find("did not answer"), std::string::npos);
+  Dcb.ByteSize = 7;
+  EXPECT_EQ(Device.SetCommState(Dcb), 0);
+  EXPECT_EQ(Device.TakeNote(), "") << "noted once per opening";
   Dcb.BaudRate = 250000;
   EXPECT_EQ(Device.SetCommState(Dcb), EINVAL) << "the server kept another rate";
   EXPECT_EQ(Device.SetCommState(Dcb), EINVAL) << "and is asked again, not assumed to have it";
