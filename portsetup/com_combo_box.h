@@ -1,6 +1,6 @@
 // A drop-down list bound to one property of a port. It shows the property's value names,
-// selects the port's current value, holds what the operator picks and writes it to the port on
-// ApplyValue (or at once with AutoApply).
+// selects the port's current value, holds what the operator picks (or, when editable, types)
+// and writes it to the port on ApplyValue (or at once with AutoApply).
 #pragma once
 
 #include <QComboBox>
@@ -27,16 +27,26 @@ class TComComboBox : public QComboBox {
   bool AutoApply() const { return ComSelect_.AutoApply(); }
   void SetAutoApply(bool Value) { ComSelect_.SetAutoApply(Value); }
 
-  // The selected item's text; empty without a selection.
+  // Lets the operator type a value besides picking one; use this, not QComboBox::setEditable.
+  // A typed value is held as typed, only trimmed of blanks (no completion, no matching against
+  // the list's letter case, no new list item), once the operator finishes it (Return, or leaving
+  // the box) and at the latest on ApplyValue. Meant for the port's name: any device, also one
+  // on the network, that the list of installed ports cannot show.
+  void SetEditable(bool Value);
+
+  // The selected item's text, empty without a selection; when editable, the text in the box.
   QString Text() const;
   // Selects the first item equal to Value, letter case ignored; an unlisted text is ignored.
   void SetText(const QString& Value);
 
-  void ApplyValue() { ComSelect_.ApplyValue(); }
-  // Selects the port's current value; no selection when it is not listed.
+  // Writes the held value to the bound port, after taking a value still being typed.
+  void ApplyValue();
+  // Selects the port's current value; no selection when it is not listed. A value being typed
+  // is dropped.
   void ShowCurrentValue();
 
-  // Raised after the operator has picked an item (not when the program selects one).
+  // Raised after the operator has picked an item or finished typing a value (not when the
+  // program selects one).
   std::function<void(TComComboBox* Sender)> OnChange;
 
  protected:
@@ -56,11 +66,16 @@ class TComComboBox : public QComboBox {
   };
 
   void OperatorPicked(int Index);
+  void OperatorTyped() { Typing_ = true; }
+  void TakeTyped();
+  void Select(int Index);
   void PortDestroyed();
 
   TItems Items_;
   TComSelect ComSelect_;
   TPortWatcher PortWatcher_;
+  // The operator has edited the text since it was last taken or set by a selection.
+  bool Typing_ = false;
 };
 
 }  // namespace tolvane

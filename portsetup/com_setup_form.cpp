@@ -45,9 +45,10 @@ QFont DialogFont() {
   return Font;
 }
 
-// The port list is as wide as an adapter's stable name, so that none is cut at the edge.
+// The port box is as wide as an adapter's stable name, so that none is cut at the edge.
 int PortComboWidth(const QFont& Font) {
   QComboBox Sample;
+  Sample.setEditable(true);
   Sample.setFont(Font);
   Sample.addItem(LongestExpectedPortName);
   return std::max(ComboWidth, Sample.sizeHint().width());
@@ -88,9 +89,11 @@ TComSetupFrm::TComSetupFrm(QWidget* Parent) : QDialog(Parent) {
   Combo5 = AddCombo("Combo5", TComProperty::cpParity, 112);
   Combo6 = AddCombo("Combo6", TComProperty::cpFlowControl, 136);
   Combo1->resize(PortWidth, ComboHeight);
-  // The whole name of the chosen port, also when it is longer still.
+  // Any device can be typed, a network name too: the list holds the installed ports only.
+  Combo1->SetEditable(true);
+  // The whole name of the port, also when it is longer still.
   const auto ShowPortName = [this] { Combo1->setToolTip(Combo1->currentText()); };
-  connect(Combo1, &QComboBox::currentIndexChanged, this, ShowPortName);
+  connect(Combo1, &QComboBox::currentTextChanged, this, ShowPortName);
   ShowPortName();
 
   // "OK" and "Cancel" stay at the right edge.

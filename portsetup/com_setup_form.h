@@ -1,6 +1,7 @@
 // The setup dialog: six drop-down lists, one per line setting of a port (port, baud rate, data
-// bits, stop bits, parity, flow control), in a group, with "OK" and "Cancel". Escape cancels it,
-// Return presses the focused button ("OK" when no button has the focus).
+// bits, stop bits, parity, flow control), in a group, with "OK" and "Cancel". The port's list
+// can also be typed in (any device name, a network name too). Escape cancels the dialog, Return
+// presses the focused button ("OK" when no button has the focus, also while typing a name).
 #pragma once
 
 #include <QDialog>
@@ -17,7 +18,7 @@ namespace tolvane {
 
 // The text domain of the dialog's catalog.
 inline constexpr const char* SetupDialogDomain = PortTextDomain;
-// The port list is made wide enough for a name as long as this adapter's stable name.
+// The port box is made wide enough for a name as long as this adapter's stable name.
 inline constexpr const char* LongestExpectedPortName =
     "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3D4-if00-port0";
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QtTest/QTest>
 #include <memory>
 
@@ -95,6 +96,25 @@ TEST_F(ComComboBoxTest, KeyboardPickReachesThePort) {
   Port.SetDataBits(TDataBits::dbFive);
   Combo.ApplyValue();
   EXPECT_EQ(Port.DataBits(), TDataBits::dbEight);
+}
+
+TEST_F(ComComboBoxTest, AnEditablePortBoxShowsTheBoundPortsNameAndHoldsWhatIsTypedAsTyped) {
+  Combo.SetEditable(true);
+  Combo.SetComProperty(TComProperty::cpPort);
+  Port.SetPort("rfc2217://192.0.2.7:7000");  // no installed port: not in the list
+  Combo.SetComPort(&Port);
+  EXPECT_EQ(Combo.lineEdit()->text(), "rfc2217://192.0.2.7:7000");
+  EXPECT_EQ(Combo.Text(), "rfc2217://192.0.2.7:7000");
+
+  Type(Combo, " Socket://Station-B:4001 ");
+  EXPECT_TRUE(ChangesSeen.empty());  // still being typed
+  QTest::keyClick(&Combo, Qt::Key_Return);
+  EXPECT_EQ(ChangesSeen, QStringList{" Socket://Station-B:4001 "});
+  EXPECT_EQ(Port.Port(), "rfc2217://192.0.2.7:7000");  // nothing written before ApplyValue
+  Combo.ApplyValue();
+  EXPECT_EQ(Port.Port(), "Socket://Station-B:4001");
+  // The installed ports and the bound port's own name; a typed name adds no item.
+  EXPECT_EQ(Combo.count(), 3);
 }
 
 TEST_F(ComComboBoxTest, AutoApplyWritesEveryPick) {

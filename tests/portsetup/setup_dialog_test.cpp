@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QtTest/QTest>
 #include <functional>
 
 #include "portsetup/com_setup_form.h"
@@ -209,6 +210,39 @@ TEST_F(SetupDialogTest, APortNameOfNoListedDeviceIsShownAsAnItemOfItsOwnAndOkKee
 
   RunSetupDialog(Port, PressOk([](TComSetupFrm& Form) { Pick(*Form.Combo1, "ttyACM0"); }));
   EXPECT_EQ(Port.Port(), "ttyACM0");
+}
+
+TEST_F(SetupDialogTest, ATypedNameReachesThePortOnOkAsTypedAndAnEmptyOneChangesNothing) {
+  RunSetupDialog(Port, PressOk([](TComSetupFrm& Form) {
+                   Type(*Form.Combo1, "  rfc2217://Lab-Station.local:7000 ");
+                 }));
+  EXPECT_EQ(Port.Port(), "rfc2217://Lab-Station.local:7000");
+
+  RunSetupDialog(Port, PressOk([](TComSetupFrm& Form) { Type(*Form.Combo1, "   "); }));
+  EXPECT_EQ(Port.Port(), "rfc2217://Lab-Station.local:7000");
+}
+
+// The keys of a modal run: the test types, then presses one key in the port box.
+TSetupDialogExec TypeInThePortBoxAndPress(const QString& Typed, Qt::Key Key) {
+  return [Typed, Key](TComSetupFrm& Form) {
+    Form.show();
+    Form.Combo1->setFocus();
+    Type(*Form.Combo1, Typed);
+    QTest::keyClick(Form.Combo1, Key);
+    EXPECT_FALSE(Form.isVisible()) << "the key did not close the dialog";
+    return Form.result();
+  };
+}
+
+TEST_F(SetupDialogTest, ReturnInThePortBoxAcceptsTheNameInItsOwnLettersAndEscapeCancels) {
+  // ttyS0 is listed; TTYS0 names another device and must not become the listed item.
+  RunSetupDialog(Port, TypeInThePortBoxAndPress("TTYS0", Qt::Key_Return));
+  EXPECT_EQ(Port.Port(), "TTYS0");
+
+  RunSetupDialog(Port, TypeInThePortBoxAndPress("socket://127.0.0.1:4001", Qt::Key_Escape));
+  RunSetupDialog(
+      Port, PressCancel([](TComSetupFrm& Form) { Type(*Form.Combo1, "socket://127.0.0.1:4001"); }));
+  EXPECT_EQ(Port.Port(), "TTYS0");
 }
 
 TEST_F(SetupDialogTest, AnUnreadablePortListRaisesBeforeTheDialogAppears) {
