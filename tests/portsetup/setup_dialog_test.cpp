@@ -68,7 +68,7 @@ TEST_F(SetupDialogTest, ShowsThePortsCurrentValues) {
   EXPECT_EQ(Seen, (QStringList{"ttyUSB0", "9600", "8", "1", "None", "Hardware"}));
 }
 
-TEST_F(SetupDialogTest, GrabsAPictureOfTheDialogShowingAPortNamedCom1) {
+TEST_F(SetupDialogTest, GrabsPicturesOfTheDialogWithAPortNamedCom1AndWithATypedNetworkName) {
   Port.SetPort("COM1");
   QPixmap Picture;
   QSize FormSize;
@@ -81,6 +81,16 @@ TEST_F(SetupDialogTest, GrabsAPictureOfTheDialogShowingAPortNamedCom1) {
   EXPECT_EQ(FormSize.height(), 216);
   const QString Path = QString(TOLVANE_TEST_OUTPUT_DIR) + "/setup_dialog.png";
   EXPECT_TRUE(Picture.save(Path)) << Path.toStdString();
+
+  // And with a network name typed into the port box.
+  RunSetupDialog(Port, PressCancel([&](TComSetupFrm& Form) {
+                   Form.show();
+                   Form.Combo1->setFocus();
+                   Type(*Form.Combo1, "rfc2217://127.0.0.1:7000");
+                   Picture = Form.grab();
+                 }));
+  const QString TypedPath = QString(TOLVANE_TEST_OUTPUT_DIR) + "/setup_dialog_network_name.png";
+  EXPECT_TRUE(Picture.save(TypedPath)) << TypedPath.toStdString();
 }
 
 QStringList PortItems(const TComSetupFrm& Form) {
