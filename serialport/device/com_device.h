@@ -34,6 +34,8 @@ inline constexpr std::uint32_t EV_BREAK = 0x0040;
 inline constexpr std::uint32_t EV_ERR = 0x0080;
 inline constexpr std::uint32_t EV_RING = 0x0100;
 inline constexpr std::uint32_t EV_RX80FULL = 0x0400;
+inline constexpr std::uint32_t AllEventBits = EV_RXCHAR | EV_RXFLAG | EV_TXEMPTY | EV_CTS | EV_DSR |
+                                              EV_RLSD | EV_BREAK | EV_ERR | EV_RING | EV_RX80FULL;
 
 // Line error flags reported by ClearCommError.
 inline constexpr std::uint32_t CE_RXOVER = 0x0001;
@@ -127,6 +129,21 @@ struct TOverlapped {
   std::uint32_t Transferred = 0;
   std::int32_t Error = 0;
 };
+
+// Ends a transfer: its result goes into Overlapped, and Error is returned as well.
+inline int CompleteTransfer(TOverlapped& Overlapped, std::uint32_t Transferred, int Error) {
+  Overlapped.Completed = true;
+  Overlapped.Transferred = Transferred;
+  Overlapped.Error = Error;
+  return Error;
+}
+
+// GetOverlappedResult of a device whose transfers have always ended when their call returns.
+inline int CompletedTransferResult(const TOverlapped& Overlapped, std::uint32_t& Transferred) {
+  if (!Overlapped.Completed) return EINPROGRESS;
+  Transferred = Overlapped.Transferred;
+  return Overlapped.Error;
+}
 
 enum class TWaitResult : std::uint8_t {
   Event,     // a selected event occurred; the mask says which

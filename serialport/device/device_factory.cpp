@@ -2,7 +2,6 @@
 #include "serialport/device/device_factory.h"
 
 #include "serialport/device/device_path.h"
-#include "serialport/device/network/network_address.h"
 #include "serialport/device/network/network_device.h"
 #include "serialport/device/posix/posix_device.h"
 
@@ -12,7 +11,7 @@ namespace {
 // "rfc2217://", "socket://", and any other scheme, which the network device then refuses by
 // name: a URL is never looked up as a file below /dev.
 bool IsUrl(const std::string& PortName) {
-  return IsNetworkPortName(PortName) || PortName.find("://") != std::string::npos;
+  return PortName.find("://") != std::string::npos;
 }
 
 }  // namespace

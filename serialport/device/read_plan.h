@@ -27,6 +27,15 @@ struct TReadPlan {
 // read whose bytes have stopped coming.
 TReadPlan PlanRead(const TCommTimeouts& Timeouts, std::uint32_t Count);
 
+// The sooner of two deadlines, either of which may be none.
+template <typename TTimePoint>
+std::optional<TTimePoint> EarlierDeadline(std::optional<TTimePoint> A,
+                                          std::optional<TTimePoint> B) {
+  if (!A) return B;
+  if (!B) return A;
+  return *A < *B ? A : B;
+}
+
 // The longest a write of Count bytes may take (multiplier * Count + constant), or none when
 // both are 0.
 std::optional<std::chrono::milliseconds> WriteTimeLimit(const TCommTimeouts& Timeouts,

@@ -71,10 +71,15 @@ std::vector<std::uint8_t> TComPortCommand::Payload() const {
   return Out;
 }
 
-int CheckDcbForComPort(const TDcb& Dcb) {
+int CheckDcbIsSane(const TDcb& Dcb) {
   if (Dcb.BaudRate == 0 || Dcb.ByteSize < 5 || Dcb.ByteSize > 8 || Dcb.Parity > SPACEPARITY ||
       Dcb.StopBits > TWOSTOPBITS)
     return EINVAL;
+  return 0;
+}
+
+int CheckDcbForComPort(const TDcb& Dcb) {
+  if (const int Error = CheckDcbIsSane(Dcb)) return Error;
   if (Dcb.fOutX != Dcb.fInX) return EINVAL;
   if ((Dcb.fOutX || Dcb.fInX) && (Dcb.XonChar != Dc1 || Dcb.XoffChar != Dc3)) return EINVAL;
   if (Dcb.fOutxCtsFlow != (Dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)) return EINVAL;

@@ -48,6 +48,10 @@ struct TComPortCommand {
   friend bool operator==(const TComPortCommand&, const TComPortCommand&) = default;
 };
 
+// 0, or EINVAL for a block that is nonsense on any line: no rate, a size outside 5 to 8, an
+// unknown parity or stop-bit code. A raw TCP line, which carries no settings, asks only this.
+int CheckDcbIsSane(const TDcb& Dcb);
+
 // 0, or EINVAL for a block that no server line can carry (see above) or that is nonsense (no
 // rate, a size outside 5 to 8, an unknown parity or stop-bit code).
 int CheckDcbForComPort(const TDcb& Dcb);

@@ -52,10 +52,6 @@ bool IsPlainHost(std::string_view Host) {
 
 }  // namespace
 
-bool IsNetworkPortName(const std::string& PortName) {
-  return SchemeOf(PortName) != nullptr;
-}
-
 std::optional<TNetworkAddress> ParseNetworkAddress(const std::string& PortName) {
   const TScheme* Scheme = SchemeOf(PortName);
   if (Scheme == nullptr) return std::nullopt;

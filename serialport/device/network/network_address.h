@@ -20,10 +20,6 @@ struct TNetworkAddress {
   friend bool operator==(const TNetworkAddress&, const TNetworkAddress&) = default;
 };
 
-// True for a name that starts with one of the two schemes (in any case): such a name is never a
-// device path, even when the rest of it is malformed.
-bool IsNetworkPortName(const std::string& PortName);
-
 // The address a network port name names, or nothing when it is malformed.
 std::optional<TNetworkAddress> ParseNetworkAddress(const std::string& PortName);
 

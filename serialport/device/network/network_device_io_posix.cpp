@@ -18,31 +18,6 @@ namespace {
 using TClock = std::chrono::steady_clock;
 using TMilliseconds = std::chrono::milliseconds;
 
-constexpr std::uint32_t AllEvents = EV_RXCHAR | EV_RXFLAG | EV_TXEMPTY | EV_CTS | EV_DSR | EV_RLSD |
-                                    EV_BREAK | EV_ERR | EV_RING | EV_RX80FULL;
-
-int Finish(TOverlapped& Overlapped, std::uint32_t Transferred, int Error) {
-  Overlapped.Completed = true;
-  Overlapped.Transferred = Transferred;
-  Overlapped.Error = Error;
-  return Error;
-}
-
-std::optional<TClock::time_point> Earlier(std::optional<TClock::time_point> A,
-                                          std::optional<TClock::time_point> B) {
-  if (!A) return B;
-  if (!B) return A;
-  return std::min(*A, *B);
-}
-
-// Raw TCP carries no settings, but nonsense is refused all the same.
-int CheckDcbForRawLine(const TDcb& Dcb) {
-  if (Dcb.BaudRate == 0 || Dcb.ByteSize < 5 || Dcb.ByteSize > 8 || Dcb.Parity > SPACEPARITY ||
-      Dcb.StopBits > TWOSTOPBITS)
-    return EINVAL;
-  return 0;
-}
-
 // How many of Count data bytes a telnet stream has carried once Sent of its bytes are out.
 std::uint32_t DataBytesSent(const std::uint8_t* Data, std::uint32_t Count, std::size_t Sent) {
   std::size_t Wire = 0;
@@ -160,7 +135,7 @@ int TNetworkDevice::SetCommState(const TDcb& Dcb) {
   TUse Use(*this);
   if (Use.Error() != 0) return Use.Error();
   const bool Telnet = Protocol_ == TNetworkProtocol::Rfc2217;
-  if (const int Error = Telnet ? CheckDcbForComPort(Dcb) : CheckDcbForRawLine(Dcb)) return Error;
+  if (const int Error = Telnet ? CheckDcbForComPort(Dcb) : CheckDcbIsSane(Dcb)) return Error;
   if (Telnet) {
     std::vector<TComPortCommand> Commands;
     std::uint64_t Since = 0;
@@ -195,7 +170,7 @@ int TNetworkDevice::SetCommTimeouts(const TCommTimeouts& Timeouts) {
 int TNetworkDevice::WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) {
   Overlapped = {};
   TUse Use(*this);
-  if (Use.Error() != 0) return Finish(Overlapped, 0, Use.Error());
+  if (Use.Error() != 0) return CompleteTransfer(Overlapped, 0, Use.Error());
   std::optional<TMilliseconds> Limit;
   std::uint64_t Aborts = 0;
   {
@@ -232,13 +207,13 @@ int TNetworkDevice::WriteFile(const void* Buffer, std::uint32_t Count, TOverlapp
   // something the server tells.
   if (Written > 0) AddEventsLocked(EV_TXEMPTY);
   if (IsLineLostError(Error)) LoseLineLocked(Error);
-  return Finish(Overlapped, Written, Error);
+  return CompleteTransfer(Overlapped, Written, Error);
 }
 
 int TNetworkDevice::ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) {
   Overlapped = {};
   TUse Use(*this);
-  if (Use.Error() != 0) return Finish(Overlapped, 0, Use.Error());
+  if (Use.Error() != 0) return CompleteTransfer(Overlapped, 0, Use.Error());
   auto* Out = static_cast<std::uint8_t*>(Buffer);
   std::uint32_t Got = 0;
   std::unique_lock Lock(Mutex_);
@@ -248,8 +223,8 @@ int TNetworkDevice::ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Ove
   if (Plan.Total) TotalDeadline = TClock::now() + *Plan.Total;
   std::optional<TClock::time_point> IntervalDeadline;
   for (;;) {
-    if (Closing_) return Finish(Overlapped, Got, EBADF);
-    if (RxAborts_ != Aborts) return Finish(Overlapped, Got, ECANCELED);
+    if (Closing_) return CompleteTransfer(Overlapped, Got, EBADF);
+    if (RxAborts_ != Aborts) return CompleteTransfer(Overlapped, Got, ECANCELED);
     const std::uint32_t Before = Got;
     Got += static_cast<std::uint32_t>(Queue_.Take(Out + Got, Count - Got));
     if (Got > Before) {
@@ -259,11 +234,12 @@ int TNetworkDevice::ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Ove
     if (Got == Count) break;
     // Bytes already read are handed over; the loss shows at the next read.
     if (LineError_ != 0) {
-      if (Got == 0) return Finish(Overlapped, 0, LineError_);
+      if (Got == 0) return CompleteTransfer(Overlapped, 0, LineError_);
       break;
     }
     if (Plan.ReturnAtOnce || (Plan.ReturnOnFirstByte && Got > 0)) break;
-    const std::optional<TClock::time_point> Deadline = Earlier(TotalDeadline, IntervalDeadline);
+    const std::optional<TClock::time_point> Deadline =
+        EarlierDeadline(TotalDeadline, IntervalDeadline);
     if (!Deadline) {
       Changed_.wait(Lock);
     } else if (Changed_.wait_until(Lock, *Deadline) == std::cv_status::timeout) {
@@ -271,13 +247,11 @@ int TNetworkDevice::ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Ove
       break;
     }
   }
-  return Finish(Overlapped, Got, 0);
+  return CompleteTransfer(Overlapped, Got, 0);
 }
 
 int TNetworkDevice::GetOverlappedResult(const TOverlapped& Overlapped, std::uint32_t& Transferred) {
-  if (!Overlapped.Completed) return EINPROGRESS;
-  Transferred = Overlapped.Transferred;
-  return Overlapped.Error;
+  return CompletedTransferResult(Overlapped, Transferred);
 }
 
 int TNetworkDevice::PurgeComm(std::uint32_t Flags) {
@@ -338,7 +312,7 @@ int TNetworkDevice::SetCommMask(std::uint32_t Mask) {
   std::vector<TComPortCommand> Masks;
   {
     std::lock_guard Lock(Mutex_);
-    Mask_ = Mask & AllEvents;
+    Mask_ = Mask & AllEventBits;
     PendingEvents_ &= Mask_;
     ++MaskChanges_;
     // Bytes that came in before the mask asked for them would otherwise wait unannounced until

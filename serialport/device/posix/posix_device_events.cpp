@@ -14,9 +14,6 @@
 namespace tolvane {
 namespace {
 
-constexpr std::uint32_t AllEvents = EV_RXCHAR | EV_RXFLAG | EV_TXEMPTY | EV_CTS | EV_DSR | EV_RLSD |
-                                    EV_BREAK | EV_ERR | EV_RING | EV_RX80FULL;
-
 struct TModemEvent {
   int Line;
   int serial_icounter_struct::*Counter;
@@ -49,7 +46,7 @@ int TPosixDevice::SetCommMask(std::uint32_t Mask) {
   TUse Use(*this);
   if (Use.Error() != 0) return Use.Error();
   std::lock_guard Lock(Mutex_);
-  Mask_ = Mask & AllEvents;
+  Mask_ = Mask & AllEventBits;
   PendingEvents_ &= Mask_;
   if (Mask_ == 0) HasWaiter_ = false;
   ++MaskChanges_;

@@ -30,20 +30,6 @@ int PollTimeout(std::optional<TClock::time_point> Deadline) {
   return static_cast<int>(std::min<decltype(Left)>(Left, INT_MAX));
 }
 
-std::optional<TClock::time_point> Earlier(std::optional<TClock::time_point> A,
-                                          std::optional<TClock::time_point> B) {
-  if (!A) return B;
-  if (!B) return A;
-  return std::min(*A, *B);
-}
-
-int Finish(TOverlapped& Overlapped, std::uint32_t Transferred, int Error) {
-  Overlapped.Completed = true;
-  Overlapped.Transferred = Transferred;
-  Overlapped.Error = Error;
-  return Error;
-}
-
 constexpr short HangUpEvents = POLLHUP | POLLERR;
 
 }  // namespace
@@ -124,7 +110,7 @@ void TPosixDevice::ReportWriteEnd(int Fd) {
 int TPosixDevice::ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) {
   Overlapped = {};
   TUse Use(*this);
-  if (Use.Error() != 0) return Finish(Overlapped, 0, Use.Error());
+  if (Use.Error() != 0) return CompleteTransfer(Overlapped, 0, Use.Error());
   TReadPlan Plan;
   std::uint64_t Aborts = 0;
   {
@@ -145,8 +131,8 @@ int TPosixDevice::ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overl
     std::uint32_t Before = Got;
     {
       std::lock_guard Lock(Mutex_);
-      if (Closing_) return Finish(Overlapped, Got, EBADF);
-      if (RxAborts_ != Aborts) return Finish(Overlapped, Got, ECANCELED);
+      if (Closing_) return CompleteTransfer(Overlapped, Got, EBADF);
+      if (RxAborts_ != Aborts) return CompleteTransfer(Overlapped, Got, ECANCELED);
       Got += static_cast<std::uint32_t>(Queue_.Take(Out + Got, Count - Got));
       // A waiter that stopped watching the tty because the queue was full watches it again.
       if (Got > Before && Polling_ && !PollingInput_) SignalWake(EventWake_);
@@ -163,29 +149,29 @@ int TPosixDevice::ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overl
     if (Got == Count) break;
     // Bytes already read are handed over; the failure shows at the next read.
     if (PullError != 0) {
-      if (Got == 0) return Finish(Overlapped, 0, PullError);
+      if (Got == 0) return CompleteTransfer(Overlapped, 0, PullError);
       break;
     }
     if (Plan.ReturnAtOnce || (Plan.ReturnOnFirstByte && Got > 0)) break;
-    const int Timeout = PollTimeout(Earlier(TotalDeadline, IntervalDeadline));
+    const int Timeout = PollTimeout(EarlierDeadline(TotalDeadline, IntervalDeadline));
     if (Timeout == 0) break;
 
     pollfd Polls[2] = {{Use.Fd(), POLLIN, 0}, {RxWake_, POLLIN, 0}};
     if (poll(Polls, 2, Timeout) < 0) {
       if (errno == EINTR) continue;
-      return Finish(Overlapped, Got, errno);
+      return CompleteTransfer(Overlapped, Got, errno);
     }
     if (Polls[1].revents != 0) ConsumeWake(RxWake_);
-    if (Polls[0].revents & POLLNVAL) return Finish(Overlapped, Got, EBADF);
+    if (Polls[0].revents & POLLNVAL) return CompleteTransfer(Overlapped, Got, EBADF);
     SawHangUp = (Polls[0].revents & HangUpEvents) != 0;
   }
-  return Finish(Overlapped, Got, 0);
+  return CompleteTransfer(Overlapped, Got, 0);
 }
 
 int TPosixDevice::WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) {
   Overlapped = {};
   TUse Use(*this);
-  if (Use.Error() != 0) return Finish(Overlapped, 0, Use.Error());
+  if (Use.Error() != 0) return CompleteTransfer(Overlapped, 0, Use.Error());
   std::optional<TClock::time_point> Deadline;
   std::uint64_t Aborts = 0;
   {
@@ -240,13 +226,11 @@ int TPosixDevice::WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped
     std::lock_guard Lock(Mutex_);
     LoseLineLocked(Error);
   }
-  return Finish(Overlapped, Written, Error);
+  return CompleteTransfer(Overlapped, Written, Error);
 }
 
 int TPosixDevice::GetOverlappedResult(const TOverlapped& Overlapped, std::uint32_t& Transferred) {
-  if (!Overlapped.Completed) return EINPROGRESS;
-  Transferred = Overlapped.Transferred;
-  return Overlapped.Error;
+  return CompletedTransferResult(Overlapped, Transferred);
 }
 
 int TPosixDevice::PurgeComm(std::uint32_t Flags) {
