@@ -2,7 +2,7 @@
 
 #include "app/error_report.h"
 #include "app/qt_dispatcher.h"
-#include "app/settings_path.h"
+#include "logic/files/settings_path.h"
 #include "portsetup/run_setup_dialog.h"
 #include "serialport/base/gettext_translator.h"
 #include "serialport/dispatch/com_dispatcher.h"

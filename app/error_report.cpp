@@ -1,6 +1,6 @@
 #include "app/error_report.h"
 
-#include "app/application_title.h"
+#include "logic/transfer/application_title.h"
 #include "app/message_presenter.h"
 #include "serialport/base/application_exception.h"
 #include "serialport/base/com_error.h"

@@ -1,8 +1,8 @@
 #include "app/form_about.h"
 
-#include "app/application_title.h"
-#include "app/glyphs.h"
-#include "app/window_fonts.h"
+#include "logic/transfer/application_title.h"
+#include "app/views/glyphs.h"
+#include "app/views/window_fonts.h"
 
 namespace tolvane {
 namespace {

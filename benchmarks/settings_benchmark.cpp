@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "app/com_port_section.h"
-#include "app/register_table.h"
-#include "app/settings_file.h"
+#include "logic/files/com_port_section.h"
+#include "logic/protocol/register_table.h"
+#include "logic/files/settings_file.h"
 #include "serialport/port/com_port.h"
 #include "serialport/store/ini_file.h"
 #include "serialport/store/text_file.h"

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "app/history_backups.h"
-#include "app/line_lost_message.h"
-#include "app/settings_path.h"
-#include "app/values_file.h"
+#include "logic/files/history_backups.h"
+#include "logic/transfer/line_lost_message.h"
+#include "logic/files/settings_path.h"
+#include "logic/files/values_file.h"
 #include "cli/cli_line.h"
 #include "serialport/base/value_names.h"
 #include "serialport/device/device_factory.h"

@@ -10,9 +10,9 @@
 #include <ctime>
 #include <system_error>
 
-#include "app/controller_protocol.h"
-#include "app/designed_port.h"
-#include "app/packet_reaction.h"
+#include "logic/protocol/controller_protocol.h"
+#include "logic/files/designed_port.h"
+#include "logic/transfer/packet_reaction.h"
 #include "serialport/base/com_error.h"
 #include "serialport/base/system_error_cause.h"
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app/history_backups.h"
-#include "app/transfer_sequencer.h"
+#include "logic/files/history_backups.h"
+#include "logic/transfer/transfer_sequencer.h"
 #include "serialport/dispatch/com_dispatcher.h"
 #include "serialport/packet/com_data_packet.h"
 #include "serialport/port/com_port.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <map>
 
-#include "app/transfer_sequencer.h"
+#include "logic/transfer/transfer_sequencer.h"
 
 namespace tolvane {
 namespace {

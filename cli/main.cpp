@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_path.h"
+#include "logic/files/settings_path.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
 #include "serialport/base/gettext_translator.h"

@@ -1,7 +1,7 @@
 // A new backend is a folder below device/ and one line in each function here.
 #include "serialport/device/device_factory.h"
 
-#include "serialport/device/device_path.h"
+#include "serialport/device/posix/device_path.h"
 #include "serialport/device/network/network_device.h"
 #include "serialport/device/posix/posix_device.h"
 

@@ -7,7 +7,7 @@
 #include <QToolButton>
 #include <QtTest/QTest>
 
-#include "app/application_title.h"
+#include "logic/transfer/application_title.h"
 #include "main_window_fixture.h"
 #include "serialport/dispatch/com_dispatcher.h"
 #include "tests/support/pty_pair.h"

@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "app/application_title.h"
+#include "logic/transfer/application_title.h"
 #include "recorded_messages.h"
 #include "serialport/base/application_exception.h"
 #include "serialport/base/com_error.h"

@@ -8,7 +8,7 @@
 #include <functional>
 #include <thread>
 
-#include "app/application_title.h"
+#include "logic/transfer/application_title.h"
 #include "main_window_fixture.h"
 #include "serialport/base/gettext_translator.h"
 #include "serialport/base/translation.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/form_main.h"
-#include "app/register_table.h"
+#include "logic/protocol/register_table.h"
 #include "recorded_messages.h"
 
 namespace tolvane {

@@ -9,7 +9,7 @@
 #include <QToolButton>
 #include <QtTest/QTest>
 
-#include "app/application_title.h"
+#include "logic/transfer/application_title.h"
 #include "main_window_fixture.h"
 #include "window_pictures.h"
 

@@ -1,4 +1,4 @@
-#include "app/terminal_view.h"
+#include "app/views/terminal_view.h"
 
 #include <gtest/gtest.h>
 

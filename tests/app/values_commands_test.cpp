@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/values_file.h"
+#include "logic/files/values_file.h"
 #include "main_window_fixture.h"
 #include "tests/support/pty_pair.h"
 #include "window_pictures.h"

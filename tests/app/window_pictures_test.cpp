@@ -13,13 +13,13 @@
 #include <QStyleOptionGroupBox>
 #include <QTimer>
 
-#include "app/adjustments_view.h"
-#include "app/control_view.h"
+#include "app/views/adjustments_view.h"
+#include "app/views/control_view.h"
 #include "app/error_report.h"
 #include "app/form_about.h"
-#include "app/glyphs.h"
-#include "app/terminal_view.h"
-#include "app/window_fonts.h"
+#include "app/views/glyphs.h"
+#include "app/views/terminal_view.h"
+#include "app/views/window_fonts.h"
 #include "serialport/port/com_port.h"
 #include "window_pictures.h"
 

@@ -23,11 +23,11 @@
 #include <vector>
 
 #include "app/application_start.h"
-#include "app/application_title.h"
+#include "logic/transfer/application_title.h"
 #include "app/error_report.h"
 #include "app/form_main.h"
 #include "app/message_presenter.h"
-#include "app/transfer_sequencer.h"
+#include "logic/transfer/transfer_sequencer.h"
 #include "portsetup/com_select.h"
 #include "serialport/base/com_error.h"
 #include "tests/app/virtual_display.h"

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/register_table.h"
+#include "logic/protocol/register_table.h"
 #include "cli/cli_options.h"
 #include "tests/support/ser2net_server.h"
 #include "tests/support/temp_directory.h"

@@ -4,7 +4,7 @@
 #include <QToolButton>
 #include <regex>
 
-#include "app/register_table.h"
+#include "logic/protocol/register_table.h"
 #include "tests/e2e/utility_session.h"
 
 namespace tolvane {

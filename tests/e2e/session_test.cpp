@@ -6,7 +6,7 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 
-#include "app/register_table.h"
+#include "logic/protocol/register_table.h"
 #include "tests/app/window_pictures.h"
 #include "tests/e2e/utility_session.h"
 

@@ -5,7 +5,7 @@
 #include <QToolButton>
 #include <fstream>
 
-#include "app/register_table.h"
+#include "logic/protocol/register_table.h"
 
 namespace tolvane {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/register_table.h"
+#include "logic/protocol/register_table.h"
 
 namespace tolvane {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "serialport/device/network/network_device.h"
 #include "serialport/device/network/network_socket_posix.h"
-#include "serialport/device/posix/posix_device_wake.h"
+#include "serialport/device/device_wake_posix.h"
 
 namespace tolvane {
 namespace {

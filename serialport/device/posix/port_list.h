@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "serialport/device/device_path.h"
+#include "serialport/device/posix/device_path.h"
 
 namespace tolvane {
 

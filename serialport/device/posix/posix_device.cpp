@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "serialport/device/posix/posix_device_wake.h"
+#include "serialport/device/device_wake_posix.h"
 #include "serialport/device/posix/termios2_rate.h"
 #include "serialport/device/posix/termios_settings.h"
 

@@ -8,7 +8,7 @@
 #include <cerrno>
 
 #include "serialport/device/posix/posix_device.h"
-#include "serialport/device/posix/posix_device_wake.h"
+#include "serialport/device/device_wake_posix.h"
 #include "serialport/dispatch/stop_signal.h"
 
 namespace tolvane {

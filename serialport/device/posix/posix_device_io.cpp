@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "serialport/device/posix/posix_device.h"
-#include "serialport/device/posix/posix_device_wake.h"
+#include "serialport/device/device_wake_posix.h"
 #include "serialport/device/read_plan.h"
 
 namespace tolvane {

@@ -5,7 +5,7 @@
 #include <cerrno>
 
 #include "serialport/base/application_exception.h"
-#include "serialport/device/device_path.h"
+#include "serialport/device/posix/device_path.h"
 #include "serialport/port/com_port.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/port_recorder.h"

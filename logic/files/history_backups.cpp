@@ -1,0 +1,71 @@
+#include "logic/files/history_backups.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <system_error>
+#include <vector>
+
+#include "logic/files/values_file.h"
+#include "serialport/base/error_detail.h"
+#include "serialport/base/system_error_cause.h"
+#include "serialport/store/config_home.h"
+#include "serialport/store/ini_file.h"
+
+namespace tolvane {
+namespace {
+
+constexpr const char* StateHomeVariable = "XDG_STATE_HOME";
+constexpr const char* DefaultStateSubdirectory = ".local/state";
+constexpr const char* HistorySubdirectory = "tolvane/history";
+
+std::string EnvironmentValue(const char* Name) {
+  const char* Value = std::getenv(Name);
+  return Value != nullptr ? Value : "";
+}
+
+}  // namespace
+
+std::filesystem::path HistoryDirectory(const std::string& StateHome, const std::string& Home) {
+  const std::filesystem::path State(StateHome);
+  if (State.is_absolute()) return State / HistorySubdirectory;
+  if (!Home.empty())
+    return std::filesystem::path(Home) / DefaultStateSubdirectory / HistorySubdirectory;
+  return {};
+}
+
+std::filesystem::path UserHistoryDirectory() {
+  return HistoryDirectory(EnvironmentValue(StateHomeVariable), UserHomeDirectory());
+}
+
+std::string BackupFileName(const std::tm& LocalTime, TBackupEvent Event, int Count) {
+  char Stamp[32];
+  std::strftime(Stamp, sizeof Stamp, "%Y-%m-%dT%H-%M-%S", &LocalTime);
+  std::string Name = std::string(Stamp) + " " + std::string(BackupEventName(Event));
+  if (Count > 1) Name += " (" + std::to_string(Count) + ")";
+  return Name + ".ini";
+}
+
+std::string THistoryBackups::Save(const TRegisterTexts& Values, TBackupEvent Event) {
+  if (Directory_.empty()) {
+    throw EIniFileException::UnableToWrite(
+        "the history directory", "neither $XDG_STATE_HOME nor the home directory is known");
+  }
+  std::error_code Error;
+  std::filesystem::create_directories(Directory_, Error);
+  if (Error) {
+    throw EIniFileException::UnableToWrite(Directory_.string(), SystemErrorReason(Error.value()));
+  }
+  const std::time_t Now = Clock_();
+  std::tm LocalTime{};
+  localtime_r(&Now, &LocalTime);
+  std::filesystem::path Path;
+  for (int Count = 1;; ++Count) {
+    Path = Directory_ / BackupFileName(LocalTime, Event, Count);
+    const bool Taken = std::filesystem::exists(Path, Error);
+    if (!Taken || Error) break;  // an error shows up, with the reason, at the write
+  }
+  WriteValuesFile(Path.string(), Values);
+  return Path.string();
+}
+
+}  // namespace tolvane

@@ -1,0 +1,73 @@
+#include "logic/files/settings_file.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "logic/protocol/register_table.h"
+#include "serialport/store/text_file.h"
+
+namespace tolvane {
+
+std::string TSettingsFile::ReadPath() const {
+  std::error_code Error;
+  if (Location_.WritePath != Location_.ReadPath &&
+      std::filesystem::exists(Location_.WritePath, Error)) {
+    return Location_.WritePath;
+  }
+  return Location_.ReadPath;
+}
+
+bool TSettingsFile::Exists() const {
+  std::error_code Error;
+  return std::filesystem::exists(ReadPath(), Error);
+}
+
+std::optional<int> TSettingsFile::ReadError() const {
+  try {
+    ReadFileHead(ReadPath(), 1);
+  } catch (const std::system_error& Error) {
+    return Error.code().value();
+  }
+  return std::nullopt;
+}
+
+// The user's copy starts from the file read until now, so nothing of it is lost.
+TIniFile TSettingsFile::FileForWriting() const {
+  if (Location_.CreateDirectory) {
+    std::error_code Ignored;  // a missing directory shows up at the write, with the path
+    std::filesystem::create_directories(std::filesystem::path(Location_.WritePath).parent_path(),
+                                        Ignored);
+  }
+  const std::string Read = ReadPath();
+  return TIniFile(Location_.WritePath, Read != Location_.WritePath ? Read : std::string());
+}
+
+void TSettingsFile::StoreSet() {
+  TIniFile IniFile = FileForWriting();
+  const std::string Section(SettingsSection);
+  IniFile.Update([&] {
+    Port_.Store(IniFile);
+    for (std::size_t Row = 0; Row < RegisterTable.size(); ++Row) {
+      IniFile.WriteString(Section, std::string(RegisterTable[Row].FileKey), Fields_.FieldText(Row));
+    }
+  });
+}
+
+void TSettingsFile::StorePortSection() {
+  TIniFile IniFile = FileForWriting();
+  Port_.Store(IniFile);
+}
+
+void TSettingsFile::LoadSet() {
+  const std::string Path = ReadPath();
+  Port_.Load(Path);
+  TIniFile IniFile(Path);
+  const std::string Section(SettingsSection);
+  for (std::size_t Row = 0; Row < RegisterTable.size(); ++Row) {
+    const TRegisterRow& Register = RegisterTable[Row];
+    Fields_.SetFieldText(Row, IniFile.ReadString(Section, std::string(Register.FileKey),
+                                                 std::string(Register.Default)));
+  }
+}
+
+}  // namespace tolvane

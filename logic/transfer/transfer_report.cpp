@@ -1,0 +1,184 @@
+#include "logic/transfer/transfer_report.h"
+
+#include <vector>
+
+#include "serialport/base/com_error.h"
+
+namespace tolvane {
+namespace {
+
+const std::string Total = std::to_string(RegisterCount);
+
+std::string Labels(const std::vector<std::size_t>& Rows) {
+  std::string Text;
+  for (std::size_t Row : Rows) {
+    if (!Text.empty()) Text += "; ";
+    Text += RegisterTable[Row].Label;
+  }
+  return Text;
+}
+
+std::vector<std::size_t> RowsWhere(const TRegisterTransfer& Transfer, bool Sent) {
+  std::vector<std::size_t> Rows;
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
+    if (Transfer.Outcomes()[Row].Sent == Sent) Rows.push_back(Row);
+  }
+  return Rows;
+}
+
+std::string StopReason(TTransferStop Stop) {
+  return Stop == TTransferStop::Disconnect ? "by Disconnect" : "because the line was lost";
+}
+
+std::string KindName(TRegisterTransferKind Kind) {
+  switch (Kind) {
+    case TRegisterTransferKind::Read:
+      return "Read";
+    case TRegisterTransferKind::Write:
+      return "Write";
+    case TRegisterTransferKind::Compare:
+      break;
+  }
+  return "Compare";
+}
+
+// The file and the reason where the error gives them, else its message.
+std::string ErrorDetail(const std::exception& Error) {
+  const auto* Detailed = dynamic_cast<const Exception*>(&Error);
+  return Detailed != nullptr && !Detailed->Detail().empty() ? Detailed->Detail() : Error.what();
+}
+
+}  // namespace
+
+std::string WrongDataText(std::size_t Row, const std::string& Text) {
+  return "Wrong Data\n" + std::string(RegisterTable.at(Row).Label) + ": \"" + Text +
+         "\" is not a whole number written in exactly 5 characters.";
+}
+
+std::string MissingReplyMark() {
+  return "No reply from the controller; the field keeps its previous text.";
+}
+
+std::string UnconfirmedWriteMark(const TRegisterTransfer& Transfer, std::size_t Row) {
+  const auto& Reply = Transfer.Outcomes().at(Row).Reply;
+  return "Sent " + Transfer.ValueSent(Row) +
+         (Reply ? ", the controller holds " + *Reply : ", no reply when read back") + ".";
+}
+
+std::string ComparedMark(const TRegisterTransfer& Transfer, std::size_t Row) {
+  const auto& Reply = Transfer.Outcomes().at(Row).Reply;
+  return (Reply ? "The controller holds " + *Reply : std::string("No reply from the controller")) +
+         "; the window shows " + Transfer.ValueSent(Row) + ".";
+}
+
+std::string DifferencesText(const TRegisterTransfer& Transfer) {
+  const std::vector<std::size_t> Rows = Transfer.UnconfirmedRows();
+  if (Rows.empty()) return {};
+  std::string Text = "The controller differs from the window in " + std::to_string(Rows.size()) +
+                     " of " + Total + " fields (controller, window):";
+  for (std::size_t Row : Rows) {
+    const auto& Reply = Transfer.Outcomes()[Row].Reply;
+    Text += "\n" + std::string(RegisterTable[Row].Label) + ": " + (Reply ? *Reply : "no reply") +
+            ", " + Transfer.ValueSent(Row);
+  }
+  return Text + (Rows.size() == 1 ? "\nThis field is marked" : "\nThese fields are marked") +
+         " until the next Read or Write. Nothing was changed.";
+}
+
+std::string IncompleteBackupReadText(const TRegisterTransfer& Transfer) {
+  const std::vector<std::size_t> Silent = Transfer.SilentRows();
+  return "Nothing was written: the controller's present values could not be backed up, because "
+         "it did not answer for " +
+         std::to_string(Silent.size()) + " of " + Total +
+         " registers, also when asked again: " + Labels(Silent) + ".";
+}
+
+std::string BackupFailedText(TBackupEvent Event, const std::exception& Error) {
+  const std::string Detail = "\n" + ErrorDetail(Error);
+  if (Event == TBackupEvent::BeforeWrite) {
+    return "Nothing was written: the backup of the controller's present values could not be "
+           "saved." +
+           Detail;
+  }
+  return "The values read could not be saved as a backup." + Detail;
+}
+
+std::string BackupFailedResultText(const std::string& Time) {
+  return "Write not started: no backup at " + Time;
+}
+
+std::string BackupReadStoppedResultText(TTransferStop Stop, const std::string& Time) {
+  return "Write stopped " + StopReason(Stop) + " before its backup: nothing written at " + Time;
+}
+
+std::string NotStartedResultText(TRegisterTransferKind Kind) {
+  return KindName(Kind) + " not started: the controller did not identify";
+}
+
+std::string MissingRepliesText(const TRegisterTransfer& Transfer) {
+  const std::vector<std::size_t> Silent = Transfer.SilentRows();
+  if (Silent.empty()) return {};
+  return "The controller did not answer for " + std::to_string(Silent.size()) + " of " + Total +
+         " registers, also when asked again: " + Labels(Silent) + ".\n" +
+         (Silent.size() == 1 ? "This field is marked and keeps its previous text."
+                             : "These fields are marked and keep their previous text.");
+}
+
+std::string UnconfirmedWriteText(const TRegisterTransfer& Transfer) {
+  const std::vector<std::size_t> Rows = Transfer.UnconfirmedRows();
+  if (Rows.empty()) return {};
+  std::string Text = "The controller did not confirm " + std::to_string(Rows.size()) + " of " +
+                     Total + " values written:";
+  for (std::size_t Row : Rows) {
+    const auto& Reply = Transfer.Outcomes()[Row].Reply;
+    Text += "\n" + std::string(RegisterTable[Row].Label) + ": sent " + Transfer.ValueSent(Row) +
+            (Reply ? ", controller holds " + *Reply : ", no reply when read back");
+  }
+  return Text +
+         (Rows.size() == 1 ? "\nThis field is marked and shows what the controller holds."
+                           : "\nThese fields are marked and show what the controller holds.") +
+         " Settings.ini holds the values sent.";
+}
+
+std::string StoppedWriteText(const TRegisterTransfer& Transfer, TTransferStop Stop) {
+  if (Transfer.Kind() != TRegisterTransferKind::Write) return {};
+  const std::vector<std::size_t> Sent = RowsWhere(Transfer, true);
+  const std::vector<std::size_t> NotSent = RowsWhere(Transfer, false);
+  const int Verified = static_cast<int>(RegisterCount - Transfer.UnconfirmedRows().size());
+  std::string Text = "Write stopped " + StopReason(Stop) + " after " + std::to_string(Sent.size()) +
+                     " of " + Total + " registers; " +
+                     (Verified == 0 ? std::string("none") : std::to_string(Verified)) +
+                     " verified.";
+  Text += "\nWritten: " + (Sent.empty() ? std::string("none") : Labels(Sent)) + ".";
+  if (!NotSent.empty()) Text += "\nNot written: " + Labels(NotSent) + ".";
+  return Text;
+}
+
+std::string FinishedResultText(const TRegisterTransfer& Transfer, const std::string& Time) {
+  const std::string At = " at " + Time;
+  if (Transfer.Kind() == TRegisterTransferKind::Read) {
+    return "Read " + std::to_string(Transfer.RowsAnswered()) + " of " + Total + At;
+  }
+  if (Transfer.Kind() == TRegisterTransferKind::Compare) {
+    const std::size_t Differ = Transfer.UnconfirmedRows().size();
+    return "Compared" + At + ": " +
+           (Differ == 0 ? "all " + Total + " match"
+                        : std::to_string(Differ) + " of " + Total + " differ");
+  }
+  const int Confirmed = static_cast<int>(RegisterCount - Transfer.UnconfirmedRows().size());
+  if (Confirmed == static_cast<int>(RegisterCount)) {
+    return "Written and verified " + Total + " of " + Total + At;
+  }
+  return "Written " + std::to_string(Transfer.RowsSent()) + ", verified only " +
+         std::to_string(Confirmed) + " of " + Total + At;
+}
+
+std::string StoppedResultText(const TRegisterTransfer& Transfer, TTransferStop Stop,
+                              const std::string& Time) {
+  const bool Read = Transfer.Kind() != TRegisterTransferKind::Write;
+  const int Count = Read ? Transfer.RowsAnswered() : Transfer.RowsSent();
+  return KindName(Transfer.Kind()) + " stopped " + StopReason(Stop) + ": " + std::to_string(Count) +
+         " of " + Total + (Read ? " read" : " written") + " at " + Time;
+}
+
+}  // namespace tolvane

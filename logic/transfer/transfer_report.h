@@ -1,0 +1,52 @@
+// The operator's words for how a Read or Write ended: the one box that names what failed, and
+// the short result line the window keeps showing. Fields are named by their labels; labels hold
+// commas ("Ua max, V"), so lists of them are joined with "; ".
+#pragma once
+
+#include <exception>
+#include <string>
+
+#include "logic/transfer/register_transfer.h"
+#include "logic/transfer/value_backups.h"
+
+namespace tolvane {
+
+// Why a transfer ended before its last step.
+enum class TTransferStop : std::uint8_t { Disconnect, LineLost };
+
+// The box after a Read with silent registers; empty when every register answered.
+std::string MissingRepliesText(const TRegisterTransfer& Transfer);
+// The box after a Write whose read-back differs or is missing; empty when all eleven match.
+std::string UnconfirmedWriteText(const TRegisterTransfer& Transfer);
+// The box, or the lines added to the lost-line box, when a Write was cut short: which
+// registers were sent and which were not. Empty for a Read.
+std::string StoppedWriteText(const TRegisterTransfer& Transfer, TTransferStop Stop);
+
+// The box after a Compare that found differences; empty when the controller holds every value
+// of the window.
+std::string DifferencesText(const TRegisterTransfer& Transfer);
+// The box when the read for a Write's backup did not hear every register: nothing was written.
+std::string IncompleteBackupReadText(const TRegisterTransfer& Transfer);
+// The box when a backup could not be saved; for BeforeWrite it says that nothing was written.
+std::string BackupFailedText(TBackupEvent Event, const std::exception& Error);
+
+// "Wrong Data", then the field's label and what is wrong with its text.
+std::string WrongDataText(std::size_t Row, const std::string& Text);
+
+// The tool tips of marked fields.
+std::string MissingReplyMark();
+std::string UnconfirmedWriteMark(const TRegisterTransfer& Transfer, std::size_t Row);
+std::string ComparedMark(const TRegisterTransfer& Transfer, std::size_t Row);
+
+// "Read 11 of 11 at 14:02", "Written and verified 11 of 11 at 14:02", "Compared at 14:02: all 11
+// match", ...
+std::string FinishedResultText(const TRegisterTransfer& Transfer, const std::string& Time);
+// A transfer dropped while it waited for an identification that never came.
+std::string NotStartedResultText(TRegisterTransferKind Kind);
+std::string StoppedResultText(const TRegisterTransfer& Transfer, TTransferStop Stop,
+                              const std::string& Time);
+// A Write that did not start because its backup is missing.
+std::string BackupFailedResultText(const std::string& Time);
+std::string BackupReadStoppedResultText(TTransferStop Stop, const std::string& Time);
+
+}  // namespace tolvane
