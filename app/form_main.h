@@ -17,7 +17,7 @@
 #include "app/form_about.h"
 #include "logic/files/history_backups.h"
 #include "app/views/main_menu.h"
-#include "logic/transfer/sequencer_window.h"
+#include "logic/transfer/transfer_host.h"
 #include "logic/files/settings_file.h"
 #include "app/views/status_line.h"
 #include "app/views/terminal_view.h"
@@ -35,7 +35,7 @@ inline constexpr QSize ClientSize(457, 169);
 // tool tip.
 inline constexpr const char* FieldMarkProperty = "transferMark";
 
-class TForm1 : public QMainWindow, public TSequencerWindow {
+class TForm1 : public QMainWindow, public TTransferHost {
  public:
   // Runs a modal dialog and returns its result; replaced by tests so nothing blocks.
   using TModalRunner = std::function<int(QDialog& Dialog)>;

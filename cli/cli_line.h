@@ -37,7 +37,7 @@ class TNotedBackups : public TValueBackups {
   TValueBackups& Inner_;
 };
 
-class TCliLine : public TSequencerWindow {
+class TCliLine : public TTransferHost {
  public:
   // Progress: whether progress lines go to stderr.
   TCliLine(TValueBackups& Backups, bool Progress);
@@ -63,7 +63,7 @@ class TCliLine : public TSequencerWindow {
   void RunTransfer();
   void SetFields(const TRegisterTexts& Values);
 
-  // --- TSequencerWindow ---
+  // --- TTransferHost ---
   std::string FieldText(std::size_t Row) const override { return Fields_.at(Row); }
   void SetFieldText(std::size_t Row, const std::string& Text) override { Fields_.at(Row) = Text; }
   bool PortConnected() override { return Port_.Connected(); }

@@ -10,23 +10,23 @@
 namespace tolvane {
 
 void TTransferSequencer::StatusTimer() {
-  if (Window_.PortConnected() && Transfer_) TransferPart();
-  if (Window_.PortConnected() && WaitID_) IdentificationPart();
+  if (Host_.PortConnected() && Transfer_) TransferPart();
+  if (Host_.PortConnected() && WaitID_) IdentificationPart();
 }
 
 void TTransferSequencer::ButtonReadClick() {
-  if (Transfer_ || !Window_.PortConnected()) return;
+  if (Transfer_ || !Host_.PortConnected()) return;
   Start(TRegisterTransfer::Read());
 }
 
 void TTransferSequencer::ButtonWriteClick() {
-  if (Transfer_ || !Window_.PortConnected()) return;
+  if (Transfer_ || !Host_.PortConnected()) return;
   TRegisterTexts Values;
   for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
-    Values[Row] = Window_.FieldText(Row);
+    Values[Row] = Host_.FieldText(Row);
     if (!IsValidFieldText(Values[Row])) {
-      Window_.ShowError(WrongDataText(Row, Values[Row]), std::string(WrongDataTitle));
-      Window_.FocusField(Row);
+      Host_.ShowError(WrongDataText(Row, Values[Row]), std::string(WrongDataTitle));
+      Host_.FocusField(Row);
       return;
     }
   }
@@ -42,15 +42,15 @@ void TTransferSequencer::ButtonWriteClick() {
 }
 
 void TTransferSequencer::ButtonCompareClick() {
-  if (Transfer_ || !Window_.PortConnected()) return;
+  if (Transfer_ || !Host_.PortConnected()) return;
   TRegisterTexts Values;
-  for (std::size_t Row = 0; Row < RegisterCount; ++Row) Values[Row] = Window_.FieldText(Row);
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row) Values[Row] = Host_.FieldText(Row);
   Start(TRegisterTransfer::Compare(Values));
 }
 
 void TTransferSequencer::StartWrite(const TRegisterTexts& Values) {
   Start(TRegisterTransfer::Write(Values));
-  Window_.StoreSet();
+  Host_.StoreSet();
 }
 
 bool TTransferSequencer::BackUp(const TRegisterTexts& Values, TBackupEvent Event) {
@@ -59,9 +59,9 @@ bool TTransferSequencer::BackUp(const TRegisterTexts& Values, TBackupEvent Event
     return true;
   } catch (const std::exception& Error) {
     if (Event == TBackupEvent::BeforeWrite) {
-      Window_.ShowTransferResult(BackupFailedResultText(Window_.ClockTime()));
+      Host_.ShowTransferResult(BackupFailedResultText(Host_.ClockTime()));
     }
-    Window_.ShowError(BackupFailedText(Event, Error), std::string(TransferBoxTitle));
+    Host_.ShowError(BackupFailedText(Event, Error), std::string(TransferBoxTitle));
     return false;
   }
 }
@@ -69,23 +69,23 @@ bool TTransferSequencer::BackUp(const TRegisterTexts& Values, TBackupEvent Event
 void TTransferSequencer::Start(TRegisterTransfer Transfer) {
   Transfer_ = std::move(Transfer);
   LateRepliesIgnored_ = {};
-  Window_.ClearFieldMarks();
-  Window_.SetTransferRunning(true);
-  Window_.SetProgressPosition(ProgressMin);
-  Window_.SetProgressLabel("0" + std::string(PercentSign));
-  Window_.SetProgressNote(Identified_ ? RunningNote() : std::string(WaitingForIdentificationNote));
-  Window_.ShowProgress(true);
+  Host_.ClearFieldMarks();
+  Host_.SetTransferRunning(true);
+  Host_.SetProgressPosition(ProgressMin);
+  Host_.SetProgressLabel("0" + std::string(PercentSign));
+  Host_.SetProgressNote(Identified_ ? RunningNote() : std::string(WaitingForIdentificationNote));
+  Host_.ShowProgress(true);
 }
 
 void TTransferSequencer::TransferPart() {
   if (!Identified_) return;  // the panel says it waits
   std::optional<std::string> Packet = Transfer_->NextPacket();
   if (Packet) {
-    Window_.WritePacket(*Packet);
+    Host_.WritePacket(*Packet);
     if (!Transfer_) return;  // the write met a lost line, which ended the transfer
     Transfer_->PacketWritten();
   }
-  Window_.SetProgressNote(Packet || Transfer_->Done() ? RunningNote()
+  Host_.SetProgressNote(Packet || Transfer_->Done() ? RunningNote()
                                                       : std::string(WaitingForRepliesNote));
   ShowProgressOf(*Transfer_);
   if (Transfer_->Done()) Finish();
@@ -98,16 +98,16 @@ std::string TTransferSequencer::RunningNote() const {
 void TTransferSequencer::ShowProgressOf(const TRegisterTransfer& Transfer) {
   const int Planned = Transfer.PacketsPlanned();
   const int Sent = Transfer.PacketsSent();
-  Window_.SetProgressPosition(ProgressMin + (ProgressMax - ProgressMin) * Sent / Planned);
-  Window_.SetProgressLabel(std::to_string(100 * Sent / Planned) + std::string(PercentSign));
-  Window_.RepaintProgress();
+  Host_.SetProgressPosition(ProgressMin + (ProgressMax - ProgressMin) * Sent / Planned);
+  Host_.SetProgressLabel(std::to_string(100 * Sent / Planned) + std::string(PercentSign));
+  Host_.RepaintProgress();
 }
 
 void TTransferSequencer::Finish() {
   const TRegisterTransfer Done = std::move(*Transfer_);
   Transfer_.reset();
-  Window_.ShowProgress(false);
-  Window_.SetTransferRunning(false);
+  Host_.ShowProgress(false);
+  Host_.SetTransferRunning(false);
   IgnoreLateRepliesOf(Done);
   LearnFrom(Done);
   if (PendingWrite_) {
@@ -117,17 +117,17 @@ void TTransferSequencer::Finish() {
   const TRegisterTransferKind Kind = Done.Kind();
   const bool IsRead = Kind == TRegisterTransferKind::Read;
   for (std::size_t Row : IsRead ? Done.SilentRows() : Done.UnconfirmedRows()) {
-    Window_.MarkField(Row, IsRead ? MissingReplyMark()
+    Host_.MarkField(Row, IsRead ? MissingReplyMark()
                            : Kind == TRegisterTransferKind::Compare
                                ? ComparedMark(Done, Row)
                                : UnconfirmedWriteMark(Done, Row));
   }
-  Window_.ShowTransferResult(FinishedResultText(Done, Window_.ClockTime()));
+  Host_.ShowTransferResult(FinishedResultText(Done, Host_.ClockTime()));
   const std::string Box = IsRead                                   ? MissingRepliesText(Done)
                           : Kind == TRegisterTransferKind::Compare ? DifferencesText(Done)
                                                                    : UnconfirmedWriteText(Done);
   if (!Box.empty()) {
-    Window_.ShowError(Box, std::string(TransferBoxTitle));
+    Host_.ShowError(Box, std::string(TransferBoxTitle));
   } else if (IsRead && Backups_ != nullptr) {
     BackUp(*Done.Replies(), TBackupEvent::AfterRead);
   }
@@ -146,9 +146,9 @@ void TTransferSequencer::FinishReadForBackup(const TRegisterTransfer& Done) {
   if (OnFinished) OnFinished(Done);
   const std::optional<TRegisterTexts> Present = Done.Replies();
   if (!Present) {
-    for (std::size_t Row : Done.SilentRows()) Window_.MarkField(Row, MissingReplyMark());
-    Window_.ShowTransferResult(BackupFailedResultText(Window_.ClockTime()));
-    Window_.ShowError(IncompleteBackupReadText(Done), std::string(TransferBoxTitle));
+    for (std::size_t Row : Done.SilentRows()) Host_.MarkField(Row, MissingReplyMark());
+    Host_.ShowTransferResult(BackupFailedResultText(Host_.ClockTime()));
+    Host_.ShowError(IncompleteBackupReadText(Done), std::string(TransferBoxTitle));
     return;
   }
   if (BackUp(*Present, TBackupEvent::BeforeWrite)) StartWrite(Values);
@@ -175,10 +175,10 @@ std::string TTransferSequencer::Stop(TTransferStop Why) {
   IgnoreLateRepliesOf(Stopped);
   // A Write cut short leaves the controller holding what nobody has seen.
   if (Stopped.Kind() == TRegisterTransferKind::Write) KnownValues_.reset();
-  Window_.ShowProgress(false);
-  Window_.SetTransferRunning(false);
-  Window_.ShowTransferResult(ReadForBackup ? BackupReadStoppedResultText(Why, Window_.ClockTime())
-                                           : StoppedResultText(Stopped, Why, Window_.ClockTime()));
+  Host_.ShowProgress(false);
+  Host_.SetTransferRunning(false);
+  Host_.ShowTransferResult(ReadForBackup ? BackupReadStoppedResultText(Why, Host_.ClockTime())
+                                           : StoppedResultText(Stopped, Why, Host_.ClockTime()));
   return StoppedWriteText(Stopped, Why);
 }
 
@@ -188,9 +188,9 @@ void TTransferSequencer::Drop() {
       PendingWrite_ ? TRegisterTransferKind::Write : Transfer_->Kind();
   Transfer_.reset();
   PendingWrite_.reset();
-  Window_.ShowProgress(false);
-  Window_.SetTransferRunning(false);
-  Window_.ShowTransferResult(NotStartedResultText(Kind));
+  Host_.ShowProgress(false);
+  Host_.SetTransferRunning(false);
+  Host_.ShowTransferResult(NotStartedResultText(Kind));
 }
 
 std::string TTransferSequencer::EndTransfer() {
@@ -221,7 +221,7 @@ void TTransferSequencer::ArmIdentification() {
 void TTransferSequencer::ConfirmIdentification() {
   if (WaitID_) Identified_ = true;
   WaitID_ = false;
-  if (Transfer_) Window_.SetProgressNote("");
+  if (Transfer_) Host_.SetProgressNote("");
 }
 
 void TTransferSequencer::RegisterValueReceived(std::size_t Row, const std::string& Value) {
@@ -241,12 +241,12 @@ void TTransferSequencer::IdentificationPart() {
     WaitID_ = false;
     IdTicks_ = 0;
     Drop();
-    Window_.DisableTransferButtons();
-    Window_.ClosePort();
-    Window_.ShowError(std::string(NoConnectionMessage), std::string(NoConnectionTitle));
+    Host_.DisableTransferButtons();
+    Host_.ClosePort();
+    Host_.ShowError(std::string(NoConnectionMessage), std::string(NoConnectionTitle));
     return;
   }
-  Window_.WritePacket(std::string(IdentifyPacket));
+  Host_.WritePacket(std::string(IdentifyPacket));
 }
 
 }  // namespace tolvane

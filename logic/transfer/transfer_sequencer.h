@@ -28,7 +28,7 @@
 
 #include "logic/transfer/application_title.h"
 #include "logic/transfer/register_transfer.h"
-#include "logic/transfer/sequencer_window.h"
+#include "logic/transfer/transfer_host.h"
 #include "logic/transfer/transfer_report.h"
 #include "logic/transfer/value_backups.h"
 
@@ -53,7 +53,7 @@ inline constexpr std::string_view ReadingForBackupNote =
 
 class TTransferSequencer {
  public:
-  explicit TTransferSequencer(TSequencerWindow& Window) : Window_(Window) {}
+  explicit TTransferSequencer(TTransferHost& Host) : Host_(Host) {}
 
   // One timer tick: the transfer part, then the identification part, each only if the port is
   // open when the part starts. A port error propagates and skips the rest of the tick; the step
@@ -120,7 +120,7 @@ class TTransferSequencer {
   // Ends the transfer without a word, for the handshake giving up.
   void Drop();
 
-  TSequencerWindow& Window_;
+  TTransferHost& Host_;
   std::optional<TRegisterTransfer> Transfer_;
   TValueBackups* Backups_ = nullptr;
   std::optional<TRegisterTexts> KnownValues_;

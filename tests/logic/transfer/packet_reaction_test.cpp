@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "fake_sequencer_window.h"
+#include "fake_transfer_host.h"
 
 namespace tolvane {
 namespace {
 
 TEST(PacketReactionTest, RegisterValueSetsOnlyItsField) {
-  TFakeSequencerWindow Window;
+  TFakeTransferHost Window;
   TTransferSequencer Sequencer(Window);
   const auto Before = Window.Fields;
 
@@ -26,7 +26,7 @@ TEST(PacketReactionTest, RegisterValueSetsOnlyItsField) {
 }
 
 TEST(PacketReactionTest, IdentificationReplyStopsThePollingAtOnce) {
-  TFakeSequencerWindow Window;
+  TFakeTransferHost Window;
   TTransferSequencer Sequencer(Window);
   Sequencer.ArmIdentification();
   Sequencer.StatusTimer();

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "logic/transfer/packet_reaction.h"
-#include "fake_sequencer_window.h"
+#include "fake_transfer_host.h"
 
 namespace tolvane {
 namespace {
@@ -89,7 +89,7 @@ class TransferSequencerTest : public testing::Test {
     return Labels;
   }
 
-  TFakeSequencerWindow Window;
+  TFakeTransferHost Window;
   TController Controller;
   TTransferSequencer Sequencer{Window};
 };
@@ -215,7 +215,7 @@ TEST_F(TransferSequencerTest, InvalidFieldGivesWrongDataNamingItAndSendsNothing)
   for (bool Identified : {false, true}) {
     for (std::size_t Row : {std::size_t{0}, std::size_t{5}, std::size_t{10}}) {
       for (const std::string& Bad : BadTexts) {
-        TFakeSequencerWindow BadWindow;
+        TFakeTransferHost BadWindow;
         TTransferSequencer BadSequencer(BadWindow);
         BadSequencer.ArmIdentification();
         if (Identified) BadSequencer.ConfirmIdentification();

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "logic/protocol/register_table.h"
-#include "logic/transfer/sequencer_window.h"
+#include "logic/transfer/transfer_host.h"
 
 namespace tolvane {
 
-class TFakeSequencerWindow : public TSequencerWindow {
+class TFakeTransferHost : public TTransferHost {
  public:
-  TFakeSequencerWindow() {
+  TFakeTransferHost() {
     for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
       Fields[Row] = std::string(RegisterTable[Row].Default);
     }

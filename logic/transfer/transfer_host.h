@@ -1,4 +1,4 @@
-// What the transfer sequencer needs of the window it runs in: the port, the eleven fields, the
+// What the transfer sequencer needs of the program it runs in: the port, the eleven fields, the
 // progress panel, the transfer buttons, the settings file and the error box. The main window
 // implements it, the command line has its own, and tests use a recording fake.
 #pragma once
@@ -9,7 +9,7 @@
 
 namespace tolvane {
 
-class TSequencerWindow : public TFieldTexts {
+class TTransferHost : public TFieldTexts {
  public:
   // The port's Connected state.
   virtual bool PortConnected() = 0;
