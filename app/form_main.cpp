@@ -6,16 +6,16 @@
 #include <QShortcut>
 #include <QTime>
 
-#include "logic/transfer/application_title.h"
-#include "logic/protocol/controller_protocol.h"
-#include "logic/files/designed_port.h"
 #include "app/error_report.h"
-#include "app/views/glyphs.h"
-#include "logic/transfer/line_lost_message.h"
 #include "app/message_presenter.h"
-#include "logic/transfer/packet_reaction.h"
-#include "logic/files/settings_path.h"
+#include "app/views/glyphs.h"
 #include "app/views/window_fonts.h"
+#include "logic/files/designed_port.h"
+#include "logic/files/settings_path.h"
+#include "logic/protocol/controller_protocol.h"
+#include "logic/transfer/application_title.h"
+#include "logic/transfer/line_lost_message.h"
+#include "logic/transfer/packet_reaction.h"
 #include "serialport/base/error_detail.h"
 #include "serialport/base/system_error_cause.h"
 #include "serialport/device/device_factory.h"
@@ -65,6 +65,7 @@ TForm1::~TForm1() {
   // The port closes as it goes and its after-close reaction must leave the controls alone.
   TearingDown_ = true;
   Status->stop();
+  Opening_.reset();
   ComDataPacket1_.reset();
   ComPort_.reset();
 }
@@ -110,6 +111,9 @@ void TForm1::BuildWindow() {
   // F10 opens the menu bar as on other desktop programs.
   auto* MenuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
   connect(MenuKey, &QShortcut::activated, this, [this] { Menu->OpenFirstMenu(); });
+  // Escape ends a network opening under way; it is free otherwise, so dialogs keep it.
+  auto* CancelKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(CancelKey, &QShortcut::activated, this, [this] { Guarded([this] { CancelOpening(); }); });
 
   Status = new QTimer(this);
   Status->setObjectName("Status");
@@ -207,17 +211,48 @@ void TForm1::SetTransferButtonsEnabled(bool Enabled) {
 }
 
 void TForm1::Button_OpenClick() {
-  if (ComPort_->Connected()) {
+  if (Opening_) {
+    CancelOpening();
+  } else if (ComPort_->Connected()) {
     // A transfer ends here rather than resuming on the next opening, perhaps on another device.
     const std::string Stopped = Sequencer_.EndTransfer();
     SetTransferButtonsEnabled(false);
     WriteToPort(std::string(DisconnectPacket));
     ComPort_->ClosePort();
     if (!Stopped.empty()) ShowError(Stopped, std::string(TransferBoxTitle));
+  } else if (IsNetworkPortName(ComPort_->Port())) {
+    StartOpening();
   } else {
     ComPort_->OpenPort();
     SetTransferButtonsEnabled(true);
   }
+}
+
+void TForm1::StartOpening() {
+  // The opening thread's news comes back as a queued call; one that arrives after its opening
+  // was ended finds nothing finished to take.
+  Opening_ = std::make_unique<TBackgroundOpening>(*ComPort_, [this] {
+    QMetaObject::invokeMethod(
+        this, [this] { Guarded([this] { FinishOpening(); }); }, Qt::QueuedConnection);
+  });
+  Menu->MMCOMPortSettings->setEnabled(false);
+  ShowConnectionState();
+}
+
+void TForm1::FinishOpening() {
+  if (!Opening_ || !Opening_->Finished()) return;
+  const std::unique_ptr<TBackgroundOpening> Opened = std::move(Opening_);
+  Menu->MMCOMPortSettings->setEnabled(true);
+  ShowConnectionState();
+  Opened->Finish(*ComPort_);  // the port's own opening: its events, or its error for the box
+  SetTransferButtonsEnabled(true);
+}
+
+void TForm1::CancelOpening() {
+  if (!Opening_) return;
+  Opening_.reset();  // its waits give up at once, and a device it opened is closed
+  Menu->MMCOMPortSettings->setEnabled(true);
+  ShowConnectionState();
 }
 
 QString TForm1::SettingsPath() const {
@@ -253,8 +288,9 @@ void TForm1::ComPortClose() {
 
 void TForm1::ShowConnectionState() {
   StatusLine->ShowPort(DeviceAddressFor(ComPort_->Port()));
-  StatusLine->ShowConnection(
-      {ComPort_->Connected(), Sequencer_.WaitID(), Sequencer_.IdTicks(), IdentificationPolls});
+  StatusLine->ShowConnection({ComPort_->Connected(), Sequencer_.WaitID(), Sequencer_.IdTicks(),
+                              IdentificationPolls,
+                              Opening_ ? DeviceAddressFor(Opening_->PortName()) : std::string()});
 }
 
 void TForm1::ComPortLineLost(std::int32_t SystemErrorCode) {
@@ -367,6 +403,10 @@ void TForm1::ButtonWriteClick() {
   Sequencer_.ButtonWriteClick();
 }
 void TForm1::StatusTimer() {
+  // A remark the device made since, such as a server that broke its telnet framing.
+  if (ComPort_->Connected())
+    if (const std::string Note = ComPort_->Device().TakeNote(); !Note.empty())
+      PanelTerminal->AppendNote(Note);
   Sequencer_.StatusTimer();
   ShowConnectionState();
 }

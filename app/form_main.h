@@ -11,19 +11,20 @@
 #include <memory>
 #include <string>
 
-#include "app/views/adjustments_view.h"
-#include "logic/files/com_port_section.h"
-#include "app/views/control_view.h"
 #include "app/form_about.h"
-#include "logic/files/history_backups.h"
+#include "app/views/adjustments_view.h"
+#include "app/views/control_view.h"
 #include "app/views/main_menu.h"
-#include "logic/transfer/transfer_host.h"
-#include "logic/files/settings_file.h"
 #include "app/views/status_line.h"
 #include "app/views/terminal_view.h"
-#include "logic/transfer/transfer_sequencer.h"
 #include "app/views/values_menu.h"
+#include "logic/files/com_port_section.h"
+#include "logic/files/history_backups.h"
+#include "logic/files/settings_file.h"
+#include "logic/transfer/transfer_host.h"
+#include "logic/transfer/transfer_sequencer.h"
 #include "serialport/packet/com_data_packet.h"
+#include "serialport/port/background_opening.h"
 #include "serialport/port/com_port.h"
 
 namespace tolvane {
@@ -60,7 +61,12 @@ class TForm1 : public QMainWindow, public TTransferHost {
   const THistoryBackups& Backups() const { return Backups_; }
 
   // --- Operator actions and menu commands ---
+  // Connect, Disconnect, or, while a network port opens, the end of that opening.
   void Button_OpenClick();
+  // Escape: ends a network port's opening under way; nothing otherwise.
+  void CancelOpening();
+  // True while a network port opens in the background.
+  bool Opening() const { return Opening_ != nullptr; }
   void Button4Click();
   void Button5Click();
   void MMExitClick();
@@ -115,6 +121,10 @@ class TForm1 : public QMainWindow, public TTransferHost {
   // The first step of the after-open reaction: the port's own settings go to the file.
   void SavePortSettings();
   void SetTransferButtonsEnabled(bool Enabled);
+  // A network port opens on a thread of its own (TBackgroundOpening), so the window goes on
+  // painting and answering; the port itself is opened here once the device is, in FinishOpening.
+  void StartOpening();
+  void FinishOpening();
   // WriteString; a write that finds the line gone is handled as the loss itself (one box, port
   // closed) and returns, any other failure propagates.
   void WriteToPort(const std::string& Packet);
@@ -155,6 +165,7 @@ class TForm1 : public QMainWindow, public TTransferHost {
   TModalRunner ModalRunner_;
   QString TransferResult_;
   bool TearingDown_ = false;
+  std::unique_ptr<TBackgroundOpening> Opening_;
 };
 
 }  // namespace tolvane

@@ -1,16 +1,13 @@
 #include "app/message_presenter.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <utility>
 
 namespace tolvane {
 namespace {
 
 void RunMessageBox(const TMessageBox& Box) {
-  QMessageBox Dialog(QMessageBox::Critical, Box.Caption, Box.Text, QMessageBox::Ok,
-                     QApplication::activeWindow());
-  Dialog.exec();
+  NewErrorBox(Box, QApplication::activeWindow())->exec();
 }
 
 TMessagePresenter& InstalledPresenter() {
@@ -19,6 +16,14 @@ TMessagePresenter& InstalledPresenter() {
 }
 
 }  // namespace
+
+std::unique_ptr<QMessageBox> NewErrorBox(const TMessageBox& Box, QWidget* Parent) {
+  auto Dialog = std::make_unique<QMessageBox>(QMessageBox::Critical, Box.Caption, QString(),
+                                              QMessageBox::Ok, Parent);
+  Dialog->setTextFormat(Qt::PlainText);
+  Dialog->setText(Box.Text);
+  return Dialog;
+}
 
 void SetMessagePresenter(TMessagePresenter Presenter) {
   InstalledPresenter() = std::move(Presenter);

@@ -3,8 +3,10 @@
 // that records the boxes instead of blocking.
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace tolvane {
 
@@ -14,6 +16,10 @@ struct TMessageBox {
 };
 
 using TMessagePresenter = std::function<void(const TMessageBox& Box)>;
+
+// The box the default presenter runs. Its text is plain text: it may hold what a network server
+// said, and markup there must show as it came, not be rendered.
+std::unique_ptr<QMessageBox> NewErrorBox(const TMessageBox& Box, QWidget* Parent);
 
 // Installs Presenter; an empty function restores the QMessageBox presenter.
 void SetMessagePresenter(TMessagePresenter Presenter);

@@ -42,6 +42,11 @@ void TStatusLine::ShowPort(const std::string& Device) {
 }
 
 void TStatusLine::ShowConnection(const TConnectionFacts& Facts) {
+  if (!Facts.Connected && !Facts.Connecting.empty()) {
+    Show(TState::Connecting,
+         QString::fromUtf8(ConnectingText).arg(QString::fromStdString(Facts.Connecting)));
+    return;
+  }
   if (!Facts.Connected) {
     if (State_ != TState::Lost) Show(TState::Disconnected, DisconnectedText);
     return;

@@ -15,6 +15,7 @@ inline constexpr const char* IdentifyingPollText = "Identifying (poll %1 of %2)"
 inline constexpr const char* IdentifiedText = "Identified";
 inline constexpr const char* ConnectedText = "Connected, not identified";
 inline constexpr const char* ConnectionLostText = "Connection lost";
+inline constexpr const char* ConnectingText = "Connecting to %1\u2026";
 
 // What the window knows about its connection at one moment.
 struct TConnectionFacts {
@@ -22,6 +23,7 @@ struct TConnectionFacts {
   bool Identifying = false;
   int Polls = 0;
   int PollLimit = 0;
+  std::string Connecting;  // the port name of an opening under way
 };
 
 class TStatusLine : public QStatusBar {
@@ -48,7 +50,7 @@ class TStatusLine : public QStatusBar {
   QLabel* TransferLabel;
 
  private:
-  enum class TState { Disconnected, Identifying, Identified, Connected, Lost };
+  enum class TState { Disconnected, Connecting, Identifying, Identified, Connected, Lost };
   void Show(TState State, const QString& Text);
 
   TState State_ = TState::Disconnected;

@@ -202,6 +202,12 @@ class TComDevice {
   // settings). Empty when there is none.
   virtual std::string TakeNote() { return {}; }
 
+  // Makes an Open under way on another thread give up at once (ECANCELED), and the settings
+  // calls after it too; for an opening that must not hold up the thread that waits for it. Safe
+  // on any thread; a device whose Open is always quick leaves it as this default, which does
+  // nothing.
+  virtual void CancelOpening() {}
+
   // The selected events that a wait would report at once, taken without waiting; false when
   // there are none (or the device cannot tell, as this default).
   virtual bool TakeCommEvents(std::uint32_t& Mask) {

@@ -1,8 +1,8 @@
 // A new backend is a folder below device/ and one line in each function here.
 #include "serialport/device/device_factory.h"
 
-#include "serialport/device/posix/device_path.h"
 #include "serialport/device/network/network_device.h"
+#include "serialport/device/posix/device_path.h"
 #include "serialport/device/posix/posix_device.h"
 
 namespace tolvane {
@@ -15,6 +15,10 @@ bool IsUrl(const std::string& PortName) {
 }
 
 }  // namespace
+
+bool IsNetworkPortName(const std::string& PortName) {
+  return IsUrl(PortName);
+}
 
 std::unique_ptr<TComDevice> NewDeviceFor(const std::string& PortName) {
   if (IsUrl(PortName)) return std::make_unique<TNetworkDevice>();

@@ -11,6 +11,9 @@
 
 namespace tolvane {
 
+// True for a name the network device serves (any name with a scheme, such as rfc2217://).
+bool IsNetworkPortName(const std::string& PortName);
+
 // A new device, not yet open, of the backend that serves PortName.
 std::unique_ptr<TComDevice> NewDeviceFor(const std::string& PortName);
 

@@ -78,6 +78,23 @@ void TCustomComPort::OpenPort() {
   ProcessAfterOpen();
 }
 
+void TCustomComPort::OpenPortOn(std::unique_ptr<TComDevice> Device) {
+  if (Device == nullptr || !Device->IsOpen())
+    throw std::invalid_argument("OpenPortOn needs an open device");
+  if (DeviceGiven_) throw std::logic_error("OpenPortOn on a port with a device of its own");
+  OpenedDevice_ = std::move(Device);
+  // Whatever OpenPort leaves untaken (it was open already, or a handler raised before the device
+  // step) is let go.
+  struct TLeftOver {
+    std::unique_ptr<TComDevice>& Device;
+    ~TLeftOver() {
+      if (Device != nullptr && Device->IsOpen()) Device->Close();
+      Device.reset();
+    }
+  } LeftOver{OpenedDevice_};
+  OpenPort();
+}
+
 void TCustomComPort::ClosePort() {
   // A handler run while closing waits for the event thread may close the port as well; the
   // closing already under way finishes the job.
@@ -96,6 +113,10 @@ void TCustomComPort::ClosePort() {
 }
 
 void TCustomComPort::OpenDevice() {
+  if (OpenedDevice_ != nullptr) {
+    Device_ = std::move(OpenedDevice_);
+    return;
+  }
   if (!DeviceGiven_) Device_ = NewDeviceFor(Port_);
   const int Error = Device_->Open(DeviceAddressFor(Port_));
   if (Error == 0) return;

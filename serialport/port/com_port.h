@@ -81,6 +81,12 @@ class TCustomComPort : public TComponent {
 
   // --- Opening and configuration ---
   void OpenPort();
+  // OpenPort on Device, which was opened for this port's name and given its settings elsewhere
+  // (on another thread, by TBackgroundOpening): the same sequence and events, with the device's
+  // Open left out; applying the settings again sends it nothing new. Device is closed again when
+  // the opening fails, or when the port is open already. Not for a port given its device with
+  // SetDevice.
+  void OpenPortOn(std::unique_ptr<TComDevice> Device);
   void ClosePort();
   void BeginConfig();
   void EndConfig();
@@ -274,7 +280,8 @@ class TCustomComPort : public TComponent {
 
   std::unique_ptr<TComThread> EventThread_;
   std::unique_ptr<TComDevice> Device_;
-  bool DeviceGiven_ = false;  // by SetDevice: the openings keep it
+  bool DeviceGiven_ = false;                  // by SetDevice: the openings keep it
+  std::unique_ptr<TComDevice> OpenedDevice_;  // OpenPortOn's, for OpenDevice to take
   TComDispatcher* Dispatcher_;
   std::int32_t ConfigDepth_ = 0;
   std::vector<TComLink*> LinkList_;

@@ -3,7 +3,18 @@
 #include <QToolButton>
 #include <cerrno>
 
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
 #include "main_window_fixture.h"
+#include "serialport/device/network/com_port_option.h"
+#include "tests/support/fake_comport_server.h"
 #include "tests/support/fake_device.h"
 
 namespace tolvane {
@@ -84,6 +95,86 @@ TEST_F(ConnectionFailure, AFailedLineSetupOnOpeningLeavesTheWindowDisconnected) 
   EXPECT_FALSE(Find<QToolButton>("Button_Open")->isChecked());
   EXPECT_EQ(DisplayedCaption(Find<QAction>("MMConnect")->text()), "Connect");
   ExpectTransferButtonsEnabled(false);
+}
+
+// A network Connect to a server that agrees to the options and then says nothing: the window goes
+// on painting and answering while the port opens, and Escape or a second Connect ends the
+// opening at once. A watchdog timer on the GUI thread measures the longest time it was held.
+class StallingServerConnect : public MainWindowTest {
+ protected:
+  StallingServerConnect() {
+    Server.SetAnswerRule(
+        [](const test::TFakeComPortServer::TCommand&) -> std::optional<std::vector<std::uint8_t>> {
+          return std::nullopt;
+        });
+    Form->ComPort().SetPort(Server.PortName());
+    // Escape is the window's shortcut, so the window must be the active one.
+    Form->show();
+    QApplication::setActiveWindow(Form.get());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    QObject::connect(&Watchdog, &QTimer::timeout,
+                     [this] { Longest = std::max(Longest, Since.restart()); });
+    Watchdog.start(5);
+    Since.start();
+  }
+
+  // Runs the GUI thread's event loop for Ms milliseconds, or until Done.
+  void RunFor(int Ms, const std::function<bool()>& Done = {}) {
+    QElapsedTimer Running;
+    Running.start();
+    while (Running.elapsed() < Ms && !(Done && Done()))
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+
+  QString StateText() const { return Form->StatusLine->StateText(); }
+
+  test::TFakeComPortServer Server;
+  QTimer Watchdog;
+  QElapsedTimer Since;
+  qint64 Longest = 0;  // ms
+};
+
+TEST_F(StallingServerConnect, TheWindowStaysFreeAndEscapeOrConnectAgainEndTheOpening) {
+  const QString Connecting = QString::fromUtf8("Connecting to ") +
+                             QString::fromStdString(Server.PortName()) +
+                             QString::fromUtf8("\u2026");
+  Find<QToolButton>("Button_Open")->click();
+  EXPECT_TRUE(Form->Opening());
+  RunFor(300);
+  EXPECT_EQ(StateText(), Connecting);
+  EXPECT_FALSE(Form->ComPort().Connected());
+  QTest::keyClick(Form.get(), Qt::Key_Escape);
+  EXPECT_FALSE(Form->Opening()) << "Escape ends the opening at once";
+  EXPECT_EQ(StateText(), "Disconnected");
+
+  Find<QToolButton>("Button_Open")->click();
+  RunFor(300);
+  EXPECT_EQ(StateText(), Connecting);
+  Find<QToolButton>("Button_Open")->click();
+  EXPECT_FALSE(Form->Opening()) << "a second Connect ends it too";
+  EXPECT_EQ(StateText(), "Disconnected");
+  RunFor(100);
+  EXPECT_TRUE(Messages.Boxes.empty()) << "an ended opening reports nothing";
+
+  std::printf("GUI thread held at most %lld ms through two cancelled network openings\n",
+              static_cast<long long>(Longest));
+  EXPECT_LT(Longest, 100);
+}
+
+TEST_F(StallingServerConnect, ASilentServerFailsTheOpeningNamingItWhileTheWindowStaysFree) {
+  Find<QToolButton>("Button_Open")->click();
+  RunFor(5000, [this] { return !Form->Opening(); });
+  EXPECT_FALSE(Form->Opening());
+  EXPECT_FALSE(Form->ComPort().Connected());
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_NE(
+      Messages.Boxes[0].Text.toStdString().find(Server.PortName() + ": the server did not answer"),
+      std::string::npos)
+      << Messages.Boxes[0].Text.toStdString();
+  EXPECT_EQ(StateText(), "Disconnected");
+  std::printf("GUI thread held at most %lld ms through a network opening that timed out\n",
+              static_cast<long long>(Longest));
+  EXPECT_LT(Longest, 100);
 }
 
 }  // namespace

@@ -52,6 +52,14 @@ TEST(GeneralErrorReport, ShowsTheMessageUnderTheApplicationTitleAndGoesOn) {
   EXPECT_TRUE(RanAfterwards);
 }
 
+// A refusing server's words may be HTML; the box shows them as they came.
+TEST(GeneralErrorReport, TheBoxShowsItsTextAsPlainText) {
+  const QString Said = "rfc2217://127.0.0.1:7000: <html><b>Port</b> &amp; busy</html>";
+  const std::unique_ptr<QMessageBox> Box = NewErrorBox({"Title", Said}, nullptr);
+  EXPECT_EQ(Box->textFormat(), Qt::PlainText);
+  EXPECT_EQ(Box->text(), Said);
+}
+
 TEST(GeneralErrorReport, ShowsTheDetailOnASecondLineAfterTheFullStop) {
   TRecordedMessages Recorded;
   Guarded([] {

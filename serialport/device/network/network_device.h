@@ -5,7 +5,15 @@
 // Opening connects with a time-out, negotiates the telnet options and then asks the server for
 // the line's rate: a server answers only once its device is open, and a server that cannot open
 // it (or that serves another client) sends a line of text and closes instead. That text becomes
-// the reason of the failed opening (ErrorReason).
+// the reason of the failed opening (ErrorReason). An RFC 2217 opening succeeds only on the
+// rate's answer (four bytes); otherwise it fails within OpeningTimeoutMs saying what happened:
+// the server refused the option, agreed to it and then said nothing, or did not even answer the
+// negotiation. CancelOpening ends every wait of an opening at once.
+//
+// Output. Telnet commands (negotiation replies, COM-PORT-OPTION commands) are never cut: what
+// the socket does not take at once waits whole in Unsent_, which goes out before any later
+// data, the reader thread sending it as room appears. Only data writes wait for room, within
+// their write time-out, and they are cut only between data bytes.
 //
 // Threads. The owner thread opens, configures, writes, purges and closes; the event thread waits
 // in WaitCommEvent; reads and status queries run on whichever thread delivers events. One reader
@@ -47,7 +55,7 @@ class TNetworkDevice final : public TComDevice {
   static constexpr int AnswerTimeoutMs = 1000;
   static constexpr std::size_t SmallestInputQueue = 16 * 1024;
 
-  TNetworkDevice() = default;
+  TNetworkDevice();
   ~TNetworkDevice() override;
   TNetworkDevice(const TNetworkDevice&) = delete;
   TNetworkDevice& operator=(const TNetworkDevice&) = delete;
@@ -58,6 +66,7 @@ class TNetworkDevice final : public TComDevice {
   bool IsOpen() const override;
   std::string ErrorReason() const override;
   std::string TakeNote() override;
+  void CancelOpening() override;
 
   int SetupComm(std::int32_t InputSize, std::int32_t OutputSize) override;
   int SetCommState(const TDcb& Dcb) override;
@@ -115,9 +124,16 @@ class TNetworkDevice final : public TComDevice {
   int Send(const std::vector<std::uint8_t>& Bytes, std::size_t& Sent,
            std::optional<std::chrono::milliseconds> Limit, const std::uint64_t* Aborts);
   int SendCommands(const std::vector<TComPortCommand>& Commands);
+  // Queues Bytes (whole telnet commands) behind what waits already and sends what fits now.
+  void QueueWhole(const std::vector<std::uint8_t>& Bytes);
+  // Sends what fits of Unsent_ without waiting, unless another thread is sending (it sends
+  // Unsent_ itself before it lets go); when some is left the reader is woken to watch for room.
+  void FlushUnsent();
+  void FlushUnsentLocked();  // the caller holds SendMutex_ and Mutex_
   // Waits for the answers to the awaited commands among Commands, sent after serial Since.
   int AwaitAnswers(const std::vector<TComPortCommand>& Commands, std::uint64_t Since);
   void NoteOnce(const std::string& What);
+  void NoteOnceLocked(const std::string& What);
 
   mutable std::mutex Mutex_;
   std::condition_variable Changed_;  // input, an answer, a lost line, an abort or closing
@@ -129,7 +145,10 @@ class TNetworkDevice final : public TComDevice {
   int ReaderWake_ = -1;
   int EventWake_ = -1;
   int TxWake_ = -1;
+  int CancelWake_ = -1;  // readable once the opening is cancelled
+  bool Cancelled_ = false;
   std::thread Reader_;
+  std::vector<std::uint8_t> Unsent_;
 
   std::string Address_;
   TNetworkProtocol Protocol_ = TNetworkProtocol::Rfc2217;

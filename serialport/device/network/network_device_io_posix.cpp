@@ -7,8 +7,8 @@
 #include <climits>
 #include <utility>
 
-#include "serialport/device/network/network_device.h"
 #include "serialport/device/device_wake_posix.h"
+#include "serialport/device/network/network_device.h"
 #include "serialport/device/read_plan.h"
 #include "serialport/dispatch/stop_signal.h"
 
@@ -37,20 +37,30 @@ int TNetworkDevice::Send(const std::vector<std::uint8_t>& Bytes, std::size_t& Se
   std::optional<TClock::time_point> Deadline;
   if (Limit) Deadline = TClock::now() + *Limit;
   while (Sent < Bytes.size()) {
+    bool CommandsWait = false;
     {
       std::lock_guard Lock(Mutex_);
       if (Closing_) return EBADF;
+      if (Cancelled_) return ECANCELED;
       if (LineError_ != 0) return LineError_;
       if (Aborts != nullptr && TxAborts_ != *Aborts) return ECANCELED;
+      // Commands queued before these bytes go first; once these have begun, later ones wait
+      // for their end, so that nothing lands inside them.
+      if (Sent == 0) {
+        FlushUnsentLocked();
+        CommandsWait = !Unsent_.empty();
+      }
     }
-    // MSG_NOSIGNAL: a peer that has gone gives EPIPE, not a signal that ends the program.
-    const ssize_t Count = send(Fd_, Bytes.data() + Sent, Bytes.size() - Sent, MSG_NOSIGNAL);
-    if (Count > 0) {
-      Sent += static_cast<std::size_t>(Count);
-      continue;
+    if (!CommandsWait) {
+      // MSG_NOSIGNAL: a peer that has gone gives EPIPE, not a signal that ends the program.
+      const ssize_t Count = send(Fd_, Bytes.data() + Sent, Bytes.size() - Sent, MSG_NOSIGNAL);
+      if (Count > 0) {
+        Sent += static_cast<std::size_t>(Count);
+        continue;
+      }
+      if (Count < 0 && errno == EINTR) continue;
+      if (Count < 0 && errno != EAGAIN) return errno;
     }
-    if (Count < 0 && errno == EINTR) continue;
-    if (Count < 0 && errno != EAGAIN) return errno;
     int Timeout = -1;
     if (Deadline) {
       const auto Left = std::chrono::ceil<TMilliseconds>(*Deadline - TClock::now()).count();
@@ -68,11 +78,46 @@ int TNetworkDevice::SendCommands(const std::vector<TComPortCommand>& Commands) {
   std::vector<std::uint8_t> Wire;
   for (const TComPortCommand& Command : Commands)
     TTelnetCodec::AppendSubnegotiation(Wire, telnet::ComPort, Command.Payload());
-  std::size_t Sent = 0;
-  std::lock_guard Sending(SendMutex_);
-  if (const int Error = Send(Wire, Sent, TMilliseconds(AnswerTimeoutMs), nullptr)) return Error;
-  // A server that takes no command for that long has stopped reading: it hangs.
-  return Sent == Wire.size() ? 0 : ETIMEDOUT;
+  {
+    std::lock_guard Lock(Mutex_);
+    if (Closing_) return EBADF;
+    if (LineError_ != 0) return LineError_;
+  }
+  // A server that takes no more commands is noticed by the missing answers.
+  QueueWhole(Wire);
+  return 0;
+}
+
+void TNetworkDevice::QueueWhole(const std::vector<std::uint8_t>& Bytes) {
+  {
+    std::lock_guard Lock(Mutex_);
+    if (Fd_ < 0 || Closing_) return;
+    Unsent_.insert(Unsent_.end(), Bytes.begin(), Bytes.end());
+  }
+  FlushUnsent();
+}
+
+void TNetworkDevice::FlushUnsent() {
+  std::unique_lock Sending(SendMutex_, std::try_to_lock);
+  if (!Sending) return;
+  std::lock_guard Lock(Mutex_);
+  FlushUnsentLocked();
+}
+
+void TNetworkDevice::FlushUnsentLocked() {
+  if (Fd_ < 0 || Closing_) return;
+  while (!Unsent_.empty()) {
+    const ssize_t Count = send(Fd_, Unsent_.data(), Unsent_.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (Count > 0) {
+      Unsent_.erase(Unsent_.begin(), Unsent_.begin() + Count);
+      continue;
+    }
+    if (Count < 0 && errno == EINTR) continue;
+    if (Count < 0 && errno != EAGAIN) Unsent_.clear();  // the loss shows on the reading side
+    break;
+  }
+  // The reader watches for room while something is left.
+  if (!Unsent_.empty()) SignalWake(ReaderWake_);
 }
 
 int TNetworkDevice::AwaitAnswers(const std::vector<TComPortCommand>& Commands,
@@ -82,12 +127,13 @@ int TNetworkDevice::AwaitAnswers(const std::vector<TComPortCommand>& Commands,
   };
   std::unique_lock Lock(Mutex_);
   Changed_.wait_for(Lock, TMilliseconds(AnswerTimeoutMs), [&] {
-    return Closing_ || LineError_ != 0 ||
+    return Closing_ || Cancelled_ || LineError_ != 0 ||
            std::all_of(Commands.begin(), Commands.end(), [&](const TComPortCommand& Command) {
              return !Command.AwaitsAnswer || Answered(Command);
            });
   });
   if (Closing_) return EBADF;
+  if (Cancelled_) return ECANCELED;
   if (LineError_ != 0) return LineError_;
   bool Silent = false;
   for (const TComPortCommand& Command : Commands) {
@@ -110,6 +156,10 @@ int TNetworkDevice::AwaitAnswers(const std::vector<TComPortCommand>& Commands,
 
 void TNetworkDevice::NoteOnce(const std::string& What) {
   std::lock_guard Lock(Mutex_);
+  NoteOnceLocked(What);
+}
+
+void TNetworkDevice::NoteOnceLocked(const std::string& What) {
   if (Noted_) return;
   Noted_ = true;
   Note_ = Address_ + ": " + What;
@@ -190,15 +240,16 @@ int TNetworkDevice::WriteFile(const void* Buffer, std::uint32_t Count, TOverlapp
   {
     std::lock_guard Sending(SendMutex_);
     Error = Send(Wire, Sent, Limit, &Aborts);
-    // A doubled IAC cut in half would make the server read the next byte as a command.
+    std::lock_guard Lock(Mutex_);
+    // A doubled IAC cut in half would make the server read the next byte as a command: its
+    // second half goes first of all that follows.
     const std::uint32_t Whole = Telnet ? DataBytesSent(In, Count, Sent) : Sent;
     if (Error == 0 && Telnet && Sent < Wire.size() && Whole < Count && Sent > 0 &&
         Wire[Sent - 1] == telnet::Iac && In[Whole] == telnet::Iac) {
-      std::vector<std::uint8_t> Rest{telnet::Iac};
-      std::size_t RestSent = 0;
-      Error = Send(Rest, RestSent, TMilliseconds(AnswerTimeoutMs), nullptr);
-      if (RestSent == 1) ++Sent;
+      Unsent_.insert(Unsent_.begin(), telnet::Iac);
+      ++Sent;
     }
+    FlushUnsentLocked();
   }
   const std::uint32_t Written =
       Telnet ? DataBytesSent(In, Count, Sent) : static_cast<std::uint32_t>(Sent);

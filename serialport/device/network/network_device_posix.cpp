@@ -10,9 +10,9 @@
 #include <cerrno>
 #include <chrono>
 
+#include "serialport/device/device_wake_posix.h"
 #include "serialport/device/network/network_device.h"
 #include "serialport/device/network/network_socket_posix.h"
-#include "serialport/device/device_wake_posix.h"
 
 namespace tolvane {
 namespace {
@@ -51,8 +51,19 @@ TNetworkDevice::TUse::~TUse() {
   if (--Device_.Users_ == 0) Device_.NoUsers_.notify_all();
 }
 
+TNetworkDevice::TNetworkDevice() : CancelWake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
 TNetworkDevice::~TNetworkDevice() {
   if (IsOpen()) Close();
+  if (CancelWake_ >= 0) close(CancelWake_);
+}
+
+void TNetworkDevice::CancelOpening() {
+  std::lock_guard Lock(Mutex_);
+  Cancelled_ = true;
+  SignalWake(CancelWake_);
+  if (TxWake_ >= 0) SignalWake(TxWake_);
+  Changed_.notify_all();
 }
 
 std::size_t TNetworkDevice::AnswerKind(std::uint8_t Code, const std::vector<std::uint8_t>& Value) {
@@ -99,7 +110,7 @@ int TNetworkDevice::Open(const std::string& Address) {
 int TNetworkDevice::Connect(const TNetworkAddress& Address) {
   int Fd = -1;
   std::string Reason;
-  if (const int Error = ConnectTcp(Address, ConnectTimeoutMs, Fd, Reason)) {
+  if (const int Error = ConnectTcp(Address, ConnectTimeoutMs, CancelWake_, Fd, Reason)) {
     std::lock_guard Lock(Mutex_);
     ErrorReason_ = Reason;
     return Error;
@@ -145,12 +156,14 @@ int TNetworkDevice::Connect(const TNetworkAddress& Address) {
   ModemStateMask_ = 255;
   Noted_ = false;
   Note_.clear();
+  Unsent_.clear();
   Reader_ = std::thread([this] { ReadLoop(); });
   return 0;
 }
 
-// RFC 2217: the offers and the query of the rate, then the answer, or the server's refusal (a
-// text and the end of the connection). Raw TCP: only a refusal can come, and it comes at once.
+// RFC 2217: the offers and the query of the rate, then its answer, or the server's refusal (a
+// text and the end of the connection, or DONT COM-PORT-OPTION). Raw TCP: only a refusal can
+// come, and it comes at once.
 int TNetworkDevice::AwaitOpening() {
   const bool Telnet = Protocol_ == TNetworkProtocol::Rfc2217;
   std::uint64_t Since = 0;
@@ -162,27 +175,38 @@ int TNetworkDevice::AwaitOpening() {
       Since = AnswerSerial_;
     }
     TTelnetCodec::AppendSubnegotiation(Offers, telnet::ComPort, BaudRateQuery().Payload());
-    std::size_t Sent = 0;
-    std::lock_guard Sending(SendMutex_);
     // A server that refuses may have closed before the offers go out; its words are read below.
-    const int Error = Send(Offers, Sent, std::chrono::milliseconds(OpeningTimeoutMs), nullptr);
-    if (Error != 0 && !IsLineLostError(Error)) return Error;
+    QueueWhole(Offers);
   }
   const std::size_t Kind = AnswerKind(comport::SetBaudRate, {});
+  constexpr std::size_t RateSize = 4;
+  const auto RateAnswered = [&] {
+    return Answers_[Kind].Serial > Since && Answers_[Kind].Value.size() == RateSize;
+  };
   std::unique_lock Lock(Mutex_);
   Changed_.wait_for(Lock, std::chrono::milliseconds(Telnet ? OpeningTimeoutMs : RefusalWaitMs),
-                    [&] { return LineError_ != 0 || (Telnet && Answers_[Kind].Serial > Since); });
+                    [&] {
+                      return Cancelled_ || LineError_ != 0 ||
+                             (Telnet && (RateAnswered() || Codec_.ComPortRefused()));
+                    });
+  if (Cancelled_) return ECANCELED;
   if (LineError_ != 0) {
     std::vector<std::uint8_t> Said(Queue_.Size());
     Queue_.Take(Said.data(), Said.size());
     ErrorReason_ = RefusalText(Said);
     return ErrorReason_.empty() ? LineError_ : ECONNREFUSED;
   }
-  if (Telnet && !Codec_.ComPortAgreed()) {
+  if (!Telnet || RateAnswered()) return 0;
+  if (Codec_.ComPortRefused()) {
     ErrorReason_ = "the server does not speak RFC 2217 (for raw TCP use socket://)";
     return EPROTONOSUPPORT;
   }
-  return 0;
+  // Agreed and then silent, or too slow to finish even the negotiation: either way nothing
+  // says the server's line is open.
+  ErrorReason_ = Codec_.ComPortAgreed() ? "the server did not answer"
+                                        : "the server did not answer within " +
+                                              std::to_string(OpeningTimeoutMs / 1000) + " s";
+  return ETIMEDOUT;
 }
 
 int TNetworkDevice::Close() {
@@ -205,6 +229,7 @@ int TNetworkDevice::Close() {
   Closing_ = false;
   LineError_ = 0;
   Queue_.Clear();
+  Unsent_.clear();
   return 0;
 }
 
@@ -222,15 +247,18 @@ void TNetworkDevice::ReadLoop() {
   std::uint8_t Raw[16 * 1024];
   for (;;) {
     bool WatchInput = false;
+    bool WatchOutput = false;
     {
       std::lock_guard Lock(Mutex_);
       if (Closing_ || LineError_ != 0) return;
       WatchInput = Queue_.FreeSpace() > 0;
       ReaderStarved_ = !WatchInput;
+      WatchOutput = !Unsent_.empty();
     }
-    // While the queue is full the socket is left out entirely: poll() reports a hang-up even
-    // when no events are asked for, and the loop would spin on it.
-    pollfd Polls[2] = {{WatchInput ? Fd_ : -1, POLLIN, 0}, {ReaderWake_, POLLIN, 0}};
+    // While the queue is full the socket is watched for room only, or not at all: poll()
+    // reports a hang-up even when no events are asked for, and the loop would spin on it.
+    const auto Events = static_cast<short>((WatchInput ? POLLIN : 0) | (WatchOutput ? POLLOUT : 0));
+    pollfd Polls[2] = {{Events != 0 ? Fd_ : -1, Events, 0}, {ReaderWake_, POLLIN, 0}};
     if (poll(Polls, 2, -1) < 0) {
       if (errno == EINTR) continue;
       std::lock_guard Lock(Mutex_);
@@ -238,7 +266,17 @@ void TNetworkDevice::ReadLoop() {
       return;
     }
     if (Polls[1].revents != 0) ConsumeWake(ReaderWake_);
-    if (Polls[0].revents == 0) continue;
+    if (Polls[0].revents & POLLOUT) FlushUnsent();
+    if (!WatchInput) {
+      // A peer gone while only room was watched for: nothing will take the rest; the loss shows
+      // once reading goes on.
+      if (Polls[0].revents & (POLLHUP | POLLERR)) {
+        std::lock_guard Lock(Mutex_);
+        Unsent_.clear();
+      }
+      continue;
+    }
+    if ((Polls[0].revents & ~POLLOUT) == 0) continue;
     std::size_t Asked = sizeof Raw;
     {
       std::lock_guard Lock(Mutex_);
@@ -259,11 +297,7 @@ void TNetworkDevice::ReadLoop() {
         return;
       }
     }
-    if (!Replies.empty()) {
-      std::size_t Sent = 0;
-      std::lock_guard Sending(SendMutex_);
-      Send(Replies, Sent, std::chrono::milliseconds(AnswerTimeoutMs), nullptr);
-    }
+    if (!Replies.empty()) QueueWhole(Replies);
   }
 }
 
@@ -276,6 +310,8 @@ void TNetworkDevice::TakeInLocked(const std::uint8_t* Raw, std::size_t Count,
     Codec_.Decode(Raw, Count, Input);
     if (!Input.Data.empty()) AddEventsLocked(Queue_.Accept(Input.Data.data(), Input.Data.size()));
     for (const TSubnegotiation& Sub : Input.Subnegotiations) TakeSubnegotiationLocked(Sub);
+    if (Input.ProtocolErrors != 0)
+      NoteOnceLocked("the server sent a command inside a subnegotiation; it was ignored");
     Replies = std::move(Input.Replies);
   }
   Changed_.notify_all();

@@ -56,8 +56,29 @@ void TTelnetCodec::Negotiate(std::uint8_t Verb, std::uint8_t Option,
     }
     return;
   }
+  if (AboutUs && Option == ComPort) ComPortRefused_ = true;
   if (State == TState::Yes) Replies.insert(Replies.end(), {Iac, No, Option});
   State = TState::No;
+}
+
+void TTelnetCodec::TakeCommand(std::uint8_t Byte, TTelnetInput& Input) {
+  Parse_ = TParse::Data;
+  if (Byte == Iac) {
+    Input.Data.push_back(Iac);
+  } else if (Byte >= Will && Byte <= Dont) {
+    Verb_ = Byte;
+    Parse_ = TParse::Option;
+  } else if (Byte == Sb) {
+    Parse_ = TParse::SbOption;
+  }
+  // NOP, data mark, go ahead and the other single-byte commands mean nothing here.
+}
+
+void TTelnetCodec::AddToPayload(std::uint8_t Byte) {
+  if (Sub_.Payload.size() < LongestPayload)
+    Sub_.Payload.push_back(Byte);
+  else
+    SubTooLong_ = true;
 }
 
 void TTelnetCodec::Decode(const std::uint8_t* Raw, std::size_t Count, TTelnetInput& Input) {
@@ -71,16 +92,7 @@ void TTelnetCodec::Decode(const std::uint8_t* Raw, std::size_t Count, TTelnetInp
           Input.Data.push_back(Byte);
         break;
       case TParse::Iac:
-        Parse_ = TParse::Data;
-        if (Byte == Iac) {
-          Input.Data.push_back(Iac);
-        } else if (Byte >= Will && Byte <= Dont) {
-          Verb_ = Byte;
-          Parse_ = TParse::Option;
-        } else if (Byte == Sb) {
-          Parse_ = TParse::SbOption;
-        }
-        // NOP, data mark, go ahead and the other single-byte commands mean nothing here.
+        TakeCommand(Byte, Input);
         break;
       case TParse::Option:
         Negotiate(Verb_, Byte, Input.Replies);
@@ -89,30 +101,29 @@ void TTelnetCodec::Decode(const std::uint8_t* Raw, std::size_t Count, TTelnetInp
       case TParse::SbOption:
         Sub_ = {Byte, {}};
         SubTooLong_ = false;
+        SubBroken_ = false;
         Parse_ = TParse::Sb;
         break;
       case TParse::Sb:
-        if (Byte == Iac) {
+        if (Byte == Iac)
           Parse_ = TParse::SbIac;
-        } else if (Sub_.Payload.size() < LongestPayload) {
-          Sub_.Payload.push_back(Byte);
-        } else {
-          SubTooLong_ = true;
-        }
+        else
+          AddToPayload(Byte);
         break;
       case TParse::SbIac:
         if (Byte == Iac) {
-          if (Sub_.Payload.size() < LongestPayload)
-            Sub_.Payload.push_back(Iac);
-          else
-            SubTooLong_ = true;
+          AddToPayload(Iac);
           Parse_ = TParse::Sb;
-        } else {
-          // IAC SE ends it; any other command inside a subnegotiation ends it as well, as a
-          // lenient reading of a peer that forgot the SE.
-          if (!SubTooLong_) Input.Subnegotiations.push_back(std::move(Sub_));
+        } else if (Byte == Se) {
+          if (!SubTooLong_ && !SubBroken_) Input.Subnegotiations.push_back(std::move(Sub_));
           Sub_ = {};
           Parse_ = TParse::Data;
+        } else {
+          // A command before the SE is the peer's error, not the end: the subnegotiation still
+          // runs to its IAC SE, and is dropped there rather than taken as a cut-off answer.
+          if (!SubBroken_) ++Input.ProtocolErrors;
+          SubBroken_ = true;
+          Parse_ = TParse::Sb;
         }
         break;
     }

@@ -1,9 +1,11 @@
 // Telnet framing and option negotiation as a client of a serial-port server needs them: data
 // with the IAC byte (255) doubled, option commands (WILL, WONT, DO, DONT) answered by the rules
 // of RFC 1143 so that no two peers can loop, and subnegotiations (IAC SB ... IAC SE) handed out
-// whole. The decoder keeps its state between calls, so a command, a subnegotiation or a doubled
-// IAC may arrive split across any number of reads. Plain C++: no socket, so tests drive it
-// directly.
+// whole. A subnegotiation ends only at IAC SE; inside it IAC IAC is one 0xFF, and any other
+// command is the peer's protocol error: counted once, and the subnegotiation is dropped at its
+// end instead of being handed out. The decoder keeps its state between calls, so a
+// command, a subnegotiation or a doubled IAC may arrive split across any number of reads. Plain
+// C++: no socket, so tests drive it directly.
 #pragma once
 
 #include <array>
@@ -38,6 +40,7 @@ struct TTelnetInput {
   std::vector<std::uint8_t> Data;
   std::vector<TSubnegotiation> Subnegotiations;
   std::vector<std::uint8_t> Replies;  // negotiation answers to send back to the server
+  std::size_t ProtocolErrors = 0;     // subnegotiations with another command inside
 };
 
 class TTelnetCodec {
@@ -53,6 +56,8 @@ class TTelnetCodec {
 
   // True once the server has agreed that this client speaks COM-PORT-OPTION.
   bool ComPortAgreed() const { return Local_[telnet::ComPort] == TState::Yes; }
+  // True once the server has said DONT COM-PORT-OPTION: it will not take the line's settings.
+  bool ComPortRefused() const { return ComPortRefused_; }
 
   static void AppendData(std::vector<std::uint8_t>& Out, const std::uint8_t* Data,
                          std::size_t Count);
@@ -67,6 +72,9 @@ class TTelnetCodec {
   enum class TState : std::uint8_t { No, WantYes, Yes };
 
   void Negotiate(std::uint8_t Verb, std::uint8_t Option, std::vector<std::uint8_t>& Replies);
+  // The byte after an IAC outside a subnegotiation.
+  void TakeCommand(std::uint8_t Byte, TTelnetInput& Input);
+  void AddToPayload(std::uint8_t Byte);
   static bool WeWill(std::uint8_t Option);
   static bool WeWantServerTo(std::uint8_t Option);
 
@@ -74,6 +82,8 @@ class TTelnetCodec {
   std::uint8_t Verb_ = 0;
   TSubnegotiation Sub_;
   bool SubTooLong_ = false;
+  bool SubBroken_ = false;  // a command came inside it
+  bool ComPortRefused_ = false;
   std::array<TState, 256> Local_{};   // options this client does
   std::array<TState, 256> Remote_{};  // options the server does
 };

@@ -6,11 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "serialport/device/device_factory.h"
 #include "serialport/device/network/com_port_option.h"
 #include "serialport/device/network/network_address.h"
+#include "serialport/device/network/network_socket_posix.h"
+#include "serialport/device/network/telnet_codec.h"
 #include "serialport/dispatch/stop_signal.h"
 #include "serialport/port/com_port.h"
 #include "tests/support/fake_comport_server.h"
@@ -39,6 +46,42 @@ TEST(NetworkAddress, NamesAreReadAsTypedAndMalformedOnesRefused) {
   TNetworkDevice Device;
   EXPECT_EQ(Device.Open("http://station:80"), EINVAL);
   EXPECT_NE(Device.ErrorReason().find("rfc2217://HOST:PORT"), std::string::npos);
+}
+
+// A resolver that does not answer until the test lets it, and counts the lookups asked of it.
+struct TStalledResolver {
+  static inline std::mutex Mutex;
+  static inline std::condition_variable Changed;
+  static inline bool Released = false;
+  static inline int Asked = 0;
+  static inline int Answered = 0;
+
+  static int Lookup(const char*, const char*, const addrinfo*, addrinfo**) {
+    std::unique_lock Lock(Mutex);
+    ++Asked;
+    Changed.wait(Lock, [] { return Released; });
+    ++Answered;
+    Changed.notify_all();
+    return EAI_NONAME;
+  }
+};
+
+TEST(NetworkNameLookup, ConnectsToANameThatIsNotAnsweredShareOneLookup) {
+  SetAddressLookup(&TStalledResolver::Lookup);
+  const TNetworkAddress Stalled{TNetworkProtocol::Rfc2217, "stalled.invalid", 7000};
+  for (int Connect = 0; Connect < 5; ++Connect) {
+    int Fd = -1;
+    std::string Reason;
+    EXPECT_EQ(ConnectTcp(Stalled, 30, -1, Fd, Reason), ETIMEDOUT);
+    EXPECT_NE(Reason.find("stalled.invalid"), std::string::npos) << Reason;
+  }
+  std::unique_lock Lock(TStalledResolver::Mutex);
+  EXPECT_EQ(TStalledResolver::Asked, 1) << "one lookup, however many Connects";
+  TStalledResolver::Released = true;
+  TStalledResolver::Changed.notify_all();
+  TStalledResolver::Changed.wait(Lock, [] { return TStalledResolver::Answered == 1; });
+  Lock.unlock();
+  SetAddressLookup(nullptr);
 }
 
 class NetworkDevice : public testing::Test {
@@ -127,6 +170,64 @@ TEST_F(NetworkDevice, ModemAndLineNotificationsRaiseTheEventsTheMaskAsksFor) {
   EXPECT_EQ(Errors, CE_FRAME);
   ASSERT_EQ(Device.ClearCommError(Errors, Queued), 0);
   EXPECT_EQ(Errors, 0u) << "reading the errors clears them";
+}
+
+// An RFC 2217 opening stands only on the rate's answer; when that does not come, the reason says
+// what the server did instead, and the advice about socket:// comes only with a refusal.
+TEST(NetworkDeviceOpening, SucceedsOnlyOnTheRatesAnswerAndOtherwiseSaysWhatTheServerDid) {
+  using TRule = TFakeComPortServer::TAnswerRule;
+  struct TCase {
+    const char* What;
+    bool Telnet;
+    TRule Rule;
+    std::vector<std::uint8_t> Sent;  // put on the wire once the client is there
+    int Error;
+    std::string Reason;
+  };
+  const TRule Silent = [](const TCommand&) -> std::optional<std::vector<std::uint8_t>> {
+    return std::nullopt;
+  };
+  const TRule EmptyRate = [](const TCommand&) -> std::optional<std::vector<std::uint8_t>> {
+    return std::vector<std::uint8_t>{};
+  };
+  const TCase Cases[] = {
+      {"agrees, then silent", true, Silent, {}, ETIMEDOUT, "the server did not answer"},
+      {"an empty rate answer", true, EmptyRate, {}, ETIMEDOUT, "the server did not answer"},
+      {"accepts and sends nothing",
+       false,
+       {},
+       {},
+       ETIMEDOUT,
+       "the server did not answer within 3 s"},
+      {"one byte of the negotiation",
+       false,
+       {},
+       {telnet::Iac},
+       ETIMEDOUT,
+       "the server did not answer within 3 s"},
+      {"refuses the option",
+       false,
+       {},
+       {telnet::Iac, telnet::Dont, telnet::ComPort},
+       EPROTONOSUPPORT,
+       "the server does not speak RFC 2217 (for raw TCP use socket://)"},
+  };
+  for (const TCase& Case : Cases) {
+    TFakeComPortServer Server(Case.Telnet);
+    if (Case.Rule) Server.SetAnswerRule(Case.Rule);
+    std::thread Speaker([&] {
+      if (!Case.Sent.empty() && Server.AwaitClient()) Server.SendWire(Case.Sent);
+    });
+    TNetworkDevice Device;
+    const std::string Name = "rfc2217://127.0.0.1:" + std::to_string(Server.Port());
+    const auto Began = std::chrono::steady_clock::now();
+    EXPECT_EQ(Device.Open(Name), Case.Error) << Case.What;
+    const auto Took = std::chrono::steady_clock::now() - Began;
+    EXPECT_EQ(Device.ErrorReason(), Case.Reason) << Case.What;
+    EXPECT_LT(Took, std::chrono::milliseconds(TNetworkDevice::OpeningTimeoutMs + 500)) << Case.What;
+    EXPECT_FALSE(Device.IsOpen());
+    Speaker.join();
+  }
 }
 
 TEST_F(NetworkDevice, APortOpeningARefusingServerNamesTheServersWords) {

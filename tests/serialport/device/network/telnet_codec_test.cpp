@@ -10,6 +10,7 @@ namespace {
 
 using namespace telnet;
 using TBytes = std::vector<std::uint8_t>;
+constexpr std::uint8_t Nop = 241;
 
 TTelnetInput DecodeInTwo(const TBytes& Wire, std::size_t Split) {
   TTelnetCodec Codec;
@@ -30,6 +31,21 @@ TEST(TelnetCodec, EveryCommandAndEscapeSurvivesASplitAtAnyPoint) {
     ASSERT_EQ(Input.Subnegotiations.size(), 1u) << "split at " << Split;
     EXPECT_EQ(Input.Subnegotiations[0].Option, ComPort);
     EXPECT_EQ(Input.Subnegotiations[0].Payload, (TBytes{101, 0, 0, Iac, 0}));
+  }
+}
+
+// Only IAC SE ends a subnegotiation: a command inside one is the server's error, counted once,
+// and the broken subnegotiation is never handed out as a (cut-off) answer, at any split.
+TEST(TelnetCodec, OnlyIacSeEndsASubnegotiationAndACommandInsideOneIsAnError) {
+  const TBytes Wire = {Iac, Sb,  ComPort, 101,     0,   Iac, Will, Echo, 0,   Iac, Nop, 0,  Iac,
+                       Se,  Iac, Sb,      ComPort, 101, 0,   0,    37,   128, Iac, Se,  'x'};
+  for (std::size_t Split = 0; Split <= Wire.size(); ++Split) {
+    const TTelnetInput Input = DecodeInTwo(Wire, Split);
+    EXPECT_EQ(Input.ProtocolErrors, 1u) << "split at " << Split;
+    ASSERT_EQ(Input.Subnegotiations.size(), 1u) << "split at " << Split;
+    EXPECT_EQ(Input.Subnegotiations[0].Payload, (TBytes{101, 0, 0, 37, 128}));
+    EXPECT_EQ(Input.Data, TBytes{'x'}) << "split at " << Split;
+    EXPECT_TRUE(Input.Replies.empty()) << "a command inside is no negotiation";
   }
 }
 
