@@ -99,7 +99,9 @@ TEST_F(ConnectionFailure, AFailedLineSetupOnOpeningLeavesTheWindowDisconnected) 
 
 // A network Connect to a server that agrees to the options and then says nothing: the window goes
 // on painting and answering while the port opens, and Escape or a second Connect ends the
-// opening at once. A watchdog timer on the GUI thread measures the longest time it was held.
+// opening at once. A watchdog timer on the GUI thread measures the longest time it was held
+// (printed). The limit asserted leaves room for a busy machine's scheduling (126 ms seen with
+// the whole suite running) while staying far below every wait of an opening (1 s and more).
 class StallingServerConnect : public MainWindowTest {
  protected:
   StallingServerConnect() {
@@ -132,6 +134,7 @@ class StallingServerConnect : public MainWindowTest {
   QTimer Watchdog;
   QElapsedTimer Since;
   qint64 Longest = 0;  // ms
+  static constexpr qint64 HeldLimitMs = 250;
 };
 
 TEST_F(StallingServerConnect, TheWindowStaysFreeAndEscapeOrConnectAgainEndTheOpening) {
@@ -158,7 +161,7 @@ TEST_F(StallingServerConnect, TheWindowStaysFreeAndEscapeOrConnectAgainEndTheOpe
 
   std::printf("GUI thread held at most %lld ms through two cancelled network openings\n",
               static_cast<long long>(Longest));
-  EXPECT_LT(Longest, 100);
+  EXPECT_LT(Longest, HeldLimitMs);
 }
 
 TEST_F(StallingServerConnect, ASilentServerFailsTheOpeningNamingItWhileTheWindowStaysFree) {
@@ -174,7 +177,7 @@ TEST_F(StallingServerConnect, ASilentServerFailsTheOpeningNamingItWhileTheWindow
   EXPECT_EQ(StateText(), "Disconnected");
   std::printf("GUI thread held at most %lld ms through a network opening that timed out\n",
               static_cast<long long>(Longest));
-  EXPECT_LT(Longest, 100);
+  EXPECT_LT(Longest, HeldLimitMs);
 }
 
 }  // namespace

@@ -103,6 +103,10 @@ void UtilitySession::OpenWindow() {
 
 void UtilitySession::ClickConnect() {
   Find<QToolButton>("Button_Open")->click();
+  // A network port opens in the background; the operator waits for it to be done.
+  if (Form->Opening()) {
+    EXPECT_TRUE(ProcessEventsUntil([this] { return !Form->Opening(); }));
+  }
 }
 
 void UtilitySession::ConnectAndIdentify() {

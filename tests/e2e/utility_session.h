@@ -55,6 +55,7 @@ class UtilitySession : public testing::Test {
   void OpenWindow();
   void CloseWindow() { Form.reset(); }
 
+  // Presses Connect (or Disconnect); a network port's opening is waited for.
   void ClickConnect();
   // Connects and waits until the simulator has answered a poll and the window has taken it.
   void ConnectAndIdentify();
