@@ -168,8 +168,12 @@ int Compare(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Va
   const std::vector<std::size_t> Differing = Done->UnconfirmedRows();
   for (std::size_t Row : Differing) {
     const std::optional<std::string>& Reply = Done->Outcomes()[Row].Reply;
-    Out << RegisterTable[Row].FileKey << ": controller "
-        << (Reply ? *Reply : "(" + NoValueText(*Done, Row, "no reply") + ")") << ", file "
+    if (!Reply) {
+      Out << RegisterTable[Row].FileKey << ": " << NoValueText(*Done, Row, "did not answer")
+          << "\n";
+      continue;
+    }
+    Out << RegisterTable[Row].FileKey << ": controller " << *Reply << ", file "
         << Done->ValueSent(Row) << "\n";
   }
   return Differing.empty() ? ExitDone : ExitRegisters;
