@@ -1,7 +1,6 @@
 #include "logic/files/history_backups.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <system_error>
 #include <vector>
 
@@ -14,14 +13,8 @@
 namespace tolvane {
 namespace {
 
-constexpr const char* StateHomeVariable = "XDG_STATE_HOME";
 constexpr const char* DefaultStateSubdirectory = ".local/state";
 constexpr const char* HistorySubdirectory = "tolvane/history";
-
-std::string EnvironmentValue(const char* Name) {
-  const char* Value = std::getenv(Name);
-  return Value != nullptr ? Value : "";
-}
 
 }  // namespace
 
@@ -34,7 +27,7 @@ std::filesystem::path HistoryDirectory(const std::string& StateHome, const std::
 }
 
 std::filesystem::path UserHistoryDirectory() {
-  return HistoryDirectory(EnvironmentValue(StateHomeVariable), UserHomeDirectory());
+  return HistoryDirectory(UserStateHome(), UserHomeDirectory());
 }
 
 std::string BackupFileName(const std::tm& LocalTime, TBackupEvent Event, int Count) {
