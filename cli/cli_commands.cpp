@@ -13,7 +13,7 @@
 #include "serialport/base/system_error_cause.h"
 #include "serialport/base/value_names.h"
 #include "serialport/device/device_factory.h"
-#include "serialport/device/posix/port_list.h"
+#include "serialport/device/port_list.h"
 #include "serialport/store/text_file.h"
 
 namespace tolvane {
