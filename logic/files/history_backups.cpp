@@ -1,6 +1,7 @@
 #include "logic/files/history_backups.h"
 
 #include <cstdio>
+#include <mutex>
 #include <system_error>
 #include <vector>
 
@@ -50,7 +51,12 @@ std::string THistoryBackups::Save(const TRegisterTexts& Values, TBackupEvent Eve
   }
   const std::time_t Now = Clock_();
   std::tm LocalTime{};
-  localtime_r(&Now, &LocalTime);
+  {
+    // std::localtime's result is shared by the process; localtime_r is not everywhere.
+    static std::mutex LocalTimeMutex;
+    const std::lock_guard Lock(LocalTimeMutex);
+    LocalTime = *std::localtime(&Now);
+  }
   std::filesystem::path Path;
   for (int Count = 1;; ++Count) {
     Path = Directory_ / BackupFileName(LocalTime, Event, Count);
