@@ -1,8 +1,10 @@
 // The causes of Windows system error codes (GetLastError, and Winsock's for sockets).
 #include "serialport/base/system_error_cause.h"
 
-#include <windows.h>
+// Winsock before windows.h, which would bring in the old Winsock otherwise.
 #include <winsock2.h>
+
+#include <windows.h>
 
 namespace tolvane {
 namespace {
