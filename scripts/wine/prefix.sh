@@ -8,7 +8,7 @@
 #   scripts/wine/prefix.sh PREFIX
 set -euo pipefail
 [ $# -eq 1 ] || { echo "usage: $0 PREFIX" >&2; exit 2; }
-export WINEPREFIX="$1" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$(realpath -m "$1")" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
 wine=/usr/lib/wine/wine64
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
