@@ -10,6 +10,7 @@
 #include "logic/files/settings_path.h"
 #include "logic/files/values_file.h"
 #include "logic/transfer/line_lost_message.h"
+#include "logic/transfer/transfer_report.h"
 #include "serialport/base/system_error_cause.h"
 #include "serialport/base/value_names.h"
 #include "serialport/device/device_factory.h"
@@ -121,7 +122,11 @@ int Read(TCliLine& Line, const TCliOptions& Options, std::ostream& Out, std::ost
   const std::optional<TRegisterTexts> Values = Done->Replies();
   if (!Values) {
     for (std::size_t Row : Done->SilentRows()) {
-      Err << Program << "no reply from the controller for " << KeyAndLabel(Row) << "\n";
+      if (Done->Outcomes()[Row].NotAValue) {
+        Err << Program << KeyAndLabel(Row) << ": " << NoValueText(*Done, Row, "") << "\n";
+      } else {
+        Err << Program << "no reply from the controller for " << KeyAndLabel(Row) << "\n";
+      }
     }
     Err << Program << Options.File << " was not written\n";
     return ExitRegisters;
@@ -155,8 +160,10 @@ int Write(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Valu
   const std::vector<std::size_t> Unconfirmed = Done->UnconfirmedRows();
   for (std::size_t Row : Unconfirmed) {
     const std::optional<std::string>& Reply = Done->Outcomes()[Row].Reply;
-    Err << Program << KeyAndLabel(Row) << ": sent " << Done->ValueSent(Row)
-        << (Reply ? ", the controller holds " + *Reply : ", no reply when read back") << "\n";
+    Err << Program << KeyAndLabel(Row) << ": sent " << Done->ValueSent(Row) << ", "
+        << (Reply ? "the controller holds " + *Reply
+                  : NoValueText(*Done, Row, "no reply when read back"))
+        << "\n";
   }
   return Unconfirmed.empty() ? ExitDone : ExitRegisters;
 }
@@ -179,8 +186,9 @@ int Compare(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Va
     const std::optional<std::string>& Reply = Done->Outcomes()[Row].Reply;
     Differences.push_back({Row, Reply, Done->ValueSent(Row)});
     if (Options.Json) continue;
-    Out << RegisterTable[Row].FileKey << ": controller " << (Reply ? *Reply : "(no reply)")
-        << ", file " << Done->ValueSent(Row) << "\n";
+    Out << RegisterTable[Row].FileKey << ": controller "
+        << (Reply ? *Reply : "(" + NoValueText(*Done, Row, "no reply") + ")") << ", file "
+        << Done->ValueSent(Row) << "\n";
   }
   if (Options.Json) Out << CompareJson(Line.Port().Port(), Options.File, Differences);
   return Differing.empty() ? ExitDone : ExitRegisters;

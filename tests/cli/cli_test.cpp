@@ -150,10 +150,13 @@ TEST_F(CommandLine, ReadWritesTheFileAndKeepsABackup) {
 }
 
 TEST_F(CommandLine, ASilentRegisterFailsTheReadNamedAndLeavesTheFileAsItWas) {
-  StartSimulator({"--silent-registers", "0016,0028"});
+  StartSimulator({"--silent-registers", "0016,0028", "--reply", "0012=12x45"});
   WriteFile("values.ini", "kept\n");
   const TRun Run = Cli({"read", "values.ini"});
   EXPECT_EQ(Run.Exit, ExitRegisters);
+  EXPECT_NE(Run.Err.find("UaMAX (Ua max, V): the controller sent \"12x45\", which is not a value"),
+            std::string::npos)
+      << Run.Err;
   EXPECT_NE(Run.Err.find("UgMax (Ug max, V)"), std::string::npos) << Run.Err;
   EXPECT_NE(Run.Err.find("SWR_H (SWR HI)"), std::string::npos) << Run.Err;
   EXPECT_EQ(ReadTextFile(File("values.ini")), "kept\n");
