@@ -186,8 +186,12 @@ int Compare(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Va
     const std::optional<std::string>& Reply = Done->Outcomes()[Row].Reply;
     Differences.push_back({Row, Reply, Done->ValueSent(Row)});
     if (Options.Json) continue;
-    Out << RegisterTable[Row].FileKey << ": controller "
-        << (Reply ? *Reply : "(" + NoValueText(*Done, Row, "no reply") + ")") << ", file "
+    if (!Reply) {
+      Out << RegisterTable[Row].FileKey << ": " << NoValueText(*Done, Row, "did not answer")
+          << "\n";
+      continue;
+    }
+    Out << RegisterTable[Row].FileKey << ": controller " << *Reply << ", file "
         << Done->ValueSent(Row) << "\n";
   }
   if (Options.Json) Out << CompareJson(Line.Port().Port(), Options.File, Differences);

@@ -77,15 +77,24 @@ std::string ComparedMark(const TRegisterTransfer& Transfer, std::size_t Row) {
 std::string DifferencesText(const TRegisterTransfer& Transfer) {
   const std::vector<std::size_t> Rows = Transfer.UnconfirmedRows();
   if (Rows.empty()) return {};
-  std::string Text = "The controller differs from the window in " + std::to_string(Rows.size()) +
-                     " of " + Total + " fields (controller, window):";
-  for (std::size_t Row : Rows) {
-    const auto& Reply = Transfer.Outcomes()[Row].Reply;
-    Text += "\n" + std::string(RegisterTable[Row].Label) + ": " +
-            (Reply ? *Reply : NoValueText(Transfer, Row, "no reply")) + ", " +
-            Transfer.ValueSent(Row);
+  std::vector<std::size_t> Differ;
+  std::vector<std::size_t> Silent;
+  for (std::size_t Row : Rows) (Transfer.Outcomes()[Row].Reply ? Differ : Silent).push_back(Row);
+  std::string Text;
+  if (!Differ.empty()) {
+    Text = "The controller differs from the window in " + std::to_string(Differ.size()) + " of " +
+           Total + " fields (controller, window):";
+    for (std::size_t Row : Differ) {
+      Text += "\n" + std::string(RegisterTable[Row].Label) + ": " +
+              *Transfer.Outcomes()[Row].Reply + ", " + Transfer.ValueSent(Row);
+    }
+    Text += "\n";
   }
-  return Text + (Rows.size() == 1 ? "\nThis field is marked" : "\nThese fields are marked") +
+  for (std::size_t Row : Silent) {
+    Text += std::string(RegisterTable[Row].Label) + ": " +
+            NoValueText(Transfer, Row, "did not answer, also when asked again") + "\n";
+  }
+  return Text + (Rows.size() == 1 ? "This field is marked" : "These fields are marked") +
          " until the next Read or Write. Nothing was changed.";
 }
 
@@ -178,11 +187,16 @@ std::string ReadResultText(const TRegisterTransfer& Transfer, const std::string&
   return "Read " + std::to_string(Transfer.RowsAnswered()) + " of " + Total + " at " + Time;
 }
 
+// A register that did not answer is no difference: it is counted apart.
 std::string CompareResultText(const TRegisterTransfer& Transfer, const std::string& Time) {
-  const std::size_t Differ = Transfer.UnconfirmedRows().size();
-  return "Compared at " + Time + ": " +
-         (Differ == 0 ? "all " + Total + " match"
-                      : std::to_string(Differ) + " of " + Total + " differ");
+  const std::size_t Silent = Transfer.SilentRows().size();
+  const std::size_t Differ = Transfer.UnconfirmedRows().size() - Silent;
+  std::string Text = "Compared at " + Time + ": ";
+  if (Differ == 0 && Silent == 0) return Text + "all " + Total + " match";
+  if (Differ != 0) Text += std::to_string(Differ) + " of " + Total + " differ";
+  if (Differ != 0 && Silent != 0) Text += ", ";
+  if (Silent != 0) Text += std::to_string(Silent) + " did not answer";
+  return Text;
 }
 
 std::string WriteResultText(const TRegisterTransfer& Transfer, const std::string& Time) {
