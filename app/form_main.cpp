@@ -6,16 +6,16 @@
 #include <QShortcut>
 #include <QTime>
 
-#include "logic/transfer/application_title.h"
-#include "logic/protocol/controller_protocol.h"
-#include "logic/files/designed_port.h"
 #include "app/error_report.h"
-#include "app/views/glyphs.h"
-#include "logic/transfer/line_lost_message.h"
 #include "app/message_presenter.h"
-#include "logic/transfer/packet_reaction.h"
-#include "logic/files/settings_path.h"
+#include "app/views/glyphs.h"
 #include "app/views/window_fonts.h"
+#include "logic/files/designed_port.h"
+#include "logic/files/settings_path.h"
+#include "logic/protocol/controller_protocol.h"
+#include "logic/transfer/application_title.h"
+#include "logic/transfer/line_lost_message.h"
+#include "logic/transfer/packet_reaction.h"
 #include "serialport/base/error_detail.h"
 #include "serialport/base/system_error_cause.h"
 #include "serialport/device/device_factory.h"
@@ -167,6 +167,11 @@ void TForm1::BindHandlers() {
   Bind(PanelTerminal->Button5, &TForm1::Button5Click);
   Bind(PanelTuning->Button6, &TForm1::ButtonReadClick);
   Bind(PanelTuning->Button7, &TForm1::ButtonWriteClick);
+  Bind(Menu->MMRead, &TForm1::ButtonReadClick);
+  Bind(Menu->MMWrite, &TForm1::ButtonWriteClick);
+  PanelTerminal->OnLineEndChanged = [this](TLineEnd LineEnd) {
+    Guarded([this, LineEnd] { StoreLineEnd(LineEnd); });
+  };
   connect(Status, &QTimer::timeout, this, [this] { Guarded([this] { StatusTimer(); }); });
 }
 
@@ -178,6 +183,7 @@ void TForm1::FormCreate() {
                                       PortSection_, *this);
   if (!SettingsFile_->Exists()) StoreSet();
   LoadSet();
+  LoadLineEnd();
   ReportUnreadableSettings();
   Sequencer_.Reset();
   ViewFace();
@@ -201,8 +207,14 @@ void TForm1::ReportUnreadableSettings() {
 void TForm1::SetTransferButtonsEnabled(bool Enabled) {
   PanelTerminal->Button4->setEnabled(Enabled);
   PanelTerminal->Button5->setEnabled(Enabled);
+  SetReadWriteEnabled(Enabled);
+}
+
+void TForm1::SetReadWriteEnabled(bool Enabled) {
   PanelTuning->Button6->setEnabled(Enabled);
   PanelTuning->Button7->setEnabled(Enabled);
+  Menu->MMRead->setEnabled(Enabled);
+  Menu->MMWrite->setEnabled(Enabled);
   ValuesMenu->MMCompare->setEnabled(Enabled);
 }
 
@@ -292,7 +304,18 @@ void TForm1::ComDataPacket1Packet(TObject* /*Sender*/, const std::string& Str) {
 void TForm1::Button4Click() {
   const QString Text = PanelTerminal->Edit_Data->text();
   if (Text.isEmpty()) return;
-  WriteToPort(PacketBytes(Text));
+  PanelTerminal->LineSent();
+  WriteToPort(PacketBytes(Text) + std::string(LineEndRow(PanelTerminal->LineEnd()).Bytes));
+}
+
+void TForm1::LoadLineEnd() {
+  const std::string Name = SettingsFile_->ReadKey(LineEndSection, LineEndKey,
+                                                  std::string(LineEndRow(TLineEnd::leNone).Name));
+  PanelTerminal->SetLineEnd(LineEndNamed(Name).value_or(TLineEnd::leNone));
+}
+
+void TForm1::StoreLineEnd(TLineEnd LineEnd) {
+  SettingsFile_->StoreKey(LineEndSection, LineEndKey, std::string(LineEndRow(LineEnd).Name));
 }
 
 void TForm1::Button5Click() {
@@ -408,10 +431,7 @@ void TForm1::DisableTransferButtons() {
 }
 
 void TForm1::SetTransferRunning(bool Running) {
-  const bool Enabled = !Running && ComPort_->Connected();
-  PanelTuning->Button6->setEnabled(Enabled);
-  PanelTuning->Button7->setEnabled(Enabled);
-  ValuesMenu->MMCompare->setEnabled(Enabled);
+  SetReadWriteEnabled(!Running && ComPort_->Connected());
   ValuesMenu->MMOpenValues->setEnabled(!Running);
   for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
     PanelTuning->Fields.at(Row)->setReadOnly(Running);

@@ -11,18 +11,18 @@
 #include <memory>
 #include <string>
 
-#include "app/views/adjustments_view.h"
-#include "logic/files/com_port_section.h"
-#include "app/views/control_view.h"
 #include "app/form_about.h"
-#include "logic/files/history_backups.h"
+#include "app/views/adjustments_view.h"
+#include "app/views/control_view.h"
 #include "app/views/main_menu.h"
-#include "logic/transfer/transfer_host.h"
-#include "logic/files/settings_file.h"
 #include "app/views/status_line.h"
 #include "app/views/terminal_view.h"
-#include "logic/transfer/transfer_sequencer.h"
 #include "app/views/values_menu.h"
+#include "logic/files/com_port_section.h"
+#include "logic/files/history_backups.h"
+#include "logic/files/settings_file.h"
+#include "logic/transfer/transfer_host.h"
+#include "logic/transfer/transfer_sequencer.h"
 #include "serialport/packet/com_data_packet.h"
 #include "serialport/port/com_port.h"
 
@@ -91,6 +91,9 @@ class TForm1 : public QMainWindow, public TTransferHost {
   // Write and read the settings file: the port's section and the eleven settings fields.
   void StoreSet() override;
   void LoadSet();
+  // The terminal's line end, in a section of its own of the settings file.
+  void LoadLineEnd();
+  void StoreLineEnd(TLineEnd LineEnd);
 
   std::unique_ptr<TMainMenu> Menu;
   TAdjustmentsView* PanelTuning;
@@ -115,6 +118,8 @@ class TForm1 : public QMainWindow, public TTransferHost {
   // The first step of the after-open reaction: the port's own settings go to the file.
   void SavePortSettings();
   void SetTransferButtonsEnabled(bool Enabled);
+  // Read, Write and Compare, as buttons and as menu items.
+  void SetReadWriteEnabled(bool Enabled);
   // WriteString; a write that finds the line gone is handled as the loss itself (one box, port
   // closed) and returns, any other failure propagates.
   void WriteToPort(const std::string& Packet);

@@ -32,7 +32,8 @@ class Connection : public MainWindowTest {
   void ExpectConnectedLook(bool Connected) {
     QToolButton* Connect = Find<QToolButton>("Button_Open");
     EXPECT_EQ(Connect->isChecked(), Connected);
-    EXPECT_EQ(Connect->text(), "Connect");
+    // The caption stays "Connect" (Alt+C) in both states; the pressed look tells them apart.
+    EXPECT_EQ(Connect->text(), "&Connect");
     EXPECT_EQ(DisplayedCaption(Find<QAction>("MMConnect")->text()),
               Connected ? "Disconnect" : "Connect");
     EXPECT_EQ(Find<QAction>("MMCOMPortSettings")->isEnabled(), !Connected);
