@@ -150,9 +150,11 @@ void TForm1::Bind(QToolButton* Trigger, void (TForm1::*Handler)()) {
 
 void TForm1::BindHandlers() {
   // The Connect button latches, but only the port's reactions may press or release it: the
-  // toggle of the click itself is undone before the handler runs.
-  connect(PanelTuning->Button_Open, &QToolButton::clicked, this, [this](bool Checked) {
-    PanelTuning->Button_Open->setChecked(!Checked);
+  // toggle of a click (or of a screen reader's "Toggle" action, which does not click) is undone
+  // before the handler runs.
+  connect(PanelTuning->Button_Open, &QToolButton::toggled, this, [this](bool Checked) {
+    if (SettingConnectLook_) return;
+    SetConnectPressed(!Checked);
     Guarded([this] { Button_OpenClick(); });
   });
   Bind(Menu->MMConnect, &TForm1::Button_OpenClick);
@@ -173,6 +175,12 @@ void TForm1::BindHandlers() {
     Guarded([this, LineEnd] { StoreLineEnd(LineEnd); });
   };
   connect(Status, &QTimer::timeout, this, [this] { Guarded([this] { StatusTimer(); }); });
+}
+
+void TForm1::SetConnectPressed(bool Pressed) {
+  SettingConnectLook_ = true;
+  PanelTuning->Button_Open->setChecked(Pressed);
+  SettingConnectLook_ = false;
 }
 
 void TForm1::FormCreate() {
@@ -243,7 +251,7 @@ void TForm1::SavePortSettings() {
 void TForm1::ComPortOpen() {
   SavePortSettings();
   Menu->MMConnect->setText(DisconnectItemCaption);
-  PanelTuning->Button_Open->setChecked(true);
+  SetConnectPressed(true);
   PanelTerminal->ClearLog();
   if (const std::string Note = ComPort_->Device().TakeNote(); !Note.empty())
     PanelTerminal->AppendNote(Note);
@@ -257,7 +265,7 @@ void TForm1::ComPortClose() {
   if (TearingDown_) return;
   Sequencer_.PortClosed();
   Menu->MMConnect->setText(ConnectItemCaption);
-  PanelTuning->Button_Open->setChecked(false);
+  SetConnectPressed(false);
   PanelTuning->Button_Open->setToolTip(DisconnectedHint);
   Menu->MMCOMPortSettings->setEnabled(true);
   ShowConnectionState();

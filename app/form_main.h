@@ -118,6 +118,8 @@ class TForm1 : public QMainWindow, public TTransferHost {
   // The first step of the after-open reaction: the port's own settings go to the file.
   void SavePortSettings();
   void SetTransferButtonsEnabled(bool Enabled);
+  // The Connect button's pressed look, set by the window alone.
+  void SetConnectPressed(bool Pressed);
   // Read, Write and Compare, as buttons and as menu items.
   void SetReadWriteEnabled(bool Enabled);
   // WriteString; a write that finds the line gone is handled as the loss itself (one box, port
@@ -160,6 +162,7 @@ class TForm1 : public QMainWindow, public TTransferHost {
   TModalRunner ModalRunner_;
   QString TransferResult_;
   bool TearingDown_ = false;
+  bool SettingConnectLook_ = false;
 };
 
 }  // namespace tolvane

@@ -154,11 +154,13 @@ void TComSetupFrm::FormCreate() {
   const QSet<QString> Untranslated = {"Combo1", "Combo2", "Combo3", "Combo4", "Combo5", "Combo6"};
   TranslateForm(*this, Untranslated, TranslateDialogText);
   // Each label names its list for a screen reader and gives it an Alt letter of the words shown.
-  QString Taken;
   const std::array<QLabel*, 6> Labels = {Label1, Label2, Label3, Label4, Label5, Label6};
   const std::array<TComComboBox*, 6> Lists = Combos();
+  QStringList Captions;
+  for (QLabel* Label : Labels) Captions << Label->text();
+  const QStringList Marked = WithMnemonics(Captions, QString());
   for (std::size_t Row = 0; Row < Labels.size(); ++Row) {
-    Labels[Row]->setText(WithMnemonic(Labels[Row]->text(), Taken));
+    Labels[Row]->setText(Marked[qsizetype(Row)]);
     Labels[Row]->setBuddy(Lists[Row]);
     Labels[Row]->adjustSize();
   }

@@ -1,5 +1,9 @@
 #include "portsetup/mnemonics.h"
 
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
 namespace tolvane {
 
 QString WithMnemonic(const QString& Text, QString& Taken) {
@@ -12,6 +16,24 @@ QString WithMnemonic(const QString& Text, QString& Taken) {
     return Escaped.left(At) + '&' + Escaped.mid(At);
   }
   return Escaped;
+}
+
+QStringList WithMnemonics(const QStringList& Texts, QString Taken) {
+  const auto FreeLetters = [&Taken](const QString& Text) {
+    QString Free;
+    for (const QChar Letter : Text.toLower()) {
+      if (Letter.isLetter() && !Taken.contains(Letter) && !Free.contains(Letter)) Free += Letter;
+    }
+    return Free.size();
+  };
+  std::vector<qsizetype> Order(static_cast<std::size_t>(Texts.size()));
+  std::iota(Order.begin(), Order.end(), 0);
+  std::stable_sort(Order.begin(), Order.end(), [&](qsizetype Left, qsizetype Right) {
+    return FreeLetters(Texts[Left]) < FreeLetters(Texts[Right]);
+  });
+  QStringList Marked = Texts;
+  for (const qsizetype Index : Order) Marked[Index] = WithMnemonic(Texts[Index], Taken);
+  return Marked;
 }
 
 QString DisplayedCaption(const QString& Caption) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tolvane {
 
@@ -11,6 +12,10 @@ namespace tolvane {
 // case), and that letter added to Taken. A "&" in Text is doubled so it shows as itself; without
 // a free letter Text gets no Alt letter.
 QString WithMnemonic(const QString& Text, QString& Taken);
+
+// WithMnemonic for each of Texts, the captions with the fewest free letters choosing first, so
+// that a short caption is not left without one by a longer one that had others.
+QStringList WithMnemonics(const QStringList& Texts, QString Taken);
 
 // A caption as the operator reads it: without the mnemonic's "&" ("&&" shows one "&").
 QString DisplayedCaption(const QString& Caption);

@@ -120,17 +120,17 @@ void TAdjustmentsView::BuildFields() {
   Grid->setVerticalSpacing(0);
   // The group's contents begin below its caption, whose line the first labels must not touch.
   Grid->setContentsMargins(InsideMargin, TitleGap, InsideMargin, InsideMargin);
-  // The buttons' and the menus' Alt letters are taken; each label gives its field the first free
-  // letter of its caption and names the field for a screen reader.
-  QString Taken = AdjustmentsTakenLetters;
+  // The buttons' and the menus' Alt letters are taken; each label gives its field a free letter
+  // of its caption and names the field for a screen reader.
+  QStringList Captions;
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row) Captions << TextOf(FieldPlaces[Row].Label);
+  const QStringList Marked = WithMnemonics(Captions, AdjustmentsTakenLetters);
   for (int Index = 0; Index < FieldCount; ++Index) {
     const TFieldPlace& Place = FieldPlaces[Index];
     const int Column = Index / FieldRows;
     const int Row = Index % FieldRows;
 
-    auto* Label =
-        new QLabel(Place.Enabled ? WithMnemonic(TextOf(Place.Label), Taken) : TextOf(Place.Label),
-                   GroupSettings);
+    auto* Label = new QLabel(Place.Enabled ? Marked[Index] : TextOf(Place.Label), GroupSettings);
     Label->setObjectName("Label_" + TextOf(Place.Field));
     Label->setFont(FieldFont);
     Label->setEnabled(Place.Enabled);

@@ -46,8 +46,9 @@ TEST_F(German, TheSetupDialogShowsItsCaptionsInGerman) {
   EXPECT_EQ(Dialog.windowTitle(), "Einrichtung");
   EXPECT_EQ(Dialog.GroupBox1->title(), " Einstellungen ");
   const std::vector<std::pair<QLabel*, const char*>> Labels = {
-      {Dialog.Label1, "Anschluss"}, {Dialog.Label2, "Baudrate"}, {Dialog.Label3, "Datenbits"},
-      {Dialog.Label4, "Stoppbits"}, {Dialog.Label5, "Parität"},  {Dialog.Label6, "Handshake"}};
+      {Dialog.Label1, "&Anschluss"}, {Dialog.Label2, "&Baudrate"}, {Dialog.Label3, "&Datenbits"},
+      {Dialog.Label4, "&Stoppbits"}, {Dialog.Label5, "&Parität"},  {Dialog.Label6, "&Handshake"}};
+  // Alt letters of the German words.
   for (const auto& [Label, Caption] : Labels) EXPECT_EQ(Label->text(), QString::fromUtf8(Caption));
   EXPECT_EQ(Dialog.Button1->text(), "OK");
   EXPECT_EQ(Dialog.Button2->text(), "Abbrechen");
