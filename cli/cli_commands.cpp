@@ -11,7 +11,7 @@
 #include "cli/cli_line.h"
 #include "serialport/base/value_names.h"
 #include "serialport/device/device_factory.h"
-#include "serialport/device/posix/port_list.h"
+#include "serialport/device/port_list.h"
 #include "serialport/store/text_file.h"
 
 namespace tolvane {

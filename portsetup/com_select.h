@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "serialport/base/com_types.h"
-#include "serialport/device/posix/port_list.h"
+#include "serialport/device/port_list.h"
 
 namespace tolvane {
 

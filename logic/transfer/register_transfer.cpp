@@ -17,7 +17,7 @@ std::vector<std::size_t> AllRows() {
 
 TRegisterTransfer::TRegisterTransfer(TRegisterTransferKind Kind, const TRegisterTexts& Values)
     : Kind_(Kind), Values_(Values) {
-  if (Kind_ == TRegisterTransferKind::Write) {
+  if (Row().SendsValues) {
     for (std::size_t Row : AllRows()) Plan_.push_back({TStepKind::Send, Row});
   }
   PlanRequests(AllRows());
@@ -33,6 +33,10 @@ TRegisterTransfer TRegisterTransfer::Write(const TRegisterTexts& Values) {
 
 TRegisterTransfer TRegisterTransfer::Compare(const TRegisterTexts& Values) {
   return TRegisterTransfer(TRegisterTransferKind::Compare, Values);
+}
+
+TRegisterTransfer TRegisterTransfer::ReadForBackup(const TRegisterTexts& Values) {
+  return TRegisterTransfer(TRegisterTransferKind::ReadForBackup, Values);
 }
 
 void TRegisterTransfer::PlanRequests(const std::vector<std::size_t>& Rows) {

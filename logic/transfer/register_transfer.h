@@ -4,7 +4,9 @@
 // A Read requests each register; a Write sends each value taken at the press and then requests
 // each register back, so that what the controller holds is compared with what was sent. A
 // Compare requests each register like a Read, but its replies are only collected, to be set
-// against the window's values taken at the press; they never reach the fields. A reply
+// against the window's values taken at the press; they never reach the fields. The read for a
+// Write's backup collects them the same way. What each kind does is its row in
+// transfer_kind.h. A reply
 // counts for a register only when it arrives after that register's request. After the last
 // request a short grace waits for late replies; each register still silent is requested once
 // more, followed by one more grace. Nothing here knows the window or the port.
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "logic/protocol/register_table.h"
+#include "logic/transfer/transfer_kind.h"
 
 namespace tolvane {
 
@@ -26,8 +29,6 @@ namespace tolvane {
 inline constexpr int ReplyGraceTicks = 3;
 
 using TRegisterTexts = std::array<std::string, RegisterCount>;
-
-enum class TRegisterTransferKind : std::uint8_t { Read, Write, Compare };
 
 // What became of one register.
 struct TRegisterOutcome {
@@ -43,11 +44,14 @@ class TRegisterTransfer {
   static TRegisterTransfer Write(const TRegisterTexts& Values);
   // Values holds the eleven texts the replies are compared with.
   static TRegisterTransfer Compare(const TRegisterTexts& Values);
+  // Values holds the eleven texts of the Write that follows once the present values are saved.
+  static TRegisterTransfer ReadForBackup(const TRegisterTexts& Values);
 
   TRegisterTransferKind Kind() const { return Kind_; }
-  // Whether a reply belongs in the field it names: not for a Compare, whose replies are only
-  // collected.
-  bool ShowsReplies() const { return Kind_ != TRegisterTransferKind::Compare; }
+  const TTransferKindRow& Row() const { return KindRow(Kind_); }
+  // Whether a reply belongs in the field it names: not for a Compare or the read for a backup,
+  // whose replies are only collected.
+  bool ShowsReplies() const { return Row().ShowsReplies; }
 
   // The packet of this tick, or nothing on a tick of grace. Once Done() no step is left.
   std::optional<std::string> NextPacket();
@@ -64,8 +68,10 @@ class TRegisterTransfer {
   int PacketsPlanned() const;
 
   const std::array<TRegisterOutcome, RegisterCount>& Outcomes() const { return Outcomes_; }
-  // The value a Write sent for Row, or the window's value a Compare holds against the reply.
+  // The value a Write sent for Row, the window's value a Compare holds against the reply, or the
+  // value the Write after a read for its backup will send.
   const std::string& ValueSent(std::size_t Row) const { return Values_.at(Row); }
+  const TRegisterTexts& Values() const { return Values_; }
   // Rows whose request went out and got no reply.
   std::vector<std::size_t> SilentRows() const;
   // For a Write: rows whose reply differs from the value sent or that did not answer. For a

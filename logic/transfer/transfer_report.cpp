@@ -30,18 +30,6 @@ std::string StopReason(TTransferStop Stop) {
   return Stop == TTransferStop::Disconnect ? "by Disconnect" : "because the line was lost";
 }
 
-std::string KindName(TRegisterTransferKind Kind) {
-  switch (Kind) {
-    case TRegisterTransferKind::Read:
-      return "Read";
-    case TRegisterTransferKind::Write:
-      return "Write";
-    case TRegisterTransferKind::Compare:
-      break;
-  }
-  return "Compare";
-}
-
 // The file and the reason where the error gives them, else its message.
 std::string ErrorDetail(const std::exception& Error) {
   const auto* Detailed = dynamic_cast<const Exception*>(&Error);
@@ -87,6 +75,7 @@ std::string DifferencesText(const TRegisterTransfer& Transfer) {
 
 std::string IncompleteBackupReadText(const TRegisterTransfer& Transfer) {
   const std::vector<std::size_t> Silent = Transfer.SilentRows();
+  if (Silent.empty()) return {};
   return "Nothing was written: the controller's present values could not be backed up, because "
          "it did not answer for " +
          std::to_string(Silent.size()) + " of " + Total +
@@ -112,7 +101,7 @@ std::string BackupReadStoppedResultText(TTransferStop Stop, const std::string& T
 }
 
 std::string NotStartedResultText(TRegisterTransferKind Kind) {
-  return KindName(Kind) + " not started: the controller did not identify";
+  return std::string(KindRow(Kind).Name) + " not started: the controller did not identify";
 }
 
 std::string MissingRepliesText(const TRegisterTransfer& Transfer) {
@@ -141,7 +130,6 @@ std::string UnconfirmedWriteText(const TRegisterTransfer& Transfer) {
 }
 
 std::string StoppedWriteText(const TRegisterTransfer& Transfer, TTransferStop Stop) {
-  if (Transfer.Kind() != TRegisterTransferKind::Write) return {};
   const std::vector<std::size_t> Sent = RowsWhere(Transfer, true);
   const std::vector<std::size_t> NotSent = RowsWhere(Transfer, false);
   const int Verified = static_cast<int>(RegisterCount - Transfer.UnconfirmedRows().size());
@@ -154,31 +142,32 @@ std::string StoppedWriteText(const TRegisterTransfer& Transfer, TTransferStop St
   return Text;
 }
 
-std::string FinishedResultText(const TRegisterTransfer& Transfer, const std::string& Time) {
-  const std::string At = " at " + Time;
-  if (Transfer.Kind() == TRegisterTransferKind::Read) {
-    return "Read " + std::to_string(Transfer.RowsAnswered()) + " of " + Total + At;
-  }
-  if (Transfer.Kind() == TRegisterTransferKind::Compare) {
-    const std::size_t Differ = Transfer.UnconfirmedRows().size();
-    return "Compared" + At + ": " +
-           (Differ == 0 ? "all " + Total + " match"
-                        : std::to_string(Differ) + " of " + Total + " differ");
-  }
+std::string ReadResultText(const TRegisterTransfer& Transfer, const std::string& Time) {
+  return "Read " + std::to_string(Transfer.RowsAnswered()) + " of " + Total + " at " + Time;
+}
+
+std::string CompareResultText(const TRegisterTransfer& Transfer, const std::string& Time) {
+  const std::size_t Differ = Transfer.UnconfirmedRows().size();
+  return "Compared at " + Time + ": " +
+         (Differ == 0 ? "all " + Total + " match"
+                      : std::to_string(Differ) + " of " + Total + " differ");
+}
+
+std::string WriteResultText(const TRegisterTransfer& Transfer, const std::string& Time) {
   const int Confirmed = static_cast<int>(RegisterCount - Transfer.UnconfirmedRows().size());
   if (Confirmed == static_cast<int>(RegisterCount)) {
-    return "Written and verified " + Total + " of " + Total + At;
+    return "Written and verified " + Total + " of " + Total + " at " + Time;
   }
   return "Written " + std::to_string(Transfer.RowsSent()) + ", verified only " +
-         std::to_string(Confirmed) + " of " + Total + At;
+         std::to_string(Confirmed) + " of " + Total + " at " + Time;
 }
 
 std::string StoppedResultText(const TRegisterTransfer& Transfer, TTransferStop Stop,
                               const std::string& Time) {
-  const bool Read = Transfer.Kind() != TRegisterTransferKind::Write;
+  const bool Read = !Transfer.Row().SendsValues;
   const int Count = Read ? Transfer.RowsAnswered() : Transfer.RowsSent();
-  return KindName(Transfer.Kind()) + " stopped " + StopReason(Stop) + ": " + std::to_string(Count) +
-         " of " + Total + (Read ? " read" : " written") + " at " + Time;
+  return std::string(Transfer.Row().Name) + " stopped " + StopReason(Stop) + ": " +
+         std::to_string(Count) + " of " + Total + (Read ? " read" : " written") + " at " + Time;
 }
 
 }  // namespace tolvane

@@ -5,27 +5,29 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 
 #include "logic/transfer/register_transfer.h"
 #include "logic/transfer/value_backups.h"
 
 namespace tolvane {
 
-// Why a transfer ended before its last step.
-enum class TTransferStop : std::uint8_t { Disconnect, LineLost };
+inline constexpr std::string_view ReadingForBackupNote =
+    "Reading the present values for the backup";
 
 // The box after a Read with silent registers; empty when every register answered.
 std::string MissingRepliesText(const TRegisterTransfer& Transfer);
 // The box after a Write whose read-back differs or is missing; empty when all eleven match.
 std::string UnconfirmedWriteText(const TRegisterTransfer& Transfer);
 // The box, or the lines added to the lost-line box, when a Write was cut short: which
-// registers were sent and which were not. Empty for a Read.
+// registers were sent and which were not.
 std::string StoppedWriteText(const TRegisterTransfer& Transfer, TTransferStop Stop);
 
 // The box after a Compare that found differences; empty when the controller holds every value
 // of the window.
 std::string DifferencesText(const TRegisterTransfer& Transfer);
 // The box when the read for a Write's backup did not hear every register: nothing was written.
+// Empty when it heard them all.
 std::string IncompleteBackupReadText(const TRegisterTransfer& Transfer);
 // The box when a backup could not be saved; for BeforeWrite it says that nothing was written.
 std::string BackupFailedText(TBackupEvent Event, const std::exception& Error);
@@ -40,7 +42,9 @@ std::string ComparedMark(const TRegisterTransfer& Transfer, std::size_t Row);
 
 // "Read 11 of 11 at 14:02", "Written and verified 11 of 11 at 14:02", "Compared at 14:02: all 11
 // match", ...
-std::string FinishedResultText(const TRegisterTransfer& Transfer, const std::string& Time);
+std::string ReadResultText(const TRegisterTransfer& Transfer, const std::string& Time);
+std::string WriteResultText(const TRegisterTransfer& Transfer, const std::string& Time);
+std::string CompareResultText(const TRegisterTransfer& Transfer, const std::string& Time);
 // A transfer dropped while it waited for an identification that never came.
 std::string NotStartedResultText(TRegisterTransferKind Kind);
 std::string StoppedResultText(const TRegisterTransfer& Transfer, TTransferStop Stop,

@@ -36,8 +36,7 @@ void TTransferSequencer::ButtonWriteClick() {
     if (BackUp(*KnownValues_, TBackupEvent::BeforeWrite)) StartWrite(Values);
   } else {
     // The replies of this read only go into the backup; the fields keep the values to write.
-    PendingWrite_ = Values;
-    Start(TRegisterTransfer::Compare(Values));
+    Start(TRegisterTransfer::ReadForBackup(Values));
   }
 }
 
@@ -86,13 +85,13 @@ void TTransferSequencer::TransferPart() {
     Transfer_->PacketWritten();
   }
   Host_.SetProgressNote(Packet || Transfer_->Done() ? RunningNote()
-                                                      : std::string(WaitingForRepliesNote));
+                                                    : std::string(WaitingForRepliesNote));
   ShowProgressOf(*Transfer_);
   if (Transfer_->Done()) Finish();
 }
 
 std::string TTransferSequencer::RunningNote() const {
-  return PendingWrite_ ? std::string(ReadingForBackupNote) : std::string();
+  return Transfer_ ? std::string(Transfer_->Row().RunningNote) : std::string();
 }
 
 void TTransferSequencer::ShowProgressOf(const TRegisterTransfer& Transfer) {
@@ -110,25 +109,19 @@ void TTransferSequencer::Finish() {
   Host_.SetTransferRunning(false);
   IgnoreLateRepliesOf(Done);
   LearnFrom(Done);
-  if (PendingWrite_) {
-    FinishReadForBackup(Done);
+  const TTransferKindRow& Kind = Done.Row();
+  const std::vector<std::size_t> Marked = Kind.MarkedRows(Done);
+  if (Marked.empty() && Kind.FollowUp == TTransferFollowUp::SaveAndWrite) {
+    if (OnFinished) OnFinished(Done);
+    if (BackUp(*Done.Replies(), TBackupEvent::BeforeWrite)) StartWrite(Done.Values());
     return;
   }
-  const TRegisterTransferKind Kind = Done.Kind();
-  const bool IsRead = Kind == TRegisterTransferKind::Read;
-  for (std::size_t Row : IsRead ? Done.SilentRows() : Done.UnconfirmedRows()) {
-    Host_.MarkField(Row, IsRead ? MissingReplyMark()
-                           : Kind == TRegisterTransferKind::Compare
-                               ? ComparedMark(Done, Row)
-                               : UnconfirmedWriteMark(Done, Row));
-  }
-  Host_.ShowTransferResult(FinishedResultText(Done, Host_.ClockTime()));
-  const std::string Box = IsRead                                   ? MissingRepliesText(Done)
-                          : Kind == TRegisterTransferKind::Compare ? DifferencesText(Done)
-                                                                   : UnconfirmedWriteText(Done);
+  for (std::size_t Row : Marked) Host_.MarkField(Row, Kind.Mark(Done, Row));
+  Host_.ShowTransferResult(Kind.Result(Done, Host_.ClockTime()));
+  const std::string Box = Kind.Box(Done);
   if (!Box.empty()) {
     Host_.ShowError(Box, std::string(TransferBoxTitle));
-  } else if (IsRead && Backups_ != nullptr) {
+  } else if (Kind.FollowUp == TTransferFollowUp::SaveAfterRead && Backups_ != nullptr) {
     BackUp(*Done.Replies(), TBackupEvent::AfterRead);
   }
   if (OnFinished) OnFinished(Done);
@@ -138,20 +131,7 @@ void TTransferSequencer::Finish() {
 // register back leaves them unknown.
 void TTransferSequencer::LearnFrom(const TRegisterTransfer& Done) {
   std::optional<TRegisterTexts> Replies = Done.Replies();
-  if (Replies || Done.Kind() == TRegisterTransferKind::Write) KnownValues_ = std::move(Replies);
-}
-
-void TTransferSequencer::FinishReadForBackup(const TRegisterTransfer& Done) {
-  const TRegisterTexts Values = *std::exchange(PendingWrite_, std::nullopt);
-  if (OnFinished) OnFinished(Done);
-  const std::optional<TRegisterTexts> Present = Done.Replies();
-  if (!Present) {
-    for (std::size_t Row : Done.SilentRows()) Host_.MarkField(Row, MissingReplyMark());
-    Host_.ShowTransferResult(BackupFailedResultText(Host_.ClockTime()));
-    Host_.ShowError(IncompleteBackupReadText(Done), std::string(TransferBoxTitle));
-    return;
-  }
-  if (BackUp(*Present, TBackupEvent::BeforeWrite)) StartWrite(Values);
+  if (Replies || Done.Row().ChangesController) KnownValues_ = std::move(Replies);
 }
 
 void TTransferSequencer::IgnoreLateRepliesOf(const TRegisterTransfer& Transfer) {
@@ -171,23 +151,19 @@ std::string TTransferSequencer::Stop(TTransferStop Why) {
   if (!Transfer_) return {};
   const TRegisterTransfer Stopped = std::move(*Transfer_);
   Transfer_.reset();
-  const bool ReadForBackup = std::exchange(PendingWrite_, std::nullopt).has_value();
+  const TTransferKindRow& Kind = Stopped.Row();
   IgnoreLateRepliesOf(Stopped);
-  // A Write cut short leaves the controller holding what nobody has seen.
-  if (Stopped.Kind() == TRegisterTransferKind::Write) KnownValues_.reset();
+  if (Kind.ChangesController) KnownValues_.reset();
   Host_.ShowProgress(false);
   Host_.SetTransferRunning(false);
-  Host_.ShowTransferResult(ReadForBackup ? BackupReadStoppedResultText(Why, Host_.ClockTime())
-                                           : StoppedResultText(Stopped, Why, Host_.ClockTime()));
-  return StoppedWriteText(Stopped, Why);
+  Host_.ShowTransferResult(Kind.StoppedResult(Stopped, Why, Host_.ClockTime()));
+  return Kind.StoppedBox(Stopped, Why);
 }
 
 void TTransferSequencer::Drop() {
   if (!Transfer_) return;
-  const TRegisterTransferKind Kind =
-      PendingWrite_ ? TRegisterTransferKind::Write : Transfer_->Kind();
+  const TRegisterTransferKind Kind = Transfer_->Kind();
   Transfer_.reset();
-  PendingWrite_.reset();
   Host_.ShowProgress(false);
   Host_.SetTransferRunning(false);
   Host_.ShowTransferResult(NotStartedResultText(Kind));
@@ -230,7 +206,6 @@ void TTransferSequencer::RegisterValueReceived(std::size_t Row, const std::strin
 
 void TTransferSequencer::Reset() {
   Transfer_.reset();
-  PendingWrite_.reset();
   KnownValues_.reset();
 }
 

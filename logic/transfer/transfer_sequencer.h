@@ -48,8 +48,6 @@ inline constexpr std::string_view TransferBoxTitle = ApplicationTitle;
 inline constexpr std::string_view WaitingForIdentificationNote =
     "Waiting for the controller to identify";
 inline constexpr std::string_view WaitingForRepliesNote = "Waiting for replies";
-inline constexpr std::string_view ReadingForBackupNote =
-    "Reading the present values for the backup";
 
 class TTransferSequencer {
  public:
@@ -108,7 +106,6 @@ class TTransferSequencer {
   void StartWrite(const TRegisterTexts& Values);
   // Saves Values as the backup of Event; a failure is shown in one box and gives false.
   bool BackUp(const TRegisterTexts& Values, TBackupEvent Event);
-  void FinishReadForBackup(const TRegisterTransfer& Done);
   void LearnFrom(const TRegisterTransfer& Done);
   void IgnoreLateRepliesOf(const TRegisterTransfer& Transfer);
   std::string RunningNote() const;
@@ -124,8 +121,6 @@ class TTransferSequencer {
   std::optional<TRegisterTransfer> Transfer_;
   TValueBackups* Backups_ = nullptr;
   std::optional<TRegisterTexts> KnownValues_;
-  // The values of a Write that waits for the read for its backup, which is running.
-  std::optional<TRegisterTexts> PendingWrite_;
   // Rows whose Compare request is still unanswered after that Compare ended.
   std::array<bool, RegisterCount> LateRepliesIgnored_{};
   bool Identified_ = false;

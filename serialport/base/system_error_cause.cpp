@@ -1,8 +1,8 @@
 #include "serialport/base/system_error_cause.h"
 
 #include <cerrno>
-#include <cstring>
 
+#include "serialport/base/system_error_description.h"
 #include "serialport/base/translation.h"
 
 namespace tolvane {
@@ -12,7 +12,7 @@ constexpr const char* UnknownReason = "Unknown error %d";
 
 // The untranslated description, whatever the process's locale: the catalogs translate it.
 std::string ReasonText(int Code) {
-  if (const char* Description = strerrordesc_np(Code)) return Description;
+  if (const char* Description = SystemErrorDescription(Code)) return Description;
   return UnknownReason;
 }
 
@@ -46,7 +46,7 @@ TSystemErrorCause SystemErrorCauseOf(int SystemErrorCode) {
 
 std::string SystemErrorReason(int SystemErrorCode, const TTranslator& Lookup) {
   std::string Reason = Lookup(ReasonText(SystemErrorCode));
-  if (strerrordesc_np(SystemErrorCode) == nullptr) {
+  if (SystemErrorDescription(SystemErrorCode) == nullptr) {
     const std::size_t At = Reason.find("%d");
     if (At != std::string::npos) Reason.replace(At, 2, std::to_string(SystemErrorCode));
   }

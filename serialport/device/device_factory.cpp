@@ -1,9 +1,9 @@
-// A new backend is a folder below device/ and one line in each function here.
+// A new kind of port name is one line in each function here; a new platform's serial backend
+// is a folder below device/ that defines platform_device.h.
 #include "serialport/device/device_factory.h"
 
-#include "serialport/device/posix/device_path.h"
 #include "serialport/device/network/network_device.h"
-#include "serialport/device/posix/posix_device.h"
+#include "serialport/device/platform_device.h"
 
 namespace tolvane {
 namespace {
@@ -18,12 +18,12 @@ bool IsUrl(const std::string& PortName) {
 
 std::unique_ptr<TComDevice> NewDeviceFor(const std::string& PortName) {
   if (IsUrl(PortName)) return std::make_unique<TNetworkDevice>();
-  return std::make_unique<TPosixDevice>();
+  return NewPlatformDevice();
 }
 
 std::string DeviceAddressFor(const std::string& PortName) {
   if (IsUrl(PortName)) return PortName;
-  return DevicePathFor(PortName);
+  return PlatformDevicePath(PortName);
 }
 
 }  // namespace tolvane

@@ -15,7 +15,7 @@ namespace tolvane {
 std::unique_ptr<TComDevice> NewDeviceFor(const std::string& PortName);
 
 // What the device for PortName is opened with, and how error messages name it: for a tty, the
-// device path (DevicePathFor); for a network name, the name itself.
+// platform's device path (PlatformDevicePath); for a network name, the name itself.
 std::string DeviceAddressFor(const std::string& PortName);
 
 }  // namespace tolvane

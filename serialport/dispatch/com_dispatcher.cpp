@@ -4,14 +4,14 @@
 #include <utility>
 
 #include "serialport/base/application_exception.h"
-#include "serialport/dispatch/futex_linux.h"
+#include "serialport/dispatch/word_wait.h"
 
 namespace tolvane {
 namespace {
 
-// A caller sleeps on a futex of its item (SleepWhile) rather than on a condition variable: a
-// condition variable takes its mutex back in contended mode after a wake-up, so that every later
-// release of the mutex by the woken caller costs one more system call.
+// A caller sleeps on a word of its item (SleepWhile, a futex on Linux) rather than on a condition
+// variable: a condition variable takes its mutex back in contended mode after a wake-up, so that
+// every later release of the mutex by the woken caller costs one more system call.
 
 // Who holds an item besides its record: the owner from taking it to the end of its run. The
 // record lets go when it is reused or destroyed while the owner holds the item; whichever of

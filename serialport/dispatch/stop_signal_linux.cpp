@@ -7,21 +7,23 @@
 #include <cstdint>
 #include <system_error>
 
+#include "serialport/dispatch/stop_signal_posix.h"
+
 namespace tolvane {
 
-TStopSignal::TStopSignal() : Fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-  if (Fd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+TStopSignal::TStopSignal() : Native_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+  if (Native_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
 }
 
 TStopSignal::~TStopSignal() {
-  close(Fd_);
+  close(StopSignalFd(*this));
 }
 
 void TStopSignal::Set() {
   Set_.store(true);
   const std::uint64_t One = 1;
   // A full counter (never reached here) would still leave the descriptor readable.
-  [[maybe_unused]] ssize_t Written = write(Fd_, &One, sizeof One);
+  [[maybe_unused]] ssize_t Written = write(StopSignalFd(*this), &One, sizeof One);
 }
 
 }  // namespace tolvane

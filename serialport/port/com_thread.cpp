@@ -7,7 +7,7 @@
 #include "serialport/device/event_mask.h"
 #include "serialport/dispatch/com_dispatcher.h"
 #include "serialport/port/com_port.h"
-#include "serialport/port/thread_priority_linux.h"
+#include "serialport/port/thread_priority.h"
 
 namespace tolvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "serialport/port/thread_priority_linux.h"
+#include "serialport/port/thread_priority.h"
 
 #include <sys/resource.h>
 #include <unistd.h>

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "serialport/dispatch/stop_signal.h"
+#include "serialport/dispatch/stop_signal_posix.h"
 #include "serialport/port/com_port.h"
 
 namespace tolvane {
@@ -182,7 +182,7 @@ TWaitResult TFakeDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal& S
       break;
     }
     Lock.unlock();
-    pollfd Fds[2] = {{Stop.Fd(), POLLIN, 0}, {WakeFd_, POLLIN, 0}};
+    pollfd Fds[2] = {{StopSignalFd(Stop), POLLIN, 0}, {WakeFd_, POLLIN, 0}};
     const int Ready = poll(Fds, 2, -1);
     const int PollError = errno;
     Lock.lock();

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "serialport/device/posix/port_list.h"
+#include "serialport/device/port_list.h"
 
 namespace tolvane {
 

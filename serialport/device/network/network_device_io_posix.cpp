@@ -7,10 +7,10 @@
 #include <climits>
 #include <utility>
 
-#include "serialport/device/network/network_device.h"
 #include "serialport/device/device_wake_posix.h"
+#include "serialport/device/network/network_device.h"
 #include "serialport/device/read_plan.h"
-#include "serialport/dispatch/stop_signal.h"
+#include "serialport/dispatch/stop_signal_posix.h"
 
 namespace tolvane {
 namespace {
@@ -358,7 +358,7 @@ TWaitResult TNetworkDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal
       if (LineError_ != 0) return TWaitResult::LineLost;
       Polling_ = true;
     }
-    pollfd Polls[2] = {{Stop.Fd(), POLLIN, 0}, {EventWake_, POLLIN, 0}};
+    pollfd Polls[2] = {{StopSignalFd(Stop), POLLIN, 0}, {EventWake_, POLLIN, 0}};
     const int Ready = poll(Polls, 2, -1);
     const int PollError = errno;
     {

@@ -1,4 +1,11 @@
-#include "serialport/device/posix/port_list.h"
+// The installed ports of a Linux machine. A kernel port is installed when its entry below the
+// sysfs tty class has a `device` link that leads somewhere: consoles, pseudo-terminals and
+// virtual terminals have none. Serial-core ports report the type of their UART in a `type`
+// file; the legacy 8250 driver registers placeholder ttyS ports whose type reads 0 (no UART
+// found), and those are left out. A `type` file that cannot be read does not hide its port. A
+// by-id link below the device directory is offered when it leads to a device; without the
+// directory there are none.
+#include "serialport/device/port_list.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -13,12 +20,19 @@
 #include <utility>
 
 #include "serialport/base/com_error.h"
+#include "serialport/device/posix/device_path.h"
 
 namespace tolvane {
 namespace {
 
 // Where udev puts the stable names of serial adapters, below the device directory.
 constexpr const char* StableNameDirectory = "serial/by-id";
+constexpr const char* TtyClassDirectory = "/sys/class/tty";
+
+// The place to look in: the one given, or the system's own when none is.
+std::string PlaceOr(const std::string& Given, const char* System) {
+  return Given.empty() ? std::string(System) : Given;
+}
 
 struct TDirCloser {
   void operator()(DIR* Dir) const { closedir(Dir); }
@@ -108,17 +122,19 @@ std::string ResolvedDevicePath(const std::string& PortName, const std::string& D
 }  // namespace
 
 void ListComPorts(std::vector<std::string>& Strings, const TPortPlaces& Places) {
-  std::vector<std::string> Found = KernelPorts(Places.SysfsRoot);
+  std::vector<std::string> Found = KernelPorts(PlaceOr(Places.ClassRoot, TtyClassDirectory));
   std::sort(Found.begin(), Found.end(), ComesBefore);
-  std::vector<std::string> StableNames = StableNamedPorts(Places.DeviceRoot);
+  std::vector<std::string> StableNames =
+      StableNamedPorts(PlaceOr(Places.DeviceRoot, DeviceDirectory));
   std::sort(StableNames.begin(), StableNames.end(), ComesBefore);
   Found.insert(Found.end(), StableNames.begin(), StableNames.end());
   Strings = std::move(Found);
 }
 
 bool NameTheSameDevice(const std::string& A, const std::string& B, const std::string& DeviceRoot) {
-  const std::string DeviceOfA = ResolvedDevicePath(A, DeviceRoot);
-  return !DeviceOfA.empty() && DeviceOfA == ResolvedDevicePath(B, DeviceRoot);
+  const std::string Root = PlaceOr(DeviceRoot, DeviceDirectory);
+  const std::string DeviceOfA = ResolvedDevicePath(A, Root);
+  return !DeviceOfA.empty() && DeviceOfA == ResolvedDevicePath(B, Root);
 }
 
 }  // namespace tolvane

@@ -7,9 +7,9 @@
 
 #include <cerrno>
 
-#include "serialport/device/posix/posix_device.h"
 #include "serialport/device/device_wake_posix.h"
-#include "serialport/dispatch/stop_signal.h"
+#include "serialport/device/posix/posix_device.h"
+#include "serialport/dispatch/stop_signal_posix.h"
 
 namespace tolvane {
 namespace {
@@ -117,7 +117,7 @@ TWaitResult TPosixDevice::AwaitEvents(int Fd, std::uint32_t& Mask, const TStopSi
       PollingInput_ = WatchInput;
     }
     pollfd Polls[3] = {{Fd, static_cast<short>(WatchInput ? POLLIN : 0), 0},
-                       {Stop.Fd(), POLLIN, 0},
+                       {StopSignalFd(Stop), POLLIN, 0},
                        {EventWake_, POLLIN, 0}};
     const int Ready = poll(Polls, 3, -1);
     const int PollError = errno;

@@ -468,7 +468,7 @@ TEST_F(BackedUpTransferTest, AWriteWithoutAReadReadsFirstAndSavesThePresentValue
   Writes[0] = "ST001201111;";
   EXPECT_THAT(Window.TakeSent(), ElementsAreArray(Concat(Writes, AllReadRequests)));
   EXPECT_EQ(Window.Result, "Written and verified 11 of 11 at 14:02");
-  EXPECT_THAT(Finished, ElementsAre(TRegisterTransferKind::Compare, TRegisterTransferKind::Write));
+  EXPECT_THAT(Finished, ElementsAre(TRegisterTransferKind::ReadForBackup, TRegisterTransferKind::Write));
 
   // The verified Write is what the controller holds now: the next backup is taken from it.
   Window.Fields[0] = "02222";

@@ -1,4 +1,4 @@
-#include "serialport/device/posix/port_list.h"
+#include "serialport/device/port_list.h"
 
 #include <gtest/gtest.h>
 

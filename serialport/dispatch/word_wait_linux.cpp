@@ -1,4 +1,4 @@
-#include "serialport/dispatch/futex_linux.h"
+#include "serialport/dispatch/word_wait.h"
 
 #include <linux/futex.h>
 #include <sys/syscall.h>

@@ -1,5 +1,5 @@
-// The least a thread can sleep on: a futex, a 32-bit word that another thread changes and then
-// wakes its sleeper through.
+// The least a thread can sleep on: a 32-bit word that another thread changes and then wakes its
+// sleeper through (a futex on Linux).
 #pragma once
 
 #include <atomic>

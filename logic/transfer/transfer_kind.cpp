@@ -1,0 +1,52 @@
+#include "logic/transfer/transfer_kind.h"
+
+#include <array>
+
+#include "logic/transfer/register_transfer.h"
+#include "logic/transfer/transfer_report.h"
+
+namespace tolvane {
+namespace {
+
+std::vector<std::size_t> Silent(const TRegisterTransfer& Transfer) {
+  return Transfer.SilentRows();
+}
+std::vector<std::size_t> Unconfirmed(const TRegisterTransfer& Transfer) {
+  return Transfer.UnconfirmedRows();
+}
+std::string NoReply(const TRegisterTransfer&, std::size_t) {
+  return MissingReplyMark();
+}
+std::string NothingToSay(const TRegisterTransfer&, TTransferStop) {
+  return {};
+}
+std::string BackupReadStopped(const TRegisterTransfer&, TTransferStop Stop,
+                              const std::string& Time) {
+  return BackupReadStoppedResultText(Stop, Time);
+}
+std::string NoBackup(const TRegisterTransfer&, const std::string& Time) {
+  return BackupFailedResultText(Time);
+}
+
+// In the order of TRegisterTransferKind.
+const std::array<TTransferKindRow, 4> KindTable{{
+    {TRegisterTransferKind::Read, "Read", "", false, true, false, TTransferFollowUp::SaveAfterRead,
+     Silent, NoReply, MissingRepliesText, ReadResultText, StoppedResultText, NothingToSay},
+    {TRegisterTransferKind::Write, "Write", "", true, true, true, TTransferFollowUp::None,
+     Unconfirmed, UnconfirmedWriteMark, UnconfirmedWriteText, WriteResultText, StoppedResultText,
+     StoppedWriteText},
+    {TRegisterTransferKind::Compare, "Compare", "", false, false, false, TTransferFollowUp::None,
+     Unconfirmed, ComparedMark, DifferencesText, CompareResultText, StoppedResultText,
+     NothingToSay},
+    {TRegisterTransferKind::ReadForBackup, "Write", ReadingForBackupNote, false, false, false,
+     TTransferFollowUp::SaveAndWrite, Silent, NoReply, IncompleteBackupReadText, NoBackup,
+     BackupReadStopped, NothingToSay},
+}};
+
+}  // namespace
+
+const TTransferKindRow& KindRow(TRegisterTransferKind Kind) {
+  return KindTable.at(static_cast<std::size_t>(Kind));
+}
+
+}  // namespace tolvane
