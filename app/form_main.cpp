@@ -17,6 +17,7 @@
 #include "logic/transfer/line_lost_message.h"
 #include "logic/transfer/packet_reaction.h"
 #include "serialport/base/error_detail.h"
+#include "serialport/base/gettext_translator.h"
 #include "serialport/base/system_error_cause.h"
 #include "serialport/device/device_factory.h"
 
@@ -288,7 +289,9 @@ void TForm1::ComPortLineLost(std::int32_t SystemErrorCode) {
   // Everything is settled before the modal box, whose nested loop keeps the timer ticking.
   std::string Text = LineLostMessage(DeviceAddressFor(ComPort_->Port()), SystemErrorCode);
   if (!Stopped.empty()) Text += "\n\n" + Stopped;
-  ShowErrorBox(QString::fromUtf8(ApplicationTitle), QString::fromStdString(Text));
+  // In the operator's language when the catalogs have its texts; a transfer's note is English.
+  ShowErrorBox(QString::fromUtf8(ApplicationTitle), QString::fromStdString(Text),
+               Stopped.empty() && !TranslationLanguage().empty());
 }
 
 void TForm1::WriteToPort(const std::string& Packet) {
