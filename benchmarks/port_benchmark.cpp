@@ -47,6 +47,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -494,22 +495,38 @@ void MeasureRemoteRoundTrip() {
 
 // --- Receive flood ---
 
-std::string FloodChunk() {
+// A packet of Size bytes ending in ";": the controller's reply for 12, a longer text else.
+std::string FloodPacket(std::size_t Size) {
+  if (Size == PacketSize) return Packet;
+  std::string Text;
+  for (std::size_t I = 0; I + 1 < Size; ++I) Text += static_cast<char>('A' + I % 26);
+  return Text + ';';
+}
+
+// About 4 KB of whole packets, what the far end writes at a time.
+std::string FloodChunk(const std::string& OnePacket) {
   std::string Chunk;
-  for (int I = 0; I < 341; ++I) Chunk += Packet;  // 4,092 bytes
+  while (Chunk.size() + OnePacket.size() <= 4096) Chunk += OnePacket;
   return Chunk;
 }
 
-// The far end sends Work.FloodPackets packets; returns the seconds until Counted() reports them all
-// (Serve, on this thread, runs the receiving side until then).
-double TimeFlood(const TFarEnd& FarEnd, const std::function<void()>& Serve) {
-  const std::string Chunk = FloodChunk();
-  const int Chunks = Work.FloodPackets / 341;
-  const int Rest = Work.FloodPackets - Chunks * 341;
+// The packets of one flood: as many bytes for every packet size.
+int FloodPacketCount(std::size_t Size) {
+  return static_cast<int>(static_cast<long long>(Work.FloodPackets) * PacketSize / Size);
+}
+
+// The far end sends Packets packets of OnePacket; returns the seconds until Serve, on this
+// thread, has seen them all.
+double TimeFlood(const TFarEnd& FarEnd, const std::string& OnePacket, int Packets,
+                 const std::function<void()>& Serve) {
+  const std::string Chunk = FloodChunk(OnePacket);
+  const int PerChunk = static_cast<int>(Chunk.size() / OnePacket.size());
+  const int Chunks = Packets / PerChunk;
+  const int Rest = Packets - Chunks * PerChunk;
   const Clock::time_point Start = Clock::now();
   std::thread Far([&] {
     for (int I = 0; I < Chunks; ++I) FarEnd.Send(Chunk.data(), Chunk.size());
-    FarEnd.Send(Chunk.data(), static_cast<std::size_t>(Rest) * PacketSize);
+    FarEnd.Send(Chunk.data(), static_cast<std::size_t>(Rest) * OnePacket.size());
   });
   Serve();
   const double Elapsed = Seconds(Clock::now() - Start);
@@ -527,13 +544,13 @@ long long CountPacketEnds(const char* Bytes, std::size_t Count) {
   return Ends;
 }
 
-double BareFloodSeconds() {
-  TFarEnd FarEnd;
+// One thread that reads the pseudo-terminal and splits what it reads on ";".
+double BareFloodSeconds(const TFarEnd& FarEnd, const std::string& OnePacket, int Packets) {
   const int Fd = FarEnd.OpenRawSlave();
-  const double Elapsed = TimeFlood(FarEnd, [Fd] {
+  const double Elapsed = TimeFlood(FarEnd, OnePacket, Packets, [Fd, Packets] {
     char Buffer[65536];
     long long Received = 0;
-    while (Received < Work.FloodPackets) {
+    while (Received < Packets) {
       const ssize_t Read = read(Fd, Buffer, sizeof Buffer);
       if (Read <= 0) break;
       Received += CountPacketEnds(Buffer, static_cast<std::size_t>(Read));
@@ -543,103 +560,137 @@ double BareFloodSeconds() {
   return Elapsed;
 }
 
-double ArchitectureFloorFloodSeconds() {
-  TFarEnd FarEnd;
-  long long Received = 0;
-  TArchitectureFloor Floor(FarEnd, [&Received](const char* Bytes, std::size_t Count, int) {
-    Received += CountPacketEnds(Bytes, Count);
-    if (Received >= Work.FloodPackets) QCoreApplication::quit();
-  });
-  return TimeFlood(FarEnd, [] { QCoreApplication::exec(); });
-}
+struct TPortFlood {
+  double Seconds = 0;
+  double BytesPerDelivery = 0;
+};
 
-// The port as the main window configures it (thread-sync delivery), or delivering on its event
-// thread (smNone), where the hand-over costs nothing and the receive path alone counts.
-double PortFloodSeconds(tolvane::TSyncMethod SyncMethod, double& BytesPerDelivery) {
-  TRig Rig;
-  Rig.Port.SetSyncMethod(SyncMethod);
+// The port on the same pseudo-terminal, with the assembler cutting on ";" and a handler that
+// counts, the way the main window takes its packets (by const reference).
+TPortFlood PortFlood(const TFarEnd& FarEnd, tolvane::TSyncMethod SyncMethod,
+                     const std::string& OnePacket, int Packets) {
+  TComPort Port(nullptr);
+  Port.SetName("ComPort");
+  Port.SetPort(FarEnd.SlavePath());
+  Port.SetSyncMethod(SyncMethod);
+  TComDataPacket Assembler(nullptr);
+  Assembler.SetComPort(&Port);
+  Assembler.SetStopString(";");
   int Received = 0;
-  Rig.Assembler.OnPacket = [&](TObject*, const std::string&) {
-    if (++Received == Work.FloodPackets) QuitFromAnyThread();
+  Assembler.OnPacket = [&](TObject*, const std::string&) {
+    if (++Received == Packets) QuitFromAnyThread();
   };
   long long Deliveries = 0;
-  Rig.Port.OnRxBuf = [&](TObject*, const void*, std::int32_t) { ++Deliveries; };
-  Rig.Port.OpenPort();
-  const double Elapsed = TimeFlood(Rig.FarEnd, [] { QCoreApplication::exec(); });
-  Rig.Port.ClosePort();
-  BytesPerDelivery =
-      static_cast<double>(Work.FloodPackets * PacketSize) / static_cast<double>(Deliveries);
-  return Elapsed;
+  Port.OnRxBuf = [&](TObject*, const void*, std::int32_t) { ++Deliveries; };
+  Port.OpenPort();
+  TPortFlood Result;
+  Result.Seconds = TimeFlood(FarEnd, OnePacket, Packets, [] { QCoreApplication::exec(); });
+  Port.ClosePort();
+  Result.BytesPerDelivery = static_cast<double>(static_cast<long long>(Packets) *
+                                                static_cast<long long>(OnePacket.size())) /
+                            static_cast<double>(std::max(1LL, Deliveries));
+  return Result;
 }
 
-// Three rounds of the three, each figure the median of its rounds, so that the machine's drift
-// falls on all alike.
+struct TFloodPartner {
+  const char* Label;
+  tolvane::TSyncMethod SyncMethod;
+};
+
+// For each packet size, three rounds; in each round the bare loop and the port in each
+// SyncMethod take turns on the same pseudo-terminal, so that the machine's drift falls on all
+// alike. Every round's ratios are printed, then their medians.
 void MeasureFlood() {
   constexpr int Rounds = 3;
-  std::vector<double> Bare;
-  std::vector<double> Floor;
-  std::vector<double> Port;
-  std::vector<double> BytesPerDelivery;
-  std::vector<double> Unsynced;
-  std::vector<double> UnsyncedBytesPerDelivery;
-  for (int Round = 0; Round < Rounds; ++Round) {
-    Bare.push_back(BareFloodSeconds());
-    Floor.push_back(ArchitectureFloorFloodSeconds());
-    Port.push_back(
-        PortFloodSeconds(tolvane::TSyncMethod::smThreadSync, BytesPerDelivery.emplace_back()));
-    Unsynced.push_back(
-        PortFloodSeconds(tolvane::TSyncMethod::smNone, UnsyncedBytesPerDelivery.emplace_back()));
-  }
-  const auto Median = [](std::vector<double>& Values) {
-    std::sort(Values.begin(), Values.end());
-    return Values[Values.size() / 2];
+  const TFloodPartner Partners[] = {
+      {"port, smThreadSync (the window's wiring)", tolvane::TSyncMethod::smThreadSync},
+      {"port, smWindowSync", tolvane::TSyncMethod::smWindowSync},
+      {"port, smNone", tolvane::TSyncMethod::smNone},
   };
-  const double BareSeconds = Median(Bare);
-  const double FloorSeconds = Median(Floor);
-  const double PortSeconds = Median(Port);
-  const auto MBs = [](double Elapsed) { return Work.FloodPackets * PacketSize / Elapsed / 1e6; };
-  std::printf("receive flood, %d packets of %zu bytes, every packet counted, median of %d:\n",
-              Work.FloodPackets, PacketSize, Rounds);
-  std::printf("  bare read loop:     %6.1f MB/s\n", MBs(BareSeconds));
-  std::printf("  architecture floor: %6.1f MB/s (%.2fx bare)\n", MBs(FloorSeconds),
-              BareSeconds / FloorSeconds);
-  std::printf(
-      "  port:               %6.1f MB/s (%.2fx bare, %.2fx floor), %.0f bytes per delivery\n",
-      MBs(PortSeconds), BareSeconds / PortSeconds, FloorSeconds / PortSeconds,
-      Median(BytesPerDelivery));
-  const double UnsyncedSeconds = Median(Unsynced);
-  std::printf("  port with smNone:   %6.1f MB/s (%.2fx bare), %.0f bytes per delivery\n",
-              MBs(UnsyncedSeconds), BareSeconds / UnsyncedSeconds,
-              Median(UnsyncedBytesPerDelivery));
+  constexpr std::size_t PartnerCount = std::size(Partners);
+  for (const std::size_t Size : {std::size_t{12}, std::size_t{200}}) {
+    const std::string OnePacket = FloodPacket(Size);
+    const int Packets = FloodPacketCount(Size);
+    const TFarEnd FarEnd;
+    std::vector<double> Bare;
+    std::vector<std::vector<double>> Ratios(PartnerCount);
+    std::vector<std::vector<double>> BytesPerDelivery(PartnerCount);
+    std::printf("receive flood, %d packets of %zu bytes, every packet counted, %d rounds:\n",
+                Packets, Size, Rounds);
+    for (int Round = 0; Round < Rounds; ++Round) {
+      Bare.push_back(BareFloodSeconds(FarEnd, OnePacket, Packets));
+      std::printf("  round %d: bare read loop %6.1f MB/s;", Round + 1,
+                  static_cast<double>(Packets) * static_cast<double>(Size) / Bare.back() / 1e6);
+      for (std::size_t Index = 0; Index < PartnerCount; ++Index) {
+        const TPortFlood Flood = PortFlood(FarEnd, Partners[Index].SyncMethod, OnePacket, Packets);
+        Ratios[Index].push_back(Bare.back() / Flood.Seconds);
+        BytesPerDelivery[Index].push_back(Flood.BytesPerDelivery);
+        std::printf(" %.2fx", Ratios[Index].back());
+      }
+      std::printf("\n");
+    }
+    const auto Median = [](std::vector<double> Values) {
+      std::sort(Values.begin(), Values.end());
+      return Values[Values.size() / 2];
+    };
+    for (std::size_t Index = 0; Index < PartnerCount; ++Index) {
+      std::printf("  %-42s %.2fx the bare loop (median), %.0f bytes per delivery\n",
+                  Partners[Index].Label, Median(Ratios[Index]), Median(BytesPerDelivery[Index]));
+    }
+  }
 }
 
 // --- The assembler alone ---
 
+// The assembler with the main window's stop string over about one delivery's bytes, against a
+// bare memchr pass that counts the same packet ends, for a handler that takes the packet as a
+// view and for one that takes it by const reference (the main window's).
 void MeasureAssembler() {
-  TComDataPacket Assembler(nullptr);
-  Assembler.SetStopString(";");
-  long long Packets = 0;
-  Assembler.OnPacket = [&](TObject*, const std::string&) { ++Packets; };
-  std::string Chunk;
-  for (int I = 0; I < 682; ++I) Chunk += Packet;  // 8,184 bytes, about one delivery in a flood
-  const int Chunks = Work.AssemblerChunks;
-  const double Bytes = static_cast<double>(Chunk.size()) * Chunks;
+  for (const std::size_t Size : {std::size_t{12}, std::size_t{200}}) {
+    const std::string OnePacket = FloodPacket(Size);
+    std::string Chunk;
+    while (Chunk.size() + OnePacket.size() <= 8192) Chunk += OnePacket;
+    const int Chunks = static_cast<int>(Work.AssemblerChunks * 8184 / Chunk.size());
+    const double Bytes = static_cast<double>(Chunk.size()) * Chunks;
 
-  long long Ends = 0;
-  Clock::time_point Start = Clock::now();
-  for (int I = 0; I < Chunks; ++I) Ends += CountPacketEnds(Chunk.data(), Chunk.size());
-  const double Scan = Seconds(Clock::now() - Start);
+    long long Ends = 0;
+    Clock::time_point Start = Clock::now();
+    for (int I = 0; I < Chunks; ++I) Ends += CountPacketEnds(Chunk.data(), Chunk.size());
+    const double Scan = Seconds(Clock::now() - Start);
 
-  const long long AllocationsBefore = AllocationCount.load();
-  Start = Clock::now();
-  for (int I = 0; I < Chunks; ++I) Assembler.TakeData(Chunk);
-  const double Elapsed = Seconds(Clock::now() - Start);
-  const long long Allocated = AllocationCount.load() - AllocationsBefore;
-  std::printf(
-      "assembler alone, \";\" over %zu-byte packets: %.0f MB/s (%.2fx a bare memchr pass at "
-      "%.0f MB/s), %lld packets (%lld ends), %.3f allocations per packet\n",
-      PacketSize, Bytes / Elapsed / 1e6, Scan / Elapsed, Bytes / Scan / 1e6, Packets, Ends,
-      static_cast<double>(Allocated) / static_cast<double>(Packets));
+    const auto Time = [&](const std::function<void(TComDataPacket&, long long&)>& Bind,
+                          const char* Label) {
+      TComDataPacket Assembler(nullptr);
+      Assembler.SetStopString(";");
+      long long Packets = 0;
+      Bind(Assembler, Packets);
+      Assembler.TakeData(Chunk);  // warmed
+      Packets = 0;
+      const long long AllocationsBefore = AllocationCount.load();
+      const Clock::time_point Begin = Clock::now();
+      for (int I = 0; I < Chunks; ++I) Assembler.TakeData(Chunk);
+      const double Elapsed = Seconds(Clock::now() - Begin);
+      const long long Allocated = AllocationCount.load() - AllocationsBefore;
+      std::printf(
+          "  %-22s %6.0f MB/s, %.2fx the memchr pass, %lld packets, %.3f allocations per "
+          "packet\n",
+          Label, Bytes / Elapsed / 1e6, Scan / Elapsed, Packets,
+          static_cast<double>(Allocated) / static_cast<double>(std::max(1LL, Packets)));
+    };
+    std::printf(
+        "assembler alone, \";\" over %zu-byte packets, bare memchr pass %.0f MB/s (%lld ends):\n",
+        Size, Bytes / Scan / 1e6, Ends);
+    Time(
+        [](TComDataPacket& Assembler, long long& Packets) {
+          Assembler.OnPacket = [&Packets](TObject*, const std::string&) { ++Packets; };
+        },
+        "handler by reference:");
+    Time(
+        [](TComDataPacket& Assembler, long long& Packets) {
+          Assembler.OnPacket = [&Packets](TObject*, std::string_view) { ++Packets; };
+        },
+        "handler by view:");
+  }
 }
 
 // --- Idle and hand-over ---

@@ -4,11 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_line.h"
 #include "logic/files/history_backups.h"
-#include "logic/transfer/line_lost_message.h"
 #include "logic/files/settings_path.h"
 #include "logic/files/values_file.h"
-#include "cli/cli_line.h"
+#include "logic/transfer/line_lost_message.h"
+#include "logic/transfer/transfer_report.h"
 #include "serialport/base/value_names.h"
 #include "serialport/device/device_factory.h"
 #include "serialport/device/port_list.h"
@@ -107,7 +108,11 @@ int Read(TCliLine& Line, const TCliOptions& Options, std::ostream& Err) {
   const std::optional<TRegisterTexts> Values = Done->Replies();
   if (!Values) {
     for (std::size_t Row : Done->SilentRows()) {
-      Err << Program << "no reply from the controller for " << KeyAndLabel(Row) << "\n";
+      if (Done->Outcomes()[Row].NotAValue) {
+        Err << Program << KeyAndLabel(Row) << ": " << NoValueText(*Done, Row, "") << "\n";
+      } else {
+        Err << Program << "no reply from the controller for " << KeyAndLabel(Row) << "\n";
+      }
     }
     Err << Program << Options.File << " was not written\n";
     return ExitRegisters;
@@ -140,8 +145,10 @@ int Write(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Valu
   const std::vector<std::size_t> Unconfirmed = Done->UnconfirmedRows();
   for (std::size_t Row : Unconfirmed) {
     const std::optional<std::string>& Reply = Done->Outcomes()[Row].Reply;
-    Err << Program << KeyAndLabel(Row) << ": sent " << Done->ValueSent(Row)
-        << (Reply ? ", the controller holds " + *Reply : ", no reply when read back") << "\n";
+    Err << Program << KeyAndLabel(Row) << ": sent " << Done->ValueSent(Row) << ", "
+        << (Reply ? "the controller holds " + *Reply
+                  : NoValueText(*Done, Row, "no reply when read back"))
+        << "\n";
   }
   return Unconfirmed.empty() ? ExitDone : ExitRegisters;
 }
@@ -161,8 +168,13 @@ int Compare(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Va
   const std::vector<std::size_t> Differing = Done->UnconfirmedRows();
   for (std::size_t Row : Differing) {
     const std::optional<std::string>& Reply = Done->Outcomes()[Row].Reply;
-    Out << RegisterTable[Row].FileKey << ": controller " << (Reply ? *Reply : "(no reply)")
-        << ", file " << Done->ValueSent(Row) << "\n";
+    if (!Reply) {
+      Out << RegisterTable[Row].FileKey << ": " << NoValueText(*Done, Row, "did not answer")
+          << "\n";
+      continue;
+    }
+    Out << RegisterTable[Row].FileKey << ": controller " << *Reply << ", file "
+        << Done->ValueSent(Row) << "\n";
   }
   return Differing.empty() ? ExitDone : ExitRegisters;
 }

@@ -117,6 +117,12 @@ TControllerEvent TControllerModel::AnswerRegister(TControllerEvent Event, std::s
     Event.Note = "register " + Register->first + " silent";
     return Event;
   }
+  if (const auto Replaced = Faults_.Replaced.find(Register->first);
+      IsRead && Replaced != Faults_.Replaced.end()) {
+    Event.Note = "register " + Register->first + " read, answered with " + Replaced->second;
+    Event.Reply = std::string(RegisterCommand) + Register->first + Replaced->second + PacketEnd;
+    return Event;
+  }
   if (IsRead) {
     Event.Note = "register " + Register->first + " read";
   } else if (Faults_.Unstored.contains(Register->first)) {

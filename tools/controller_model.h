@@ -34,9 +34,12 @@ struct TIdentifyRule {
 
 // Registers that misbehave: silent ones never answer a read or a write, unstored ones answer a
 // write with the value sent but keep their old value, as a worn EEPROM cell would.
+// Replaced ones answer a read with the text given instead of their value, as a controller with a
+// garbled reply would.
 struct TRegisterFaults {
   std::set<std::string> Silent;
   std::set<std::string> Unstored;
+  std::map<std::string, std::string> Replaced;
 };
 
 // What the controller made of one packet.

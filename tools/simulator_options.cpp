@@ -105,6 +105,19 @@ const std::map<std::string, TValueOption>& ValueOptions() {
                                   long long V) { O.Vanish.ReturnAfterMs = static_cast<int>(V); },
                                0, MaxMilliseconds, "milliseconds")},
       {"--silent-registers", Addresses(&TRegisterFaults::Silent)},
+      {"--reply",
+       {[](TSimulatorOptions& O, const std::string& V) {
+          const std::size_t Equals = V.find('=');
+          if (Equals == std::string::npos) return false;
+          const std::string Address = V.substr(0, Equals);
+          const std::string Text = V.substr(Equals + 1);
+          if (!DefaultRegisters().contains(Address) || Text.find(';') != std::string::npos) {
+            return false;
+          }
+          O.Registers.Replaced[Address] = Text;
+          return true;
+        },
+        "a register address, \"=\" and a text without \";\", such as 0012=12x45"}},
       {"--unstored-registers", Addresses(&TRegisterFaults::Unstored)},
       {"--seed",
        Count([](TSimulatorOptions& O, long long V) { O.Seed = static_cast<std::uint32_t>(V); }, 0,
@@ -191,6 +204,7 @@ Options:
   --vanish-after N       make the line vanish once it has taken N packets (once per run)
   --return-after MS      bring a vanished line back after MS milliseconds (default: on SIGUSR2)
   --silent-registers A,B never answer reads or writes of these registers
+  --reply A=TEXT         answer reads of register A with TEXT instead of its value
   --unstored-registers A,B
                          answer writes of these registers as if stored, but keep the old value
   --seed N               seed of the random bytes (default 1)

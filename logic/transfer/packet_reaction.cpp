@@ -9,7 +9,7 @@ void ApplyReceivedPacket(std::string_view Packet, TFieldTexts& Fields,
   const TPacketMeaning Meaning = InterpretPacket(Packet);
   if (Meaning.IdentificationConfirmed) Sequencer.ConfirmIdentification();
   if (!Meaning.FieldUpdate) return;
-  if (Sequencer.ShowsReply(Meaning.FieldUpdate->Row)) {
+  if (Sequencer.ShowsReply(Meaning.FieldUpdate->Row, Meaning.FieldUpdate->Text)) {
     Fields.SetFieldText(Meaning.FieldUpdate->Row, Meaning.FieldUpdate->Text);
   }
   Sequencer.RegisterValueReceived(Meaning.FieldUpdate->Row, Meaning.FieldUpdate->Text);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "logic/protocol/controller_protocol.h"
+#include "logic/protocol/field_check.h"
 
 namespace tolvane {
 namespace {
@@ -88,7 +89,13 @@ bool TRegisterTransfer::Done() const {
 
 void TRegisterTransfer::ReplyReceived(std::size_t Row, const std::string& Value) {
   if (Row >= RegisterCount || !Outcomes_[Row].Requested) return;
-  Outcomes_[Row].Reply = Value;
+  TRegisterOutcome& Outcome = Outcomes_[Row];
+  if (!IsValidFieldText(Value)) {
+    Outcome.NotAValue = Value;
+    return;
+  }
+  Outcome.Reply = Value;
+  Outcome.NotAValue.reset();
 }
 
 int TRegisterTransfer::PacketsPlanned() const {

@@ -35,6 +35,8 @@ struct TRegisterOutcome {
   bool Sent = false;                 // a Write's packet is on the line
   bool Requested = false;            // its read request was due at least once
   std::optional<std::string> Reply;  // the last value answered after a request
+  // The last answer after a request that did not pass the field check: it counts as no reply.
+  std::optional<std::string> NotAValue;
 };
 
 class TRegisterTransfer {
@@ -60,7 +62,8 @@ class TRegisterTransfer {
   void PacketWritten();
   bool Done() const;
 
-  // A register-value packet for Row arrived.
+  // A register-value packet for Row arrived. A value that does not pass the field check is kept
+  // apart: the register counts as not answered, and is asked again like a silent one.
   void ReplyReceived(std::size_t Row, const std::string& Value);
 
   // Packets sent so far and in the plan as it stands (retries extend it).
@@ -72,7 +75,7 @@ class TRegisterTransfer {
   // value the Write after a read for its backup will send.
   const std::string& ValueSent(std::size_t Row) const { return Values_.at(Row); }
   const TRegisterTexts& Values() const { return Values_; }
-  // Rows whose request went out and got no reply.
+  // Rows whose request went out and got no reply that is a value.
   std::vector<std::size_t> SilentRows() const;
   // For a Write: rows whose reply differs from the value sent or that did not answer. For a
   // Compare: rows whose reply differs from the window's value or that did not answer.

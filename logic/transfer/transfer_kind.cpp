@@ -14,9 +14,6 @@ std::vector<std::size_t> Silent(const TRegisterTransfer& Transfer) {
 std::vector<std::size_t> Unconfirmed(const TRegisterTransfer& Transfer) {
   return Transfer.UnconfirmedRows();
 }
-std::string NoReply(const TRegisterTransfer&, std::size_t) {
-  return MissingReplyMark();
-}
 std::string NothingToSay(const TRegisterTransfer&, TTransferStop) {
   return {};
 }
@@ -31,7 +28,7 @@ std::string NoBackup(const TRegisterTransfer&, const std::string& Time) {
 // In the order of TRegisterTransferKind.
 const std::array<TTransferKindRow, 4> KindTable{{
     {TRegisterTransferKind::Read, "Read", "", false, true, false, TTransferFollowUp::SaveAfterRead,
-     Silent, NoReply, MissingRepliesText, ReadResultText, StoppedResultText, NothingToSay},
+     Silent, MissingReplyMark, MissingRepliesText, ReadResultText, StoppedResultText, NothingToSay},
     {TRegisterTransferKind::Write, "Write", "", true, true, true, TTransferFollowUp::None,
      Unconfirmed, UnconfirmedWriteMark, UnconfirmedWriteText, WriteResultText, StoppedResultText,
      StoppedWriteText},
@@ -39,7 +36,7 @@ const std::array<TTransferKindRow, 4> KindTable{{
      Unconfirmed, ComparedMark, DifferencesText, CompareResultText, StoppedResultText,
      NothingToSay},
     {TRegisterTransferKind::ReadForBackup, "Write", ReadingForBackupNote, false, false, false,
-     TTransferFollowUp::SaveAndWrite, Silent, NoReply, IncompleteBackupReadText, NoBackup,
+     TTransferFollowUp::SaveAndWrite, Silent, MissingReplyMark, IncompleteBackupReadText, NoBackup,
      BackupReadStopped, NothingToSay},
 }};
 

@@ -1,5 +1,7 @@
 #include "logic/transfer/transfer_report.h"
 
+#include <cctype>
+#include <optional>
 #include <vector>
 
 #include "serialport/base/com_error.h"
@@ -43,33 +45,56 @@ std::string WrongDataText(std::size_t Row, const std::string& Text) {
          "\" is not a whole number written in exactly 5 characters.";
 }
 
-std::string MissingReplyMark() {
-  return "No reply from the controller; the field keeps its previous text.";
+std::string NoValueText(const TRegisterTransfer& Transfer, std::size_t Row,
+                        const std::string& Silent) {
+  const std::optional<std::string>& Sent = Transfer.Outcomes().at(Row).NotAValue;
+  return Sent ? "the controller sent \"" + *Sent + "\", which is not a value" : Silent;
+}
+
+std::string MissingReplyMark(const TRegisterTransfer& Transfer, std::size_t Row) {
+  const std::optional<std::string>& Sent = Transfer.Outcomes().at(Row).NotAValue;
+  return (Sent ? "The controller sent \"" + *Sent + "\", which is not a value"
+               : std::string("No reply from the controller")) +
+         "; the field keeps its previous text.";
 }
 
 std::string UnconfirmedWriteMark(const TRegisterTransfer& Transfer, std::size_t Row) {
   const auto& Reply = Transfer.Outcomes().at(Row).Reply;
-  return "Sent " + Transfer.ValueSent(Row) +
-         (Reply ? ", the controller holds " + *Reply : ", no reply when read back") + ".";
+  return "Sent " + Transfer.ValueSent(Row) + ", " +
+         (Reply ? "the controller holds " + *Reply
+                : NoValueText(Transfer, Row, "no reply when read back")) +
+         ".";
 }
 
 std::string ComparedMark(const TRegisterTransfer& Transfer, std::size_t Row) {
   const auto& Reply = Transfer.Outcomes().at(Row).Reply;
-  return (Reply ? "The controller holds " + *Reply : std::string("No reply from the controller")) +
-         "; the window shows " + Transfer.ValueSent(Row) + ".";
+  std::string Text = Reply ? "the controller holds " + *Reply
+                           : NoValueText(Transfer, Row, "no reply from the controller");
+  Text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(Text[0])));
+  return Text + "; the window shows " + Transfer.ValueSent(Row) + ".";
 }
 
 std::string DifferencesText(const TRegisterTransfer& Transfer) {
   const std::vector<std::size_t> Rows = Transfer.UnconfirmedRows();
   if (Rows.empty()) return {};
-  std::string Text = "The controller differs from the window in " + std::to_string(Rows.size()) +
-                     " of " + Total + " fields (controller, window):";
-  for (std::size_t Row : Rows) {
-    const auto& Reply = Transfer.Outcomes()[Row].Reply;
-    Text += "\n" + std::string(RegisterTable[Row].Label) + ": " + (Reply ? *Reply : "no reply") +
-            ", " + Transfer.ValueSent(Row);
+  std::vector<std::size_t> Differ;
+  std::vector<std::size_t> Silent;
+  for (std::size_t Row : Rows) (Transfer.Outcomes()[Row].Reply ? Differ : Silent).push_back(Row);
+  std::string Text;
+  if (!Differ.empty()) {
+    Text = "The controller differs from the window in " + std::to_string(Differ.size()) + " of " +
+           Total + " fields (controller, window):";
+    for (std::size_t Row : Differ) {
+      Text += "\n" + std::string(RegisterTable[Row].Label) + ": " +
+              *Transfer.Outcomes()[Row].Reply + ", " + Transfer.ValueSent(Row);
+    }
+    Text += "\n";
   }
-  return Text + (Rows.size() == 1 ? "\nThis field is marked" : "\nThese fields are marked") +
+  for (std::size_t Row : Silent) {
+    Text += std::string(RegisterTable[Row].Label) + ": " +
+            NoValueText(Transfer, Row, "did not answer, also when asked again") + "\n";
+  }
+  return Text + (Rows.size() == 1 ? "This field is marked" : "These fields are marked") +
          " until the next Read or Write. Nothing was changed.";
 }
 
@@ -105,12 +130,26 @@ std::string NotStartedResultText(TRegisterTransferKind Kind) {
 }
 
 std::string MissingRepliesText(const TRegisterTransfer& Transfer) {
-  const std::vector<std::size_t> Silent = Transfer.SilentRows();
-  if (Silent.empty()) return {};
-  return "The controller did not answer for " + std::to_string(Silent.size()) + " of " + Total +
-         " registers, also when asked again: " + Labels(Silent) + ".\n" +
-         (Silent.size() == 1 ? "This field is marked and keeps its previous text."
-                             : "These fields are marked and keep their previous text.");
+  const std::vector<std::size_t> Missing = Transfer.SilentRows();
+  if (Missing.empty()) return {};
+  std::vector<std::size_t> Silent;
+  std::string NotValues;
+  for (std::size_t Row : Missing) {
+    if (!Transfer.Outcomes()[Row].NotAValue) {
+      Silent.push_back(Row);
+      continue;
+    }
+    NotValues +=
+        std::string(RegisterTable[Row].Label) + ": " + NoValueText(Transfer, Row, "") + ".\n";
+  }
+  std::string Text;
+  if (!Silent.empty()) {
+    Text = "The controller did not answer for " + std::to_string(Silent.size()) + " of " + Total +
+           " registers, also when asked again: " + Labels(Silent) + ".\n";
+  }
+  return Text + NotValues +
+         (Missing.size() == 1 ? "This field is marked and keeps its previous text."
+                              : "These fields are marked and keep their previous text.");
 }
 
 std::string UnconfirmedWriteText(const TRegisterTransfer& Transfer) {
@@ -121,7 +160,9 @@ std::string UnconfirmedWriteText(const TRegisterTransfer& Transfer) {
   for (std::size_t Row : Rows) {
     const auto& Reply = Transfer.Outcomes()[Row].Reply;
     Text += "\n" + std::string(RegisterTable[Row].Label) + ": sent " + Transfer.ValueSent(Row) +
-            (Reply ? ", controller holds " + *Reply : ", no reply when read back");
+            ", " +
+            (Reply ? "controller holds " + *Reply
+                   : NoValueText(Transfer, Row, "no reply when read back"));
   }
   return Text +
          (Rows.size() == 1 ? "\nThis field is marked and shows what the controller holds."
@@ -146,11 +187,16 @@ std::string ReadResultText(const TRegisterTransfer& Transfer, const std::string&
   return "Read " + std::to_string(Transfer.RowsAnswered()) + " of " + Total + " at " + Time;
 }
 
+// A register that did not answer is no difference: it is counted apart.
 std::string CompareResultText(const TRegisterTransfer& Transfer, const std::string& Time) {
-  const std::size_t Differ = Transfer.UnconfirmedRows().size();
-  return "Compared at " + Time + ": " +
-         (Differ == 0 ? "all " + Total + " match"
-                      : std::to_string(Differ) + " of " + Total + " differ");
+  const std::size_t Silent = Transfer.SilentRows().size();
+  const std::size_t Differ = Transfer.UnconfirmedRows().size() - Silent;
+  std::string Text = "Compared at " + Time + ": ";
+  if (Differ == 0 && Silent == 0) return Text + "all " + Total + " match";
+  if (Differ != 0) Text += std::to_string(Differ) + " of " + Total + " differ";
+  if (Differ != 0 && Silent != 0) Text += ", ";
+  if (Silent != 0) Text += std::to_string(Silent) + " did not answer";
+  return Text;
 }
 
 std::string WriteResultText(const TRegisterTransfer& Transfer, const std::string& Time) {

@@ -36,7 +36,11 @@ std::string BackupFailedText(TBackupEvent Event, const std::exception& Error);
 std::string WrongDataText(std::size_t Row, const std::string& Text);
 
 // The tool tips of marked fields.
-std::string MissingReplyMark();
+std::string MissingReplyMark(const TRegisterTransfer& Transfer, std::size_t Row);
+// What a register that did not answer with a value sent instead: "the controller sent "12x45",
+// which is not a value", or Silent when it sent nothing.
+std::string NoValueText(const TRegisterTransfer& Transfer, std::size_t Row,
+                        const std::string& Silent);
 std::string UnconfirmedWriteMark(const TRegisterTransfer& Transfer, std::size_t Row);
 std::string ComparedMark(const TRegisterTransfer& Transfer, std::size_t Row);
 

@@ -142,8 +142,8 @@ void TTransferSequencer::IgnoreLateRepliesOf(const TRegisterTransfer& Transfer) 
   }
 }
 
-bool TTransferSequencer::ShowsReply(std::size_t Row) const {
-  if (Transfer_) return Transfer_->ShowsReplies();
+bool TTransferSequencer::ShowsReply(std::size_t Row, const std::string& Value) const {
+  if (Transfer_) return Transfer_->ShowsReplies() && IsValidFieldText(Value);
   return Row >= RegisterCount || !LateRepliesIgnored_[Row];
 }
 

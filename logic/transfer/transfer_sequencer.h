@@ -77,8 +77,9 @@ class TTransferSequencer {
   // The packet reaction's step on a register value for table row Row.
   void RegisterValueReceived(std::size_t Row, const std::string& Value);
   // Whether a register value for Row belongs in its field: not while a Compare or the read for a
-  // backup runs, nor a late answer to one of their requests.
-  bool ShowsReply(std::size_t Row) const;
+  // backup runs, nor a late answer to one of their requests, nor, while a transfer runs, a value
+  // that does not pass the field check.
+  bool ShowsReply(std::size_t Row, const std::string& Value) const;
   // Disconnect: the running transfer ends. Returns the box for a Write cut short, else empty.
   std::string EndTransfer();
   // The line is gone: the transfer and the identification end. Returns the lines to add to the

@@ -13,15 +13,44 @@ char FoldAscii(char C) {
   return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 'a' + 'A') : C;
 }
 
+bool IsAsciiLetter(char C) {
+  return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z');
+}
+
+bool EqualFolded(std::string_view A, std::string_view B) {
+  for (std::size_t I = 0; I < A.size(); ++I) {
+    if (FoldAscii(A[I]) != FoldAscii(B[I])) return false;
+  }
+  return true;
+}
+
+// The first occurrence regardless of letter case: the candidates for the first character are
+// found with a byte search for each of its two cases, and each position is looked for again only
+// once it is passed, so the text is scanned once; only a candidate is compared in full.
+std::size_t FindFolded(std::string_view Text, std::string_view Sought) {
+  const char Upper = FoldAscii(Sought.front());
+  const bool Letter = IsAsciiLetter(Upper);
+  const char Lower = Letter ? static_cast<char>(Upper - 'A' + 'a') : Upper;
+  const std::string_view Rest = Sought.substr(1);
+  std::size_t NextUpper = Text.find(Upper);
+  std::size_t NextLower = Letter ? Text.find(Lower) : std::string_view::npos;
+  for (;;) {
+    const std::size_t Candidate = std::min(NextUpper, NextLower);
+    if (Candidate == std::string_view::npos || Text.size() - Candidate < Sought.size()) {
+      return std::string_view::npos;
+    }
+    if (EqualFolded(Rest, Text.substr(Candidate + 1, Rest.size()))) return Candidate;
+    if (NextUpper == Candidate) NextUpper = Text.find(Upper, Candidate + 1);
+    if (NextLower == Candidate) NextLower = Text.find(Lower, Candidate + 1);
+  }
+}
+
 // The 0-based index of the first occurrence of Sought in Text, or npos when it does not occur
 // or is empty. Folding maps only the ASCII letters, so any other byte is compared exactly.
 std::size_t FindText(std::string_view Text, std::string_view Sought, bool Fold) {
   if (Sought.empty()) return std::string_view::npos;
-  if (!Fold) return Sought.size() == 1 ? Text.find(Sought.front()) : Text.find(Sought);
-  const auto Found = std::search(Text.begin(), Text.end(), Sought.begin(), Sought.end(),
-                                 [](char A, char B) { return FoldAscii(A) == FoldAscii(B); });
-  return Found == Text.end() ? std::string_view::npos
-                             : static_cast<std::size_t>(Found - Text.begin());
+  if (Fold) return FindFolded(Text, Sought);
+  return Sought.size() == 1 ? Text.find(Sought.front()) : Text.find(Sought);
 }
 
 // Keeps a scan from holding on to the memory of one very large read once it is consumed.
@@ -125,7 +154,7 @@ void TComDataPacket::TakeData(const std::string& Text) {
 
 void TComDataPacket::TakeText(std::string_view Text) {
   if (!HasEndRule()) {
-    FirePacket(std::string(Text));
+    Hand(&TComDataPacket::FirePacket, Text);
     return;
   }
   if (InPlace_.data() == nullptr && Collected_.empty() && !Text.empty()) {
@@ -133,7 +162,8 @@ void TComDataPacket::TakeText(std::string_view Text) {
     Consumed_ = 0;
   } else {
     KeepUnscanned();  // a handler's nested piece joins what the outer scan has left
-    Collected_ += Text;
+    RetireCollected();
+    Collected_.insert(Collected_.end(), Text.begin(), Text.end());
   }
   // The piece must not be referred to once this call returns, whatever a derived scan did.
   struct TKeepRest {
@@ -146,16 +176,17 @@ void TComDataPacket::TakeText(std::string_view Text) {
 // Copies what is left of a piece scanned in place into the collected text.
 void TComDataPacket::KeepUnscanned() {
   if (InPlace_.data() == nullptr) return;
-  Collected_.assign(InPlace_.substr(std::min(Consumed_, InPlace_.size())));
+  const std::string_view Rest = InPlace_.substr(std::min(Consumed_, InPlace_.size()));
+  RetireCollected();
+  Collected_.assign(Rest.begin(), Rest.end());
   InPlace_ = {};
   Consumed_ = 0;
 }
 
 void TComDataPacket::ClearCollected() {
   if (CollectedView().empty()) return;
-  const std::string Discarded(CollectedView());
   try {
-    FireDiscard(Discarded);
+    Hand(&TComDataPacket::FireDiscard, CollectedView());
   } catch (...) {
     ResetCollected();
     throw;
@@ -165,8 +196,9 @@ void TComDataPacket::ClearCollected() {
 
 void TComDataPacket::ResetCollected() {
   InPlace_ = {};
+  RetireCollected();
   Collected_.clear();
-  if (Collected_.capacity() > SpareCapacityKept) std::string().swap(Collected_);
+  if (Collected_.capacity() > SpareCapacityKept) std::vector<char>().swap(Collected_);
   Consumed_ = 0;
   PacketOpen_ = false;
 }
@@ -217,8 +249,8 @@ void TComDataPacket::LookForStart() {
 void TComDataPacket::AcceptStart(std::size_t Position) {
   PacketOpen_ = true;
   if (Position <= 1) return;
-  const std::string Leading = TakeOut(Position - 1);
-  if (!Leading.empty()) FireDiscard(Leading);
+  const std::string_view Leading = TakeOut(Position - 1);
+  if (!Leading.empty()) Hand(&TComDataPacket::FireDiscard, Leading);
 }
 
 std::size_t TComDataPacket::LookForEnd() {
@@ -254,39 +286,62 @@ std::size_t TComDataPacket::LookForEnd() {
 }
 
 std::size_t TComDataPacket::DeliverPacket(std::size_t Length) {
-  std::string Packet = TakeOut(Length);
-  const std::size_t Taken = Packet.size();
-  FirePacket(Strip(std::move(Packet)));
-  return Taken;
+  const std::string_view Packet = TakeOut(Length);
+  Hand(&TComDataPacket::FirePacket, Strip(Packet));
+  return Packet.size();
 }
 
 std::size_t TComDataPacket::DeliverStrippedOfStop(std::size_t Found) {
-  const std::string_view Text = CollectedView();
-  std::string Packet(Text.substr(0, Found));  // short packets fit the string itself
+  const std::string_view Packet = CollectedView().substr(0, Found);
   const std::size_t Taken = Found + StopString_.size();
   Consumed_ += Taken;
-  FirePacket(Packet);
+  Hand(&TComDataPacket::FirePacket, Packet);
   return Taken;
 }
 
-std::string TComDataPacket::TakeOut(std::size_t Count) {
+// The text taken out stays where it lies until the scan ends (FinishScan compacts).
+std::string_view TComDataPacket::TakeOut(std::size_t Count) {
   const std::string_view Text = CollectedView();
   Count = std::min(Count, Text.size());
-  std::string Piece(Text.substr(0, Count));
   Consumed_ += Count;
-  return Piece;
+  return Text.substr(0, Count);
+}
+
+void TComDataPacket::Hand(void (TComDataPacket::*Fire)(const TComText&), std::string_view Text) {
+  struct THanding {
+    TComDataPacket& Packet;
+    ~THanding() {
+      if (--Packet.Handing_ == 0 && !Packet.Retired_.empty()) Packet.Retired_.clear();
+    }
+  } Handing{*this};
+  // A handler nested in another must not overwrite the string the outer one holds.
+  if (Handing_ > 0 && NestedScratch_.size() < static_cast<std::size_t>(Handing_)) {
+    NestedScratch_.emplace_back();
+  }
+  std::string& Scratch =
+      Handing_ == 0 ? Scratch_ : NestedScratch_[static_cast<std::size_t>(Handing_ - 1)];
+  ++Handing_;
+  (this->*Fire)(TComText(Text, Scratch));
+}
+
+void TComDataPacket::RetireCollected() {
+  if (Handing_ == 0 || Collected_.empty()) return;
+  std::vector<char> Copy(Collected_);
+  Retired_.push_back(std::move(Collected_));
+  Collected_ = std::move(Copy);
 }
 
 // Only the first occurrence counts: a packet in which the stop string also occurs earlier
 // keeps its final stop string.
-std::string TComDataPacket::Strip(std::string Packet) const {
+std::string_view TComDataPacket::Strip(std::string_view Packet) const {
   if (IncludeStrings_) return Packet;
   if (!StartString_.empty() && FindText(Packet, StartString_, CaseInsensitive_) == 0) {
-    Packet.erase(0, StartString_.size());
+    Packet.remove_prefix(StartString_.size());
   }
   if (!StopString_.empty() && Packet.size() >= StopString_.size()) {
     const std::size_t Tail = Packet.size() - StopString_.size();
-    if (FindText(Packet, StopString_, CaseInsensitive_) == Tail) Packet.erase(Tail);
+    if (FindText(Packet, StopString_, CaseInsensitive_) == Tail)
+      Packet.remove_suffix(StopString_.size());
   }
   return Packet;
 }
@@ -295,7 +350,9 @@ std::string TComDataPacket::Strip(std::string Packet) const {
 void TComDataPacket::FinishScan() {
   KeepUnscanned();
   if (Consumed_ > 0) {
-    Collected_.erase(0, Consumed_);
+    RetireCollected();
+    Collected_.erase(Collected_.begin(), Collected_.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                                  Consumed_, Collected_.size())));
     Consumed_ = 0;
     if (Collected_.capacity() > SpareCapacityKept + 2 * Collected_.size()) {
       Collected_.shrink_to_fit();
@@ -306,11 +363,11 @@ void TComDataPacket::FinishScan() {
   }
 }
 
-void TComDataPacket::FireDiscard(const std::string& Str) {
+void TComDataPacket::FireDiscard(const TComText& Str) {
   if (OnDiscard) OnDiscard(this, Str);
 }
 
-void TComDataPacket::FirePacket(const std::string& Str) {
+void TComDataPacket::FirePacket(const TComText& Str) {
   if (OnPacket) OnPacket(this, Str);
 }
 

@@ -9,19 +9,24 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "serialport/base/component.h"
+#include "serialport/packet/com_text.h"
 #include "serialport/port/com_link.h"
 
 namespace tolvane {
 
 class TCustomComPort;
 
-using TComStrEvent = std::function<void(TObject* Sender, const std::string& Str)>;
+// Str is valid for the duration of the call; a handler takes it as std::string_view (no copy),
+// const std::string& or std::string (see TComText).
+using TComStrEvent = std::function<void(TObject* Sender, const TComText& Str)>;
 // Str is the collected text, valid for the duration of the call; the handler may set Pos to
 // the 1-based position it finds (a start, or the last character of a packet).
 using TCustPacketEvent =
@@ -74,8 +79,8 @@ class TComDataPacket : public TComponent {
   // it has reached MaxBufferSize, also when a handler raised.
   virtual void ScanCollected();
 
-  virtual void FireDiscard(const std::string& Str);
-  virtual void FirePacket(const std::string& Str);
+  virtual void FireDiscard(const TComText& Str);
+  virtual void FirePacket(const TComText& Str);
   virtual void FireCustomStart(std::string_view Str, std::int32_t& Pos);
   virtual void FireCustomStop(std::string_view Str, std::int32_t& Pos);
 
@@ -91,15 +96,24 @@ class TComDataPacket : public TComponent {
   std::size_t LookForEnd();
   std::size_t DeliverPacket(std::size_t Length);
   std::size_t DeliverStrippedOfStop(std::size_t Found);
-  std::string TakeOut(std::size_t Count);
-  std::string Strip(std::string Packet) const;
+  std::string_view TakeOut(std::size_t Count);
+  std::string_view Strip(std::string_view Packet) const;
+  // Hands Text to FirePacket or FireDiscard; while a handler runs, the memory Text lies in is
+  // not changed (see RetireCollected).
+  void Hand(void (TComDataPacket::*Fire)(const TComText&), std::string_view Text);
+  // Before the collected text changes under a handler that may hold a view of it: the buffer
+  // is kept aside, untouched, until the outermost handler has returned, and the text goes on in
+  // a copy.
+  void RetireCollected();
   void FinishScan();
   void ResetCollected();
   void ChangedRule();
   bool PortClosedDuringRead() const;
 
   std::string_view CollectedView() const {
-    return (InPlace_.data() != nullptr ? InPlace_ : std::string_view(Collected_)).substr(Consumed_);
+    return (InPlace_.data() != nullptr ? InPlace_
+                                       : std::string_view(Collected_.data(), Collected_.size()))
+        .substr(Consumed_);
   }
 
   std::unique_ptr<TComLink> OwnLink_;
@@ -115,11 +129,19 @@ class TComDataPacket : public TComponent {
   // The collected text is Collected_ after its first Consumed_ bytes: packets are taken from the
   // front by advancing Consumed_, and the buffer is compacted once per scan, so a read holding
   // many packets costs time in proportion to its length.
-  std::string Collected_;
+  // A vector rather than a string: moving it always keeps its bytes where they are (see
+  // RetireCollected).
+  std::vector<char> Collected_;
   std::size_t Consumed_ = 0;
   // A received piece that arrives while nothing is collected is scanned where it lies (the
   // caller's buffer) instead of being copied in first; only what the scan leaves is kept.
   std::string_view InPlace_;
+  int Handing_ = 0;  // handlers running, nested ones included
+  std::vector<std::vector<char>> Retired_;
+  // The string a const std::string& handler is given, and one per nested handler (a deque, so
+  // that growing it moves none).
+  std::string Scratch_;
+  std::deque<std::string> NestedScratch_;
 };
 
 }  // namespace tolvane

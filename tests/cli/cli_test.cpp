@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "logic/protocol/register_table.h"
 #include "cli/cli_options.h"
+#include "logic/protocol/register_table.h"
 #include "tests/support/ser2net_server.h"
 #include "tests/support/temp_directory.h"
 #include "tests/tools/simulator_process.h"
@@ -147,10 +147,13 @@ TEST_F(CommandLine, ReadWritesTheFileAndKeepsABackup) {
 }
 
 TEST_F(CommandLine, ASilentRegisterFailsTheReadNamedAndLeavesTheFileAsItWas) {
-  StartSimulator({"--silent-registers", "0016,0028"});
+  StartSimulator({"--silent-registers", "0016,0028", "--reply", "0012=12x45"});
   WriteFile("values.ini", "kept\n");
   const TRun Run = Cli({"read", "values.ini"});
   EXPECT_EQ(Run.Exit, ExitRegisters);
+  EXPECT_NE(Run.Err.find("UaMAX (Ua max, V): the controller sent \"12x45\", which is not a value"),
+            std::string::npos)
+      << Run.Err;
   EXPECT_NE(Run.Err.find("UgMax (Ug max, V)"), std::string::npos) << Run.Err;
   EXPECT_NE(Run.Err.find("SWR_H (SWR HI)"), std::string::npos) << Run.Err;
   EXPECT_EQ(ReadTextFile(File("values.ini")), "kept\n");
@@ -188,14 +191,17 @@ TEST_F(CommandLine, WriteBacksUpFirstAndTheReadBackFindsAnUnstoredRegister) {
 }
 
 TEST_F(CommandLine, CompareNamesEachDifferingKeyWithBothValues) {
-  StartSimulator();
+  StartSimulator({"--silent-registers", "0024"});
   std::vector<std::string> Other = Held;
   Other[2] = "00650";
   Other[10] = "00031";
   WriteFile("other.ini", ValuesText(Other));
   const TRun Run = Cli({"compare", "other.ini"});
   EXPECT_EQ(Run.Exit, ExitRegisters) << Run.Err;
-  EXPECT_EQ(Run.Out, "UgMax: controller 00550, file 00650\nSWH_D: controller 00030, file 00031\n");
+  EXPECT_EQ(Run.Out,
+            "UgMax: controller 00550, file 00650\nT_Lig: did not answer\n"
+            "SWH_D: controller 00030, file 00031\n")
+      << "a silent register is no difference";
   EXPECT_EQ(SimulatorLog().find("set to"), std::string::npos) << "a comparison writes nothing";
 }
 

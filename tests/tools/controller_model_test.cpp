@@ -72,7 +72,7 @@ TEST(ControllerModelTest, WriteIsStoredAndReadBack) {
 }
 
 TEST(ControllerModelTest, FaultyRegistersStaySilentOrKeepTheirOldValue) {
-  TControllerModel Model({}, DefaultRegisters(), {{"0016"}, {"0020"}});
+  TControllerModel Model({}, DefaultRegisters(), {{"0016"}, {"0020"}, {}});
   EXPECT_EQ(Model.Answer("ST0016").Reply, "");
   EXPECT_EQ(Model.Answer("ST001600001").Reply, "");
   const TControllerEvent Write = Model.Answer("ST002000099");
@@ -80,6 +80,11 @@ TEST(ControllerModelTest, FaultyRegistersStaySilentOrKeepTheirOldValue) {
   EXPECT_FALSE(Write.Stored);
   EXPECT_EQ(Model.Answer("ST0020").Reply, "ST002000025;") << "reading back shows the old value";
   EXPECT_EQ(Model.Registers(), DefaultRegisters());
+
+  TControllerModel Garbled({}, DefaultRegisters(), {{}, {}, {{"0012", "12x45"}}});
+  EXPECT_EQ(Garbled.Answer("ST0012").Reply, "ST001212x45;") << "a read gets the text given";
+  EXPECT_EQ(Garbled.Answer("ST001203000").Reply, "ST001203000;") << "a write is stored";
+  EXPECT_EQ(Garbled.Registers().at("0012"), "03000");
 }
 
 TEST(ControllerModelTest, FactoryValuesAreNumbersThatDifferFromTheUtilitysDefaults) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -56,6 +57,11 @@ TEST(SimulatorOptionsTest, ValidCommandLines) {
          return O.Registers.Silent == std::set<std::string>{"0016", "0024"} &&
                 O.Registers.Unstored == std::set<std::string>{"0032"};
        }},
+      {{"--reply", "0012=12x45", "--reply=0014="},
+       [](const TSimulatorOptions& O) {
+         return O.Registers.Replaced ==
+                std::map<std::string, std::string>{{"0012", "12x45"}, {"0014", ""}};
+       }},
   };
   for (const TOptionCase& Case : Cases) {
     SCOPED_TRACE(testing::PrintToString(Case.Args));
@@ -88,6 +94,9 @@ TEST(SimulatorOptionsTest, InvalidCommandLinesAreRefused) {
       {"--identify-after", "99999999999999999999"},
       {"--silent-registers", "0013"},
       {"--silent-registers", "0016,"},
+      {"--reply", "0013=12x45"},
+      {"--reply", "001212x45"},
+      {"--reply", "0012=1;2"},
       {"--unstored-registers", ""},
   };
   for (const std::vector<std::string>& Args : Cases) {

@@ -11,10 +11,10 @@
 // in WaitCommEvent; reads and status queries run on whichever thread delivers events. One reader
 // thread lives while the device is open: it alone reads the socket, decodes telnet, fills the
 // input queue, records the server's answers and notifications and answers its negotiation. It
-// stops reading while the queue is full, so a flood waits in TCP's buffers. One mutex guards the
-// queue, the events, the answers and the line state; it is never held across a blocking call.
-// A second mutex keeps writers to the socket from interleaving a command with data. Waits sleep
-// in poll() on eventfds or on a condition variable, which Close, purge and new input wake.
+// stops reading while the queue is full, so a flood waits in TCP's buffers. The core's mutex
+// (device_core.h) guards the answers and the line state too; it is never held across a blocking
+// call. A second mutex keeps writers to the socket from interleaving a command with data. Waits
+// sleep in poll() on eventfds or on a condition variable, which Close, purge and new input wake.
 #pragma once
 
 #include <array>
@@ -28,15 +28,14 @@
 #include <thread>
 #include <vector>
 
-#include "serialport/device/com_device.h"
-#include "serialport/device/input_queue.h"
+#include "serialport/device/device_core.h"
 #include "serialport/device/network/com_port_option.h"
 #include "serialport/device/network/network_address.h"
 #include "serialport/device/network/telnet_codec.h"
 
 namespace tolvane {
 
-class TNetworkDevice final : public TComDevice {
+class TNetworkDevice final : public TDeviceCore {
  public:
   static constexpr int ConnectTimeoutMs = 3000;
   // How long an opening waits for the negotiation and the server's first answer.
@@ -45,52 +44,39 @@ class TNetworkDevice final : public TComDevice {
   static constexpr int RefusalWaitMs = 100;
   // How long a change of line settings waits for the server's answers before it goes on.
   static constexpr int AnswerTimeoutMs = 1000;
-  static constexpr std::size_t SmallestInputQueue = 16 * 1024;
 
   TNetworkDevice() = default;
   ~TNetworkDevice() override;
-  TNetworkDevice(const TNetworkDevice&) = delete;
-  TNetworkDevice& operator=(const TNetworkDevice&) = delete;
 
   // Address is a network port name (rfc2217://HOST:PORT or socket://HOST:PORT).
   int Open(const std::string& Address) override;
-  int Close() override;
-  bool IsOpen() const override;
   std::string ErrorReason() const override;
   std::string TakeNote() override;
 
-  int SetupComm(std::int32_t InputSize, std::int32_t OutputSize) override;
+  // RFC 2217 sends the settings to the server; raw TCP only checks them.
   int SetCommState(const TDcb& Dcb) override;
-  int SetCommTimeouts(const TCommTimeouts& Timeouts) override;
-
-  int WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) override;
+  // Reads take what the reader thread has queued; writes go to the socket, framed for telnet.
   int ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) override;
-  int GetOverlappedResult(const TOverlapped& Overlapped, std::uint32_t& Transferred) override;
+  int WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) override;
 
-  int PurgeComm(std::uint32_t Flags) override;
-  int ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) override;
-  int InputCount(std::uint32_t& InQueue) override;
+  // The modem lines as the server last reported them.
   int GetCommModemStatus(std::uint32_t& Status) override;
-
-  int SetCommMask(std::uint32_t Mask) override;
   TWaitResult WaitCommEvent(std::uint32_t& Mask, const TStopSignal& Stop) override;
-  int LineError() const override;
-  bool TakeCommEvents(std::uint32_t& Mask) override;
 
  private:
-  // Marks the calling thread as inside a call on the open socket, so Close waits for it.
-  class TUse {
-   public:
-    explicit TUse(TNetworkDevice& Device);
-    ~TUse();
-    TUse(const TUse&) = delete;
-    TUse& operator=(const TUse&) = delete;
-    int Error() const { return Error_; }  // EBADF when the device is not open or is closing
-
-   private:
-    TNetworkDevice& Device_;
-    int Error_ = 0;
-  };
+  // The waiter sleeps in poll() on an eventfd; a lost line also ends writes and reads.
+  void WakeWaiterLocked() override;
+  void LineLostLocked() override;
+  // Closing wakes the reader thread, and then joins it and closes the socket.
+  void WakeAllLocked() override;
+  void ReleaseSystem() override;
+  // The line errors the server has reported.
+  std::uint32_t TakeLineErrorsLocked() override;
+  int PurgeLocked(std::uint32_t Flags) override;
+  // Asks the server to purge its own buffers too.
+  int PurgeUnlocked(std::uint32_t Flags) override;
+  // Tells the server which line and modem changes to report.
+  int MaskChanged() override;
 
   // The server's last answer to one kind of command; SET-CONTROL's kinds (flow, break, DTR, RTS,
   // inbound flow) are kept apart, since a server answers each of them on its own.
@@ -106,8 +92,6 @@ class TNetworkDevice final : public TComDevice {
   void ReadLoop();
   void TakeInLocked(const std::uint8_t* Raw, std::size_t Count, std::vector<std::uint8_t>& Replies);
   void TakeSubnegotiationLocked(const TSubnegotiation& Sub);
-  void AddEventsLocked(std::uint32_t Events);
-  void LoseLineLocked(int Error);
 
   // Sends Bytes, waiting for room in the socket's buffer for at most Limit (none: no limit);
   // the caller holds SendMutex_. 0 also when the time ran out (Sent then tells how far it got),
@@ -119,12 +103,8 @@ class TNetworkDevice final : public TComDevice {
   int AwaitAnswers(const std::vector<TComPortCommand>& Commands, std::uint64_t Since);
   void NoteOnce(const std::string& What);
 
-  mutable std::mutex Mutex_;
   std::condition_variable Changed_;  // input, an answer, a lost line, an abort or closing
-  std::condition_variable NoUsers_;
   std::mutex SendMutex_;
-  int Users_ = 0;
-  bool Closing_ = false;
   int Fd_ = -1;
   int ReaderWake_ = -1;
   int EventWake_ = -1;
@@ -134,17 +114,8 @@ class TNetworkDevice final : public TComDevice {
   std::string Address_;
   TNetworkProtocol Protocol_ = TNetworkProtocol::Rfc2217;
   TTelnetCodec Codec_;
-  TInputQueue Queue_;
-  int LineError_ = 0;
   std::string ErrorReason_;
   bool ReaderStarved_ = false;  // the queue was full, so the reader stopped reading
-  bool Polling_ = false;        // the event waiter sleeps in poll()
-  TCommTimeouts Timeouts_;
-  std::uint64_t RxAborts_ = 0;
-  std::uint64_t TxAborts_ = 0;
-  std::uint32_t Mask_ = 0;
-  std::uint64_t MaskChanges_ = 0;
-  std::uint32_t PendingEvents_ = 0;
   std::uint32_t LineErrors_ = 0;
   std::uint8_t ModemState_ = 0;
   std::array<TAnswer, AnswerKinds> Answers_{};

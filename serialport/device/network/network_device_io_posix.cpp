@@ -120,17 +120,6 @@ std::string TNetworkDevice::TakeNote() {
   return std::exchange(Note_, {});
 }
 
-int TNetworkDevice::SetupComm(std::int32_t InputSize, std::int32_t OutputSize) {
-  if (InputSize <= 0 || OutputSize < 0) return EINVAL;
-  TUse Use(*this);
-  if (Use.Error() != 0) return Use.Error();
-  std::lock_guard Lock(Mutex_);
-  TInputQueueOptions Options = Queue_.Options();
-  Options.Capacity = std::max(static_cast<std::size_t>(InputSize), SmallestInputQueue);
-  Queue_.Configure(Options);
-  return 0;
-}
-
 int TNetworkDevice::SetCommState(const TDcb& Dcb) {
   TUse Use(*this);
   if (Use.Error() != 0) return Use.Error();
@@ -151,19 +140,9 @@ int TNetworkDevice::SetCommState(const TDcb& Dcb) {
   }
   std::lock_guard Lock(Mutex_);
   if (Telnet) Applied_ = Dcb;
-  TInputQueueOptions Options = Queue_.Options();
-  Options.DiscardNull = Dcb.fNull;
-  Options.EventChar = Dcb.EvtChar;
-  Options.ParityEnabled = Dcb.Parity != NOPARITY;
-  Queue_.Configure(Options);
-  return 0;
-}
-
-int TNetworkDevice::SetCommTimeouts(const TCommTimeouts& Timeouts) {
-  TUse Use(*this);
-  if (Use.Error() != 0) return Use.Error();
-  std::lock_guard Lock(Mutex_);
-  Timeouts_ = Timeouts;
+  // The server's stream carries no error marks, so only the null bytes and the event character
+  // matter here.
+  ConfigureQueueLocked(Dcb);
   return 0;
 }
 
@@ -250,28 +229,14 @@ int TNetworkDevice::ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Ove
   return CompleteTransfer(Overlapped, Got, 0);
 }
 
-int TNetworkDevice::GetOverlappedResult(const TOverlapped& Overlapped, std::uint32_t& Transferred) {
-  return CompletedTransferResult(Overlapped, Transferred);
+int TNetworkDevice::PurgeLocked(std::uint32_t Flags) {
+  if (Flags & PURGE_TXABORT) SignalWake(TxWake_);
+  if ((Flags & PURGE_RXCLEAR) && ReaderStarved_) SignalWake(ReaderWake_);
+  Changed_.notify_all();
+  return 0;
 }
 
-int TNetworkDevice::PurgeComm(std::uint32_t Flags) {
-  constexpr std::uint32_t Known = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
-  if ((Flags & ~Known) != 0) return EINVAL;
-  TUse Use(*this);
-  if (Use.Error() != 0) return Use.Error();
-  {
-    std::lock_guard Lock(Mutex_);
-    if (Flags & PURGE_TXABORT) {
-      ++TxAborts_;
-      SignalWake(TxWake_);
-    }
-    if (Flags & PURGE_RXABORT) ++RxAborts_;
-    if (Flags & PURGE_RXCLEAR) {
-      Queue_.Clear();
-      if (ReaderStarved_) SignalWake(ReaderWake_);
-    }
-    Changed_.notify_all();
-  }
+int TNetworkDevice::PurgeUnlocked(std::uint32_t Flags) {
   const TComPortCommand Purge = PurgeCommandFor(Flags);
   if (Protocol_ != TNetworkProtocol::Rfc2217 || Purge.Code == 0) return 0;
   // A lost line is reported by the event wait; clearing a dead line's buffers has nothing left
@@ -280,22 +245,8 @@ int TNetworkDevice::PurgeComm(std::uint32_t Flags) {
   return IsLineLostError(Error) ? 0 : Error;
 }
 
-int TNetworkDevice::ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) {
-  TUse Use(*this);
-  if (Use.Error() != 0) return Use.Error();
-  std::lock_guard Lock(Mutex_);
-  InQueue = static_cast<std::uint32_t>(Queue_.Size());
-  Errors = Queue_.TakeErrors() | LineErrors_;
-  LineErrors_ = 0;
-  return 0;
-}
-
-int TNetworkDevice::InputCount(std::uint32_t& InQueue) {
-  TUse Use(*this);
-  if (Use.Error() != 0) return Use.Error();
-  std::lock_guard Lock(Mutex_);
-  InQueue = static_cast<std::uint32_t>(Queue_.Size());
-  return 0;
+std::uint32_t TNetworkDevice::TakeLineErrorsLocked() {
+  return std::exchange(LineErrors_, 0);
 }
 
 int TNetworkDevice::GetCommModemStatus(std::uint32_t& Status) {
@@ -306,19 +257,10 @@ int TNetworkDevice::GetCommModemStatus(std::uint32_t& Status) {
   return 0;
 }
 
-int TNetworkDevice::SetCommMask(std::uint32_t Mask) {
-  TUse Use(*this);
-  if (Use.Error() != 0) return Use.Error();
+int TNetworkDevice::MaskChanged() {
   std::vector<TComPortCommand> Masks;
   {
     std::lock_guard Lock(Mutex_);
-    Mask_ = Mask & AllEventBits;
-    PendingEvents_ &= Mask_;
-    ++MaskChanges_;
-    // Bytes that came in before the mask asked for them would otherwise wait unannounced until
-    // the next byte arrives.
-    if (Queue_.Size() > 0) PendingEvents_ |= Mask_ & EV_RXCHAR;
-    SignalWake(EventWake_);
     // An empty mask comes as the port closes; the server's masks do not matter then.
     if (Protocol_ == TNetworkProtocol::Rfc2217 && Mask_ != 0) {
       const TComPortCommand Line = LineStateMaskFor(Mask_);
@@ -347,15 +289,7 @@ TWaitResult TNetworkDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal
     if (Stop.IsSet()) return TWaitResult::Stopped;
     {
       std::lock_guard Lock(Mutex_);
-      if (Closing_) return TWaitResult::Failed;
-      if (MaskChanges_ != MaskChanges) return TWaitResult::Event;
-      // Events that came before the loss are reported first.
-      if (const std::uint32_t Due = PendingEvents_ & Mask_; Due != 0) {
-        PendingEvents_ &= ~Due;
-        Mask = Due;
-        return TWaitResult::Event;
-      }
-      if (LineError_ != 0) return TWaitResult::LineLost;
+      if (const auto Outcome = WaitOutcomeLocked(MaskChanges, Mask)) return *Outcome;
       Polling_ = true;
     }
     pollfd Polls[2] = {{StopSignalFd(Stop), POLLIN, 0}, {EventWake_, POLLIN, 0}};
@@ -369,16 +303,6 @@ TWaitResult TNetworkDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal
     if (Ready > 0 && Polls[0].revents != 0) return TWaitResult::Stopped;
     if (Ready > 0 && Polls[1].revents != 0) ConsumeWake(EventWake_);
   }
-}
-
-bool TNetworkDevice::TakeCommEvents(std::uint32_t& Mask) {
-  Mask = 0;
-  TUse Use(*this);
-  if (Use.Error() != 0) return false;
-  std::lock_guard Lock(Mutex_);
-  Mask = PendingEvents_ & Mask_;
-  PendingEvents_ &= ~Mask;
-  return Mask != 0;
 }
 
 }  // namespace tolvane

@@ -10,9 +10,9 @@
 #include <cerrno>
 #include <chrono>
 
+#include "serialport/device/device_wake_posix.h"
 #include "serialport/device/network/network_device.h"
 #include "serialport/device/network/network_socket_posix.h"
-#include "serialport/device/device_wake_posix.h"
 
 namespace tolvane {
 namespace {
@@ -35,21 +35,6 @@ std::string RefusalText(const std::vector<std::uint8_t>& Bytes) {
 }
 
 }  // namespace
-
-TNetworkDevice::TUse::TUse(TNetworkDevice& Device) : Device_(Device) {
-  std::lock_guard Lock(Device.Mutex_);
-  if (Device.Fd_ < 0 || Device.Closing_) {
-    Error_ = EBADF;
-    return;
-  }
-  ++Device.Users_;
-}
-
-TNetworkDevice::TUse::~TUse() {
-  if (Error_ != 0) return;
-  std::lock_guard Lock(Device_.Mutex_);
-  if (--Device_.Users_ == 0) Device_.NoUsers_.notify_all();
-}
 
 TNetworkDevice::~TNetworkDevice() {
   if (IsOpen()) Close();
@@ -117,25 +102,18 @@ int TNetworkDevice::Connect(const TNetworkAddress& Address) {
     }
   }
   std::lock_guard Lock(Mutex_);
+  MarkOpenLocked();
   Fd_ = Fd;
   ReaderWake_ = Wakes[0];
   EventWake_ = Wakes[1];
   TxWake_ = Wakes[2];
-  Closing_ = false;
   Protocol_ = Address.Protocol;
   Codec_ = TTelnetCodec();
-  Queue_.Clear();
-  Queue_.TakeErrors();
   TInputQueueOptions Options;
   Options.Capacity = SmallestInputQueue;
   Options.Marked = false;
   Queue_.Configure(Options);
-  LineError_ = 0;
   ReaderStarved_ = false;
-  Polling_ = false;
-  Timeouts_ = {};
-  Mask_ = 0;
-  PendingEvents_ = 0;
   LineErrors_ = 0;
   ModemState_ = 0;
   Answers_ = {};
@@ -185,15 +163,12 @@ int TNetworkDevice::AwaitOpening() {
   return 0;
 }
 
-int TNetworkDevice::Close() {
-  {
-    std::unique_lock Lock(Mutex_);
-    if (Fd_ < 0 || Closing_) return EBADF;
-    Closing_ = true;
-    for (int Wake : {ReaderWake_, EventWake_, TxWake_}) SignalWake(Wake);
-    Changed_.notify_all();
-    NoUsers_.wait(Lock, [this] { return Users_ == 0; });
-  }
+void TNetworkDevice::WakeAllLocked() {
+  for (int Wake : {ReaderWake_, EventWake_, TxWake_}) SignalWake(Wake);
+  Changed_.notify_all();
+}
+
+void TNetworkDevice::ReleaseSystem() {
   if (Reader_.joinable()) Reader_.join();
   std::lock_guard Lock(Mutex_);
   close(Fd_);
@@ -202,15 +177,6 @@ int TNetworkDevice::Close() {
     *Wake = -1;
   }
   Fd_ = -1;
-  Closing_ = false;
-  LineError_ = 0;
-  Queue_.Clear();
-  return 0;
-}
-
-bool TNetworkDevice::IsOpen() const {
-  std::lock_guard Lock(Mutex_);
-  return Fd_ >= 0 && !Closing_;
 }
 
 std::string TNetworkDevice::ErrorReason() const {
@@ -300,24 +266,14 @@ void TNetworkDevice::TakeSubnegotiationLocked(const TSubnegotiation& Sub) {
   Answers_[AnswerKind(Command, Value)] = {++AnswerSerial_, Value};
 }
 
-void TNetworkDevice::AddEventsLocked(std::uint32_t Events) {
-  const std::uint32_t Selected = Events & Mask_;
-  if ((Selected & ~PendingEvents_) == 0) return;
-  PendingEvents_ |= Selected;
-  if (Polling_) SignalWake(EventWake_);
+void TNetworkDevice::WakeWaiterLocked() {
+  SignalWake(EventWake_);
 }
 
-void TNetworkDevice::LoseLineLocked(int Error) {
-  if (LineError_ != 0) return;
-  LineError_ = Error;
-  SignalWake(EventWake_);
+// Writers waiting for room in the socket and readers waiting for input give up.
+void TNetworkDevice::LineLostLocked() {
   SignalWake(TxWake_);
   Changed_.notify_all();
-}
-
-int TNetworkDevice::LineError() const {
-  std::lock_guard Lock(Mutex_);
-  return LineError_;
 }
 
 }  // namespace tolvane

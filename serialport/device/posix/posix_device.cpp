@@ -11,7 +11,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 #include "serialport/device/device_wake_posix.h"
@@ -59,22 +58,6 @@ int SetModemLine(int Fd, TLineLevel Level, int Line) {
 
 }  // namespace
 
-TPosixDevice::TUse::TUse(TPosixDevice& Device) : Device_(Device) {
-  std::lock_guard Lock(Device.Mutex_);
-  if (Device.Fd_ < 0 || Device.Closing_) {
-    Error_ = EBADF;
-    return;
-  }
-  ++Device.Users_;
-  Fd_ = Device.Fd_;
-}
-
-TPosixDevice::TUse::~TUse() {
-  if (Error_ != 0) return;
-  std::lock_guard Lock(Device_.Mutex_);
-  if (--Device_.Users_ == 0) Device_.NoUsers_.notify_all();
-}
-
 TPosixDevice::~TPosixDevice() {
   if (IsOpen()) Close();
 }
@@ -111,21 +94,14 @@ int TPosixDevice::Open(const std::string& Path) {
   }
   {
     std::lock_guard Lock(Mutex_);
+    MarkOpenLocked();
     Fd_ = Fd;
-    Closing_ = false;
-    LineError_ = 0;
     TtyEmpty_ = false;
-    Polling_ = false;
     HasWaiter_ = false;
     OutputNeverQueues_ = IsPseudoTerminalSlave(Fd);
-    Timeouts_ = {};
-    Mask_ = 0;
-    PendingEvents_ = 0;
-    Queue_.Clear();
-    Queue_.TakeErrors();
     serial_icounter_struct Counters{};
     HasCounters_ = ioctl(Fd, TIOCGICOUNT, &Counters) == 0;
-    CounterErrorsLocked();
+    TakeLineErrorsLocked();
   }
   Error = StartHelpers();
   if (Error != 0) Close();
@@ -139,18 +115,18 @@ int TPosixDevice::StartHelpers() {
   return 0;
 }
 
-void TPosixDevice::WakeAll() {
+void TPosixDevice::WakeAllLocked() {
   for (int Wake : {RxWake_, TxWake_, EventWake_, DrainKick_}) SignalWake(Wake);
 }
 
-int TPosixDevice::Close() {
+void TPosixDevice::WakeWaiterLocked() {
+  SignalWake(EventWake_);
+}
+
+void TPosixDevice::ReleaseSystem() {
   int Fd = -1;
   {
-    std::unique_lock Lock(Mutex_);
-    if (Fd_ < 0 || Closing_) return EBADF;
-    Closing_ = true;
-    WakeAll();
-    NoUsers_.wait(Lock, [this] { return Users_ == 0; });
+    std::lock_guard Lock(Mutex_);
     Fd = Fd_;
   }
   Drainer_.StopAndJoin();
@@ -164,27 +140,6 @@ int TPosixDevice::Close() {
   std::lock_guard Lock(Mutex_);
   CloseWakeups();
   Fd_ = -1;
-  Closing_ = false;
-  LineError_ = 0;
-  Queue_.Clear();
-  return 0;
-}
-
-bool TPosixDevice::IsOpen() const {
-  std::lock_guard Lock(Mutex_);
-  return Fd_ >= 0 && !Closing_;
-}
-
-int TPosixDevice::SetupComm(std::int32_t InputSize, std::int32_t OutputSize) {
-  // The output size is the kernel's business; only nonsense is refused.
-  if (InputSize <= 0 || OutputSize < 0) return EINVAL;
-  TUse Use(*this);
-  if (Use.Error() != 0) return Use.Error();
-  std::lock_guard Lock(Mutex_);
-  TInputQueueOptions Options = Queue_.Options();
-  Options.Capacity = std::max(static_cast<std::size_t>(InputSize), SmallestInputQueue);
-  Queue_.Configure(Options);
-  return 0;
 }
 
 // XonLim and XoffLim are not used: the kernel sends XOFF and drops RTS by its own thresholds when
@@ -194,41 +149,27 @@ int TPosixDevice::SetCommState(const TDcb& Dcb) {
   TUse Use(*this);
   if (Use.Error() != 0) return Use.Error();
   termios Old{};
-  if (tcgetattr(Use.Fd(), &Old) != 0) return errno;
+  if (tcgetattr(Fd_, &Old) != 0) return errno;
   termios New = Old;
   bool NeedsCustomRate = false;
   if (int Error = TermiosForDcb(Dcb, New, NeedsCustomRate)) return Error;
-  if (tcsetattr(Use.Fd(), TCSANOW, &New) != 0) return errno;
+  if (tcsetattr(Fd_, TCSANOW, &New) != 0) return errno;
   if (NeedsCustomRate) {
-    if (int Error = SetCustomRate(Use.Fd(), Dcb.BaudRate)) {
-      tcsetattr(Use.Fd(), TCSANOW, &Old);
+    if (int Error = SetCustomRate(Fd_, Dcb.BaudRate)) {
+      tcsetattr(Fd_, TCSANOW, &Old);
       return Error;
     }
   }
   const TModemOutputs Outputs = ModemOutputsFor(Dcb);
-  if (int Error = SetModemLine(Use.Fd(), Outputs.Dtr, TIOCM_DTR)) return Error;
-  if (int Error = SetModemLine(Use.Fd(), Outputs.Rts, TIOCM_RTS)) return Error;
+  if (int Error = SetModemLine(Fd_, Outputs.Dtr, TIOCM_DTR)) return Error;
+  if (int Error = SetModemLine(Fd_, Outputs.Rts, TIOCM_RTS)) return Error;
 
   std::lock_guard Lock(Mutex_);
-  TInputQueueOptions Options = Queue_.Options();
-  Options.DiscardNull = Dcb.fNull;
-  Options.EventChar = Dcb.EvtChar;
-  Options.ReplaceErrors = Dcb.fParity && Dcb.fErrorChar;
-  Options.ErrorChar = Dcb.ErrorChar;
-  Options.ParityEnabled = Dcb.Parity != NOPARITY;
-  Queue_.Configure(Options);
+  ConfigureQueueLocked(Dcb);
   return 0;
 }
 
-int TPosixDevice::SetCommTimeouts(const TCommTimeouts& Timeouts) {
-  TUse Use(*this);
-  if (Use.Error() != 0) return Use.Error();
-  std::lock_guard Lock(Mutex_);
-  Timeouts_ = Timeouts;
-  return 0;
-}
-
-std::uint32_t TPosixDevice::CounterErrorsLocked() {
+std::uint32_t TPosixDevice::TakeLineErrorsLocked() {
   if (!HasCounters_) return 0;
   serial_icounter_struct Counters{};
   if (ioctl(Fd_, TIOCGICOUNT, &Counters) != 0) return 0;
@@ -254,28 +195,11 @@ std::uint32_t TPosixDevice::CountInputLocked() {
   return static_cast<std::uint32_t>(Queue_.Size());
 }
 
-int TPosixDevice::ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) {
-  TUse Use(*this);
-  if (Use.Error() != 0) return Use.Error();
-  std::lock_guard Lock(Mutex_);
-  InQueue = CountInputLocked();
-  Errors = Queue_.TakeErrors() | CounterErrorsLocked();
-  return 0;
-}
-
-int TPosixDevice::InputCount(std::uint32_t& InQueue) {
-  TUse Use(*this);
-  if (Use.Error() != 0) return Use.Error();
-  std::lock_guard Lock(Mutex_);
-  InQueue = CountInputLocked();
-  return 0;
-}
-
 int TPosixDevice::GetCommModemStatus(std::uint32_t& Status) {
   TUse Use(*this);
   if (Use.Error() != 0) return Use.Error();
   int Lines = 0;
-  if (ioctl(Use.Fd(), TIOCMGET, &Lines) != 0) {
+  if (ioctl(Fd_, TIOCMGET, &Lines) != 0) {
     // A device without modem lines (a pseudo-terminal) reports every line off rather than
     // failing, as the port expects of such a device.
     if (!HasNoModemLines(errno)) return errno;

@@ -42,19 +42,8 @@ std::uint32_t ModemChanges(int OldLines, int NewLines, const serial_icounter_str
 
 }  // namespace
 
-int TPosixDevice::SetCommMask(std::uint32_t Mask) {
-  TUse Use(*this);
-  if (Use.Error() != 0) return Use.Error();
-  std::lock_guard Lock(Mutex_);
-  Mask_ = Mask & AllEventBits;
-  PendingEvents_ &= Mask_;
+void TPosixDevice::MaskChangedLocked() {
   if (Mask_ == 0) HasWaiter_ = false;
-  ++MaskChanges_;
-  // Bytes that came in before the mask asked for them would otherwise wait unannounced until
-  // the next byte arrives.
-  if (Queue_.Size() > 0) PendingEvents_ |= Mask_ & EV_RXCHAR;
-  SignalWake(EventWake_);
-  return 0;
 }
 
 TWaitResult TPosixDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal& Stop) {
@@ -65,7 +54,7 @@ TWaitResult TPosixDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal& 
     std::lock_guard Lock(Mutex_);
     HasWaiter_ = true;
   }
-  const TWaitResult Result = AwaitEvents(Use.Fd(), Mask, Stop);
+  const TWaitResult Result = AwaitEvents(Mask, Stop);
   if (Result != TWaitResult::Event) {
     std::lock_guard Lock(Mutex_);
     HasWaiter_ = false;
@@ -73,17 +62,7 @@ TWaitResult TPosixDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal& 
   return Result;
 }
 
-bool TPosixDevice::TakeCommEvents(std::uint32_t& Mask) {
-  Mask = 0;
-  TUse Use(*this);
-  if (Use.Error() != 0) return false;
-  std::lock_guard Lock(Mutex_);
-  Mask = PendingEvents_ & Mask_;
-  PendingEvents_ &= ~Mask;
-  return Mask != 0;
-}
-
-TWaitResult TPosixDevice::AwaitEvents(int Fd, std::uint32_t& Mask, const TStopSignal& Stop) {
+TWaitResult TPosixDevice::AwaitEvents(std::uint32_t& Mask, const TStopSignal& Stop) {
   std::uint64_t MaskChanges = 0;
   // Input the kernel received since the last read shows in poll(), so a tty found empty then is
   // not read again before poll() says so.
@@ -98,25 +77,18 @@ TWaitResult TPosixDevice::AwaitEvents(int Fd, std::uint32_t& Mask, const TStopSi
     bool WatchInput = false;
     {
       std::lock_guard Lock(Mutex_);
-      if (Closing_) return TWaitResult::Failed;
-      // A new mask ends a wait in progress with no events.
-      if (MaskChanges_ != MaskChanges) return TWaitResult::Event;
-      if (MayHaveInput) PullLocked();
+      if (MayHaveInput && !Closing_) PullLocked();
       MayHaveInput = true;
-      // Events that came before a hang-up are reported first; the next wait fails.
-      if (const std::uint32_t Due = PendingEvents_ & Mask_; Due != 0) {
-        PendingEvents_ &= ~Due;
-        Mask = Due;
-        return TWaitResult::Event;
-      }
-      if (LineError_ != 0) return TWaitResult::LineLost;
+      // A new mask ends a wait in progress with no events; events that came before a hang-up
+      // are reported first, and the next wait reports the loss.
+      if (const auto Outcome = WaitOutcomeLocked(MaskChanges, Mask)) return *Outcome;
       // With the queue full the rest stays in the kernel, and the tty is watched only for a
       // hang-up, so that a full queue cannot make this loop spin.
       WatchInput = Queue_.FreeSpace() > 0;
       Polling_ = true;
       PollingInput_ = WatchInput;
     }
-    pollfd Polls[3] = {{Fd, static_cast<short>(WatchInput ? POLLIN : 0), 0},
+    pollfd Polls[3] = {{Fd_, static_cast<short>(WatchInput ? POLLIN : 0), 0},
                        {StopSignalFd(Stop), POLLIN, 0},
                        {EventWake_, POLLIN, 0}};
     const int Ready = poll(Polls, 3, -1);

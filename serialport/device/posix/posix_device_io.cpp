@@ -10,8 +10,8 @@
 #include <climits>
 #include <optional>
 
-#include "serialport/device/posix/posix_device.h"
 #include "serialport/device/device_wake_posix.h"
+#include "serialport/device/posix/posix_device.h"
 #include "serialport/device/read_plan.h"
 
 namespace tolvane {
@@ -71,25 +71,7 @@ int TPosixDevice::PullLocked() {
   }
 }
 
-void TPosixDevice::LoseLineLocked(int Error) {
-  if (LineError_ != 0) return;
-  LineError_ = Error;
-  SignalWake(EventWake_);
-}
-
-int TPosixDevice::LineError() const {
-  std::lock_guard Lock(Mutex_);
-  return LineError_;
-}
-
-void TPosixDevice::AddEventsLocked(std::uint32_t Events) {
-  const std::uint32_t Selected = Events & Mask_;
-  if ((Selected & ~PendingEvents_) == 0) return;
-  PendingEvents_ |= Selected;
-  if (Polling_) SignalWake(EventWake_);
-}
-
-void TPosixDevice::ReportWriteEnd(int Fd) {
+void TPosixDevice::ReportWriteEnd() {
   {
     std::lock_guard Lock(Mutex_);
     if ((Mask_ & EV_TXEMPTY) == 0) return;
@@ -99,7 +81,7 @@ void TPosixDevice::ReportWriteEnd(int Fd) {
     }
   }
   int Queued = 0;
-  if (ioctl(Fd, TIOCOUTQ, &Queued) == 0 && Queued == 0) {
+  if (ioctl(Fd_, TIOCOUTQ, &Queued) == 0 && Queued == 0) {
     std::lock_guard Lock(Mutex_);
     AddEventsLocked(EV_TXEMPTY);
     return;
@@ -156,7 +138,7 @@ int TPosixDevice::ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overl
     const int Timeout = PollTimeout(EarlierDeadline(TotalDeadline, IntervalDeadline));
     if (Timeout == 0) break;
 
-    pollfd Polls[2] = {{Use.Fd(), POLLIN, 0}, {RxWake_, POLLIN, 0}};
+    pollfd Polls[2] = {{Fd_, POLLIN, 0}, {RxWake_, POLLIN, 0}};
     if (poll(Polls, 2, Timeout) < 0) {
       if (errno == EINTR) continue;
       return CompleteTransfer(Overlapped, Got, errno);
@@ -189,7 +171,7 @@ int TPosixDevice::WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped
       if (TxAborts_ != Aborts) Error = ECANCELED;
     }
     if (Error != 0) break;
-    const ssize_t Sent = write(Use.Fd(), In + Written, Count - Written);
+    const ssize_t Sent = write(Fd_, In + Written, Count - Written);
     if (Sent > 0) {
       Written += static_cast<std::uint32_t>(Sent);
       continue;
@@ -203,7 +185,7 @@ int TPosixDevice::WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped
     // out of time is not a failure; the caller learns how much went out.
     const int Timeout = PollTimeout(Deadline);
     if (Timeout == 0) break;
-    pollfd Polls[2] = {{Use.Fd(), POLLOUT, 0}, {TxWake_, POLLIN, 0}};
+    pollfd Polls[2] = {{Fd_, POLLOUT, 0}, {TxWake_, POLLIN, 0}};
     if (poll(Polls, 2, Timeout) < 0) {
       if (errno == EINTR) continue;
       Error = errno;
@@ -219,7 +201,7 @@ int TPosixDevice::WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped
       break;
     }
   }
-  if (Written > 0) ReportWriteEnd(Use.Fd());
+  if (Written > 0) ReportWriteEnd();
   if (IsLineLostError(Error)) {
     // The event wait may not have noticed yet (a vanished device need not report a hang-up);
     // this ends it, so the port hears of the loss from its event thread either way.
@@ -229,29 +211,11 @@ int TPosixDevice::WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped
   return CompleteTransfer(Overlapped, Written, Error);
 }
 
-int TPosixDevice::GetOverlappedResult(const TOverlapped& Overlapped, std::uint32_t& Transferred) {
-  return CompletedTransferResult(Overlapped, Transferred);
-}
-
-int TPosixDevice::PurgeComm(std::uint32_t Flags) {
-  constexpr std::uint32_t Known = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
-  if ((Flags & ~Known) != 0) return EINVAL;
-  TUse Use(*this);
-  if (Use.Error() != 0) return Use.Error();
-  std::lock_guard Lock(Mutex_);
-  if (Flags & PURGE_TXABORT) {
-    ++TxAborts_;
-    SignalWake(TxWake_);
-  }
-  if (Flags & PURGE_RXABORT) {
-    ++RxAborts_;
-    SignalWake(RxWake_);
-  }
-  if ((Flags & PURGE_TXCLEAR) && tcflush(Use.Fd(), TCOFLUSH) != 0) return errno;
-  if (Flags & PURGE_RXCLEAR) {
-    Queue_.Clear();
-    if (tcflush(Use.Fd(), TCIFLUSH) != 0) return errno;
-  }
+int TPosixDevice::PurgeLocked(std::uint32_t Flags) {
+  if (Flags & PURGE_TXABORT) SignalWake(TxWake_);
+  if (Flags & PURGE_RXABORT) SignalWake(RxWake_);
+  if ((Flags & PURGE_TXCLEAR) && tcflush(Fd_, TCOFLUSH) != 0) return errno;
+  if ((Flags & PURGE_RXCLEAR) && tcflush(Fd_, TCIFLUSH) != 0) return errno;
   return 0;
 }
 

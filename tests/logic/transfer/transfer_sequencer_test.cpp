@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "logic/transfer/packet_reaction.h"
 #include "fake_transfer_host.h"
+#include "logic/transfer/packet_reaction.h"
 
 namespace tolvane {
 namespace {
@@ -45,6 +45,7 @@ struct TController {
       {"0028", "00004"}, {"0030", "00020"}, {"0032", "00060"}};
   std::set<std::string> Silent;
   std::set<std::string> Unstored;
+  std::map<std::string, std::string> Replaced;  // a read is answered with this text
 
   std::vector<std::string> Replies(const std::vector<std::string>& Sent) {
     std::vector<std::string> Out;
@@ -54,7 +55,11 @@ struct TController {
       const std::string Value = Packet.substr(6, Packet.size() - 7);
       if (Silent.contains(Address)) continue;
       if (!Value.empty() && !Unstored.contains(Address)) Registers[Address] = Value;
-      Out.push_back("ST" + Address + (Value.empty() ? Registers[Address] : Value));
+      const bool Garbled = Value.empty() && Replaced.contains(Address);
+      Out.push_back("ST" + Address +
+                    (Garbled         ? Replaced[Address]
+                     : Value.empty() ? Registers[Address]
+                                     : Value));
     }
     return Out;
   }
@@ -150,6 +155,39 @@ TEST_F(TransferSequencerTest, SilentRegistersAreAskedOnceMoreThenNamedInOneBox) 
   EXPECT_THAT(MarkedRows(), ElementsAre("Ua max, V", "Time Light", "Switch Delay"));
   ASSERT_EQ(Window.Boxes.size(), 1u);
   EXPECT_THAT(Window.Boxes[0], HasSubstr("Ua max, V; Time Light; Switch Delay"));
+}
+
+// A reply that would not pass the field check is no value: the field keeps its text and is
+// marked, the register is asked again, and the box says what came.
+TEST_F(TransferSequencerTest, AReplyThatIsNotAValueCountsAsNotAnswered) {
+  Controller.Replaced = {{"0012", "12x45"}};
+  Controller.Silent = {"0016"};
+  Identify();
+  Sequencer.ButtonReadClick();
+  TicksUntilDone();
+  EXPECT_THAT(Window.TakeSent(), ElementsAreArray(Concat(AllReadRequests, {"ST0012;", "ST0016;"})));
+  EXPECT_EQ(Window.Fields[0], "03200") << "the field keeps its text";
+  EXPECT_EQ(Window.Marks[0],
+            "The controller sent \"12x45\", which is not a value; the field keeps its previous "
+            "text.");
+  EXPECT_EQ(Window.Result, "Read 9 of 11 at 14:02");
+  ASSERT_EQ(Window.Boxes.size(), 1u);
+  EXPECT_THAT(Window.Boxes[0],
+              AllOf(HasSubstr("did not answer for 1 of 11 registers, also when asked again: Ug "
+                              "max, V.\n"),
+                    HasSubstr("Ua max, V: the controller sent \"12x45\", which is not a value.")));
+
+  // In the read-back of a Write the register is not confirmed.
+  Controller.Silent = {};
+  Window.Boxes.clear();
+  Sequencer.ButtonWriteClick();
+  TicksUntilDone();
+  EXPECT_THAT(MarkedRows(), ElementsAre("Ua max, V"));
+  ASSERT_EQ(Window.Boxes.size(), 1u);
+  EXPECT_THAT(
+      Window.Boxes[0],
+      HasSubstr("Ua max, V: sent 03200, the controller sent \"12x45\", which is not a value"));
+  EXPECT_EQ(Window.Fields[0], "03200");
 }
 
 TEST_F(TransferSequencerTest, ALateReplyWithinTheGraceCountsAndAReplyBeforeTheRequestDoesNot) {
@@ -412,10 +450,12 @@ TEST_F(TransferSequencerTest, CompareNamesEachDifferenceAndLeavesTheFieldsAlone)
   EXPECT_EQ(Window.Marks[3], "No reply from the controller; the window shows 00250.");
   ASSERT_EQ(Window.Boxes.size(), 1u);
   EXPECT_THAT(Window.Boxes[0],
-              AllOf(HasSubstr("10 of 11 fields (controller, window):\n"
+              AllOf(HasSubstr("9 of 11 fields (controller, window):\n"
                               "Ia max, mA: 00800, 00999\n"),
-                    HasSubstr("Ig max, mA: no reply, 00250\n"), Not(HasSubstr("Ua max"))));
-  EXPECT_EQ(Window.Result, "Compared at 14:02: 10 of 11 differ");
+                    Not(HasSubstr("Ig max, mA: 0")),
+                    HasSubstr("\nIg max, mA: did not answer, also when asked again\n"),
+                    Not(HasSubstr("Ua max"))));
+  EXPECT_EQ(Window.Result, "Compared at 14:02: 9 of 11 differ, 1 did not answer");
 
   ApplyReceivedPacket("ST001800200", Window, Sequencer);
   EXPECT_EQ(Window.Fields[3], "00250") << "a late reply to the comparison";
@@ -468,7 +508,8 @@ TEST_F(BackedUpTransferTest, AWriteWithoutAReadReadsFirstAndSavesThePresentValue
   Writes[0] = "ST001201111;";
   EXPECT_THAT(Window.TakeSent(), ElementsAreArray(Concat(Writes, AllReadRequests)));
   EXPECT_EQ(Window.Result, "Written and verified 11 of 11 at 14:02");
-  EXPECT_THAT(Finished, ElementsAre(TRegisterTransferKind::ReadForBackup, TRegisterTransferKind::Write));
+  EXPECT_THAT(Finished,
+              ElementsAre(TRegisterTransferKind::ReadForBackup, TRegisterTransferKind::Write));
 
   // The verified Write is what the controller holds now: the next backup is taken from it.
   Window.Fields[0] = "02222";
@@ -507,6 +548,20 @@ TEST_F(BackedUpTransferTest, NoWriteWithoutAWholeBackup) {
   EXPECT_THAT(Window.Boxes[0], AllOf(HasSubstr("Nothing was written"), HasSubstr("Time ON.")));
   EXPECT_EQ(Window.Result, "Write not started: no backup at 14:02");
   EXPECT_THAT(Window.Calls, Not(testing::Contains("store")));
+
+  // A reply that is not a value leaves the read incomplete: no backup holds it, none is written.
+  Controller.Silent = {};
+  Controller.Replaced = {{"0012", "12x45"}};
+  Window.Boxes.clear();
+  Sequencer.ButtonReadClick();
+  TicksUntilDone();
+  Sequencer.ButtonWriteClick();
+  TicksUntilDone();
+  EXPECT_THAT(Backups.Saved, IsEmpty());
+  EXPECT_EQ(Window.Boxes.size(), 2u);
+  EXPECT_EQ(Window.Result, "Write not started: no backup at 14:02");
+  Controller.Replaced = {};
+  Window.TakeSent();
 
   // A backup that cannot be saved stops the Write as well.
   Controller.Silent = {};

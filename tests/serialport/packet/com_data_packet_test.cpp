@@ -6,6 +6,8 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "serialport/port/com_port.h"
@@ -559,6 +561,43 @@ TEST_F(ComDataPacketTest, APieceTakenFromInsideAHandlerFollowsTheRestOfTheOuterO
   EXPECT_EQ(Packet.Collected(), "Y");
   Packet.TakeData(";");
   EXPECT_EQ(Events.back(), "P:Y");
+}
+
+// Packets are handed out where they lie: a handler taking a view reads the received piece
+// itself, one taking a string by value gets its own copy, and the text a handler holds stays
+// intact while a nested piece makes the collected text grow and move.
+TEST_F(ComDataPacketTest, HandlersGetThePacketInPlaceAndItStaysValidDuringNestedPieces) {
+  MainWindowSettings(Packet);
+  const std::string Piece = "AB;CD;";
+  std::vector<const char*> Where;
+  Packet.OnPacket = [&](TObject*, std::string_view Str) { Where.push_back(Str.data()); };
+  Packet.TakeData(Piece);
+  EXPECT_EQ(Where, (std::vector<const char*>{Piece.data(), Piece.data() + 3}));
+
+  std::vector<std::string> Copies;
+  Packet.OnPacket = [&](TObject*, std::string Str) { Copies.push_back(std::move(Str)); };
+  Packet.TakeData("EF;");
+  EXPECT_EQ(Copies, (std::vector<std::string>{"EF"}));
+
+  // "GH" lies in the collected text (its start came in an earlier piece); the nested piece is
+  // far larger than what was collected, so the collected text must grow.
+  const std::string Large(100000, 'x');
+  std::string SeenAfterNested;
+  std::string ReferenceAfterNested;
+  Packet.OnPacket = [&](TObject*, const TComText& Str) {
+    if (Str.View() != "GH") return;
+    const std::string_view View = Str;
+    const std::string& Reference = Str;
+    Packet.TakeData(Large);
+    SeenAfterNested = std::string(View);
+    ReferenceAfterNested = Reference;
+  };
+  Packet.SetMaxBufferSize(0);
+  Packet.TakeData("G");
+  Packet.TakeData("H;I");
+  EXPECT_EQ(SeenAfterNested, "GH");
+  EXPECT_EQ(ReferenceAfterNested, "GH");
+  EXPECT_EQ(Packet.Collected(), "I" + Large);
 }
 
 // The assembler on a real port object with the recording fake device underneath.
