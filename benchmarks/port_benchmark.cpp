@@ -10,9 +10,11 @@
 //   - the round trip from the far end writing a packet to it reading the answer that the
 //     OnPacket handler writes back (median and 99th percentile), with the context switches,
 //     system calls and heap allocations per round trip on the port's side (not the far end's);
-//   - the receive throughput of a flood of 12-byte packets, every packet counted, with the main
-//     window's configuration and with delivery on the event thread (smNone);
-//   - the assembler's own throughput, against a bare memchr pass over the same bytes;
+//   - the receive throughput of a flood of 12-byte and of 200-byte packets, every packet
+//     counted, with the port in each SyncMethod against a bare read loop that splits on ";" on
+//     the same pseudo-terminal, in three interleaved rounds;
+//   - the assembler's own throughput for both sizes, against a bare memchr pass over the same
+//     bytes;
 //   - the processor time of the process while the port is open and silent;
 //   - the cost of one empty hand-over from another thread to the Qt loop and back;
 //   - the same round trip with the port reaching its pseudo-terminal through ser2net on

@@ -1,5 +1,6 @@
 #include "logic/transfer/transfer_sequencer.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -95,10 +96,18 @@ std::string TTransferSequencer::RunningNote() const {
 }
 
 void TTransferSequencer::ShowProgressOf(const TRegisterTransfer& Transfer) {
+  // A retry lengthens the plan: the bar then holds its place rather than run backwards, and it
+  // is full only once the transfer is done.
   const int Planned = Transfer.PacketsPlanned();
   const int Sent = Transfer.PacketsSent();
-  Host_.SetProgressPosition(ProgressMin + (ProgressMax - ProgressMin) * Sent / Planned);
-  Host_.SetProgressLabel(std::to_string(100 * Sent / Planned) + std::string(PercentSign));
+  const int Share = ProgressMin + (ProgressMax - ProgressMin) * Sent / Planned;
+  const int Position = Transfer.Done()
+                           ? ProgressMax
+                           : std::max(Host_.ProgressPosition(), std::min(Share, ProgressMax - 1));
+  Host_.SetProgressPosition(Position);
+  Host_.SetProgressLabel(
+      std::to_string(100 * (Position - ProgressMin) / (ProgressMax - ProgressMin)) +
+      std::string(PercentSign));
   Host_.RepaintProgress();
 }
 

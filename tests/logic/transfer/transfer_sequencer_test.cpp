@@ -109,12 +109,13 @@ TEST_F(TransferSequencerTest, ReadRequestsOneRegisterPerTickAndFillsTheProgressB
   for (int Step = 1; Step <= 11; ++Step) {
     Ticks(1);
     EXPECT_THAT(Window.TakeSent(), ElementsAre(AllReadRequests[Step - 1])) << "step " << Step;
-    EXPECT_EQ(Window.Position, 1000 * Step / 11);
+    EXPECT_EQ(Window.Position, std::min(1000 * Step / 11, 999));
   }
-  EXPECT_EQ(Window.Position, 1000) << "the bar is full when the label shows its last percentage";
-  EXPECT_EQ(Window.Label, "100%");
+  EXPECT_EQ(Window.Label, "99%") << "the last reply may still be missing";
 
   Ticks(1);  // the closing tick: every register answered, no grace is needed
+  EXPECT_EQ(Window.Position, 1000) << "the bar is full only at the end";
+  EXPECT_EQ(Window.Label, "100%");
   EXPECT_THAT(Window.TakeSent(), IsEmpty());
   EXPECT_FALSE(Window.ProgressVisible);
   EXPECT_FALSE(Sequencer.Running());
@@ -134,8 +135,10 @@ TEST_F(TransferSequencerTest, SilentRegistersAreAskedOnceMoreThenNamedInOneBox) 
   Ticks(ReplyGraceTicks);
   EXPECT_THAT(Window.TakeSent(), IsEmpty()) << "the grace sends nothing";
   EXPECT_EQ(Window.Note, WaitingForRepliesNote);
+  const int Held = Window.Position;
   Ticks(1);
   EXPECT_THAT(Window.TakeSent(), ElementsAre("ST0016;")) << "the silent register is asked again";
+  EXPECT_EQ(Window.Position, Held) << "the retry lengthens the plan; the bar holds its place";
   TicksUntilDone();
   EXPECT_THAT(Window.TakeSent(), IsEmpty()) << "asked once more only";
   EXPECT_THAT(MarkedRows(), ElementsAre("Ug max, V"));
