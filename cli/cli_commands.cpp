@@ -4,12 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_json.h"
 #include "cli/cli_line.h"
 #include "logic/files/history_backups.h"
 #include "logic/files/settings_path.h"
 #include "logic/files/values_file.h"
 #include "logic/transfer/line_lost_message.h"
 #include "logic/transfer/transfer_report.h"
+#include "serialport/base/system_error_cause.h"
 #include "serialport/base/value_names.h"
 #include "serialport/device/device_factory.h"
 #include "serialport/device/port_list.h"
@@ -91,9 +93,21 @@ bool LineStillThere(TCliLine& Line, std::ostream& Err) {
   return false;
 }
 
-int Read(TCliLine& Line, const TCliOptions& Options, std::ostream& Err) {
-  if (!CanReplace(Options.File)) {
-    Err << Program << "cannot write " << Options.File << "\n";
+// Why FILE cannot be written, in the system's words or this program's rule; empty when it can.
+std::string WhyNotWritable(const std::string& Path) {
+  try {
+    CheckReplaceable(Path);
+  } catch (const EFileRefused& Refused) {
+    return Refused.Reason();
+  } catch (const std::system_error& Error) {
+    return SystemErrorReason(Error.code().value());
+  }
+  return {};
+}
+
+int Read(TCliLine& Line, const TCliOptions& Options, std::ostream& Out, std::ostream& Err) {
+  if (const std::string Why = WhyNotWritable(Options.File); !Why.empty()) {
+    Err << Program << "cannot write " << Options.File << ": " << Why << "\n";
     return ExitUsage;
   }
   if (!Connect(Line, Options, Err)) return ExitLine;
@@ -124,6 +138,7 @@ int Read(TCliLine& Line, const TCliOptions& Options, std::ostream& Err) {
     return ExitUsage;
   }
   ReportBoxes(Line, Err, std::string(Program) + "warning: ");  // a backup that failed
+  if (Options.Json) Out << ReadJson(Line.Port().Port(), Options.File, *Values);
   return ExitDone;
 }
 
@@ -166,8 +181,11 @@ int Compare(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Va
     return ExitRegisters;
   }
   const std::vector<std::size_t> Differing = Done->UnconfirmedRows();
+  std::vector<TJsonDifference> Differences;
   for (std::size_t Row : Differing) {
     const std::optional<std::string>& Reply = Done->Outcomes()[Row].Reply;
+    Differences.push_back({Row, Reply, Done->ValueSent(Row)});
+    if (Options.Json) continue;
     if (!Reply) {
       Out << RegisterTable[Row].FileKey << ": " << NoValueText(*Done, Row, "did not answer")
           << "\n";
@@ -176,16 +194,45 @@ int Compare(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Va
     Out << RegisterTable[Row].FileKey << ": controller " << *Reply << ", file "
         << Done->ValueSent(Row) << "\n";
   }
+  if (Options.Json) Out << CompareJson(Line.Port().Port(), Options.File, Differences);
   return Differing.empty() ? ExitDone : ExitRegisters;
 }
 
-int Ports(std::ostream& Out, std::ostream& Err) {
+// The system's port names, each with the stable names (those with a folder, serial/by-id/...)
+// that open the same device; a stable name that matches none stands on its own.
+std::vector<TJsonPort> PortsWithStableNames(const std::vector<std::string>& Names) {
+  std::vector<TJsonPort> Ports;
+  std::vector<std::string> Stable;
+  for (const std::string& Name : Names) {
+    if (Name.find('/') == std::string::npos) {
+      Ports.push_back({Name, {}});
+    } else {
+      Stable.push_back(Name);
+    }
+  }
+  for (const std::string& Name : Stable) {
+    bool Matched = false;
+    for (TJsonPort& Port : Ports) {
+      if (!NameTheSameDevice(Port.Name, Name)) continue;
+      Port.StableNames.push_back(Name);
+      Matched = true;
+    }
+    if (!Matched) Ports.push_back({Name, {}});
+  }
+  return Ports;
+}
+
+int Ports(const TCliOptions& Options, std::ostream& Out, std::ostream& Err) {
   std::vector<std::string> Names;
   try {
     ListComPorts(Names);
   } catch (const EComPort& Error) {
     Err << Program << (Error.Detail().empty() ? Error.Message() : Error.Detail()) << "\n";
     return ExitLine;
+  }
+  if (Options.Json) {
+    Out << PortsJson(PortsWithStableNames(Names));
+    return ExitDone;
   }
   for (const std::string& Name : Names) Out << Name << "\n";
   return ExitDone;
@@ -194,7 +241,7 @@ int Ports(std::ostream& Out, std::ostream& Err) {
 }  // namespace
 
 int RunCliCommand(const TCliOptions& Options, std::ostream& Out, std::ostream& Err, bool Progress) {
-  if (Options.Command == TCliCommand::Ports) return Ports(Out, Err);
+  if (Options.Command == TCliCommand::Ports) return Ports(Options, Out, Err);
 
   // A file to write from or compare with is checked before the port is even opened.
   std::optional<TRegisterTexts> Values;
@@ -213,7 +260,7 @@ int RunCliCommand(const TCliOptions& Options, std::ostream& Out, std::ostream& E
     ChooseLine(Line.Port(), Options);
     switch (Options.Command) {
       case TCliCommand::Read:
-        return Read(Line, Options, Err);
+        return Read(Line, Options, Out, Err);
       case TCliCommand::Write:
         return Write(Line, Options, *Values, Err);
       case TCliCommand::Compare:

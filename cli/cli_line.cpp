@@ -1,17 +1,11 @@
 #include "cli/cli_line.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <system_error>
 
-#include "logic/protocol/controller_protocol.h"
 #include "logic/files/designed_port.h"
+#include "logic/protocol/controller_protocol.h"
 #include "logic/transfer/packet_reaction.h"
 #include "serialport/base/com_error.h"
 #include "serialport/base/system_error_cause.h"
@@ -31,14 +25,9 @@ std::int64_t NowNs() {
 }  // namespace
 
 TCliLine::TCliLine(TValueBackups& Backups, bool Progress) : Backups_(Backups), Progress_(Progress) {
-  WakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (WakeFd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
-  // The descriptor outlives every wake-up: the port's event thread has ended before the
-  // destructor closes it.
-  Dispatcher_.SetWakeUp([Fd = WakeFd_] {
-    const std::uint64_t One = 1;
-    [[maybe_unused]] ssize_t Written = write(Fd, &One, sizeof One);
-  });
+  // The wake-up outlives every signal: the port's event thread has ended before the destructor
+  // destroys it.
+  Dispatcher_.SetWakeUp([this] { Wake_.Signal(); });
   ApplyDesignedPortSettings(Port_);
   Port_.SetDispatcher(Dispatcher_);
   Port_.OnLineLost = [this](TObject*, std::int32_t Code) { LoseLine(Code); };
@@ -63,7 +52,6 @@ TCliLine::~TCliLine() {
   Port_.ClosePort();
   Packets_.SetComPort(nullptr);
   Dispatcher_.SetWakeUp({});
-  close(WakeFd_);
 }
 
 void TCliLine::Open() {
@@ -95,11 +83,7 @@ void TCliLine::SetFields(const TRegisterTexts& Values) {
 void TCliLine::Turn() {
   const std::int64_t Left = NextTickNs_ - NowNs();
   if (Left > 0) {
-    pollfd Wake{WakeFd_, POLLIN, 0};
-    const int Ready = poll(&Wake, 1, static_cast<int>((Left + 999'999) / 1'000'000));
-    if (Ready > 0) {
-      std::uint64_t Count = 0;
-      [[maybe_unused]] ssize_t Read = read(WakeFd_, &Count, sizeof Count);
+    if (Wake_.WaitFor(std::chrono::nanoseconds(Left))) {
       Dispatcher_.Drain();
       return;
     }
@@ -149,7 +133,7 @@ void TCliLine::ShowTransferResult(const std::string& Result) {
 std::string TCliLine::ClockTime() {
   const std::time_t Now = std::time(nullptr);
   std::tm Local{};
-  localtime_r(&Now, &Local);
+  Local = *std::localtime(&Now);  // the main thread is the only one that asks
   char Text[8];
   std::strftime(Text, sizeof Text, "%H:%M", &Local);
   return Text;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/wake_up.h"
 #include "logic/files/history_backups.h"
 #include "logic/transfer/transfer_sequencer.h"
 #include "serialport/dispatch/com_dispatcher.h"
@@ -90,13 +91,13 @@ class TCliLine : public TTransferHost {
   void Turn();
   void LoseLine(std::int32_t SystemErrorCode);
 
+  TWakeUp Wake_;  // before the dispatcher that signals it, so that it outlives the port
   TComDispatcher Dispatcher_;
   TComPort Port_{nullptr};
   TComDataPacket Packets_{nullptr};
   TTransferSequencer Sequencer_{*this};
   TNotedBackups Backups_;
   bool Progress_;
-  int WakeFd_ = -1;
   std::int64_t NextTickNs_ = 0;
   std::array<std::string, RegisterCount> Fields_;
   std::vector<std::string> Boxes_;

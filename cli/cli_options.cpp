@@ -32,8 +32,41 @@ std::optional<int> PollsWithin(const std::string& Text) {
 }  // namespace
 
 std::string CliUsage() {
-  return "Usage: tolvane-cli [--port PORT] [--baud N] [--timeout S] read|write|compare FILE\n"
-         "       tolvane-cli ports\n";
+  return "Usage: tolvane-cli [--port PORT] [--baud N] [--timeout S] [--json] read|write|compare "
+         "FILE\n"
+         "       tolvane-cli [--json] ports\n"
+         "       tolvane-cli --help | --version\n";
+}
+
+std::string CliHelp() {
+  return CliUsage() +
+         "\n"
+         "Reads, writes and compares the amplifier controller's eleven settings.\n"
+         "\n"
+         "Commands:\n"
+         "  read FILE      read the registers and save them to FILE\n"
+         "  write FILE     back up the controller's values, write FILE's values, read them back\n"
+         "  compare FILE   print each key whose value differs from FILE\n"
+         "  ports          print the serial ports of this machine\n"
+         "\n"
+         "Options:\n"
+         "  --port PORT    the serial port (without it: the port of the window's Settings.ini)\n"
+         "  --baud N       the baud rate\n"
+         "  --timeout S    give up on the identification after S seconds (at most 15)\n"
+         "  --json         report on standard output as one JSON document\n"
+         "  --help         print this help\n"
+         "  --version      print the version\n"
+         "\n"
+         "Exit status:\n"
+         "  0  done: read and saved, written and verified, or equal\n"
+         "  1  a register did not answer, does not hold what was written, or differs\n"
+         "  2  usage error, a bad or missing FILE, or output that cannot be written\n"
+         "  3  the port cannot be opened, the controller does not identify, or the line was "
+         "lost\n";
+}
+
+std::string CliVersion() {
+  return std::string("tolvane-cli ") + TOLVANE_VERSION + "\n";
 }
 
 TParsedCli ParseCliOptions(const std::vector<std::string>& Args) {
@@ -42,7 +75,17 @@ TParsedCli ParseCliOptions(const std::vector<std::string>& Args) {
   std::vector<std::string> Words;
   for (std::size_t Index = 0; Index < Args.size(); ++Index) {
     const std::string& Arg = Args[Index];
-    if (Arg == "--port" || Arg == "--baud" || Arg == "--timeout") {
+    if (Arg == "--help" || Arg == "-h") {
+      Result.Request = TCliRequest::Help;
+      return Result;
+    }
+    if (Arg == "--version") {
+      Result.Request = TCliRequest::Version;
+      return Result;
+    }
+    if (Arg == "--json") {
+      Options.Json = true;
+    } else if (Arg == "--port" || Arg == "--baud" || Arg == "--timeout") {
       if (Index + 1 >= Args.size()) {
         Result.Error = Arg + " needs a value";
         return Result;

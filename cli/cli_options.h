@@ -22,15 +22,25 @@ struct TCliOptions {
   std::optional<std::int32_t> Baud;
   // Gives up on the identification after this many polls (at most the window's 150).
   std::optional<int> IdentificationPolls;
+  // The report on standard output as one JSON document (read, compare, ports).
+  bool Json = false;
 };
+
+// What the command line asks for: a command, or only the help or the version.
+enum class TCliRequest : std::uint8_t { Command, Help, Version };
 
 struct TParsedCli {
   TCliOptions Options;
+  TCliRequest Request = TCliRequest::Command;
   std::string Error;  // empty when the command line is valid
 };
 
 // Parses the arguments after the program name.
 TParsedCli ParseCliOptions(const std::vector<std::string>& Args);
 std::string CliUsage();
+// The usage with every option and the exit codes, for --help.
+std::string CliHelp();
+// "tolvane-cli 0.0.1", for --version.
+std::string CliVersion();
 
 }  // namespace tolvane

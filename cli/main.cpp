@@ -1,15 +1,14 @@
 // tolvane-cli: reads, writes and compares the controller's values from scripts and stations
 // without a desktop, with the same transfer, check and backups as the window. See
 // packaging/man/tolvane-cli.1.
-#include <unistd.h>
-
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "logic/files/settings_path.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
+#include "cli/standard_output.h"
+#include "logic/files/settings_path.h"
 #include "serialport/base/gettext_translator.h"
 
 int main(int argc, char* argv[]) {
@@ -19,6 +18,14 @@ int main(int argc, char* argv[]) {
     std::cerr << "tolvane-cli: " << Parsed.Error << "\n" << CliUsage();
     return ExitUsage;
   }
-  InstallTranslations(RunningProgramPlaces().ExecutableDirectory.string());
-  return RunCliCommand(Parsed.Options, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+  int Exit = ExitDone;
+  if (Parsed.Request == TCliRequest::Help) {
+    std::cout << CliHelp();
+  } else if (Parsed.Request == TCliRequest::Version) {
+    std::cout << CliVersion();
+  } else {
+    InstallTranslations(RunningProgramPlaces().ExecutableDirectory.string());
+    Exit = RunCliCommand(Parsed.Options, std::cout, std::cerr, StandardErrorIsTerminal());
+  }
+  return FinishStandardOutput(Exit, std::cerr);
 }

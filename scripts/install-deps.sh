@@ -13,6 +13,7 @@ packages=(
   ser2net
   fonts-dejavu-core fonts-liberation2
   dpkg-dev file lintian desktop-file-utils
+  g++-mingw-w64-x86-64-posix wine wine64 man-db
 )
 
 missing=()

@@ -1,7 +1,7 @@
 #include "logic/files/history_backups.h"
 
 #include <cstdio>
-#include <cstdlib>
+#include <mutex>
 #include <system_error>
 #include <vector>
 
@@ -14,14 +14,8 @@
 namespace tolvane {
 namespace {
 
-constexpr const char* StateHomeVariable = "XDG_STATE_HOME";
 constexpr const char* DefaultStateSubdirectory = ".local/state";
 constexpr const char* HistorySubdirectory = "tolvane/history";
-
-std::string EnvironmentValue(const char* Name) {
-  const char* Value = std::getenv(Name);
-  return Value != nullptr ? Value : "";
-}
 
 }  // namespace
 
@@ -34,7 +28,7 @@ std::filesystem::path HistoryDirectory(const std::string& StateHome, const std::
 }
 
 std::filesystem::path UserHistoryDirectory() {
-  return HistoryDirectory(EnvironmentValue(StateHomeVariable), UserHomeDirectory());
+  return HistoryDirectory(UserStateHome(), UserHomeDirectory());
 }
 
 std::string BackupFileName(const std::tm& LocalTime, TBackupEvent Event, int Count) {
@@ -57,7 +51,12 @@ std::string THistoryBackups::Save(const TRegisterTexts& Values, TBackupEvent Eve
   }
   const std::time_t Now = Clock_();
   std::tm LocalTime{};
-  localtime_r(&Now, &LocalTime);
+  {
+    // std::localtime's result is shared by the process; localtime_r is not everywhere.
+    static std::mutex LocalTimeMutex;
+    const std::lock_guard Lock(LocalTimeMutex);
+    LocalTime = *std::localtime(&Now);
+  }
   std::filesystem::path Path;
   for (int Count = 1;; ++Count) {
     Path = Directory_ / BackupFileName(LocalTime, Event, Count);

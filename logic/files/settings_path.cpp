@@ -1,17 +1,15 @@
 #include "logic/files/settings_path.h"
 
-#include <unistd.h>
-
 #include <system_error>
 
 #include "serialport/store/config_home.h"
+#include "serialport/store/file_access.h"
 #include "serialport/store/text_file.h"
 
 namespace tolvane {
 
 namespace {
 
-constexpr const char* RunningExecutableLink = "/proc/self/exe";
 constexpr const char* DefaultConfigDirectory = ".config";
 constexpr const char* DefaultProgramName = "tolvane";
 
@@ -26,15 +24,14 @@ std::filesystem::path UserConfigDirectory(const TSettingsPlaces& Places) {
 
 bool IsReadableFile(const std::string& Path) {
   std::error_code Error;
-  return std::filesystem::is_regular_file(Path, Error) && ::access(Path.c_str(), R_OK) == 0;
+  return std::filesystem::is_regular_file(Path, Error) && MayReadFile(Path);
 }
 
 }  // namespace
 
 bool IsDirectoryWritable(const std::filesystem::path& Directory) {
   std::error_code Error;
-  return std::filesystem::is_directory(Directory, Error) &&
-         ::access(Directory.c_str(), W_OK | X_OK) == 0;
+  return std::filesystem::is_directory(Directory, Error) && MayWriteInDirectory(Directory);
 }
 
 bool IsSystemProgramDirectory(const std::filesystem::path& Directory) {
@@ -48,10 +45,8 @@ bool IsSystemProgramDirectory(const std::filesystem::path& Directory) {
 
 TSettingsPlaces RunningProgramPlaces() {
   TSettingsPlaces Places;
-  std::error_code Error;
-  const std::filesystem::path Executable =
-      std::filesystem::read_symlink(RunningExecutableLink, Error);
-  if (!Error) {
+  const std::filesystem::path Executable = RunningExecutablePath();
+  if (!Executable.empty()) {
     Places.ExecutableDirectory = Executable.parent_path();
     Places.SystemDirectory = IsSystemProgramDirectory(Places.ExecutableDirectory);
     Places.ProgramName = Executable.filename().string();

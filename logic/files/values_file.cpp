@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <system_error>
 
-#include "logic/protocol/field_check.h"
 #include "logic/files/settings_file.h"
+#include "logic/protocol/field_check.h"
 #include "serialport/base/error_detail.h"
 #include "serialport/base/system_error_cause.h"
 #include "serialport/store/ini_document.h"
@@ -35,7 +35,12 @@ TValuesFileContent ReadValuesFile(const std::string& Path) {
   if (!Head) return Failed(Path + ": " + SystemErrorReason(ENOENT));
   if (Head->Truncated) return Failed(Path + ": the file is too large for a values file.");
 
+  if (Head->Content.empty()) return Failed(Path + ": the file is empty, not a values file.");
   const TIniDocument Document(std::move(Head->Content));
+  if (!Document.HasSection(SettingsSection)) {
+    return Failed(Path + ": not a values file: it has no section [" + std::string(SettingsSection) +
+                  "].");
+  }
   TRegisterTexts Values;
   for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
     const std::optional<std::string> Value =

@@ -18,7 +18,8 @@ struct TValuesFileContent {
 };
 
 // Reads the eleven keys; every one must be there and pass the field check. The first key that
-// is missing or fails makes the whole file fail.
+// is missing or fails makes the whole file fail. A file that is empty, or has no section
+// "Settings" at all, is named as no values file.
 TValuesFileContent ReadValuesFile(const std::string& Path);
 
 // Writes the eleven keys under "Settings" in one atomic save; raises the INI layer's

@@ -1,7 +1,5 @@
 #include "serialport/base/system_error_cause.h"
 
-#include <cerrno>
-
 #include "serialport/base/system_error_description.h"
 #include "serialport/base/translation.h"
 
@@ -17,32 +15,6 @@ std::string ReasonText(int Code) {
 }
 
 }  // namespace
-
-TSystemErrorCause SystemErrorCauseOf(int SystemErrorCode) {
-  switch (SystemErrorCode) {
-    case EIO:
-    case ENXIO:
-    case ENODEV:
-    case ECONNRESET:
-    case ECONNABORTED:
-    case EPIPE:
-    case ETIMEDOUT:
-    case ENOTCONN:
-    case ENETDOWN:
-    case ENETUNREACH:
-    case EHOSTUNREACH:
-      return TSystemErrorCause::LineLost;
-    case EACCES:
-    case EPERM:
-      return TSystemErrorCause::Permission;
-    case EBUSY:
-      return TSystemErrorCause::Busy;
-    case ENOENT:
-      return TSystemErrorCause::Missing;
-    default:
-      return TSystemErrorCause::Other;
-  }
-}
 
 std::string SystemErrorReason(int SystemErrorCode, const TTranslator& Lookup) {
   std::string Reason = Lookup(ReasonText(SystemErrorCode));

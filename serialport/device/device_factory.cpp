@@ -2,7 +2,6 @@
 // is a folder below device/ that defines platform_device.h.
 #include "serialport/device/device_factory.h"
 
-#include "serialport/device/network/network_device.h"
 #include "serialport/device/platform_device.h"
 
 namespace tolvane {
@@ -17,7 +16,7 @@ bool IsUrl(const std::string& PortName) {
 }  // namespace
 
 std::unique_ptr<TComDevice> NewDeviceFor(const std::string& PortName) {
-  if (IsUrl(PortName)) return std::make_unique<TNetworkDevice>();
+  if (IsUrl(PortName)) return NewPlatformNetworkDevice();
   return NewPlatformDevice();
 }
 

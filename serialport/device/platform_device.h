@@ -13,6 +13,10 @@ namespace tolvane {
 // A new device of the platform's serial backend, not yet open.
 std::unique_ptr<TComDevice> NewPlatformDevice();
 
+// A new device for a network port name (rfc2217://, socket://), not yet open: the network
+// backend where the platform has its sockets built, else a device that refuses to open.
+std::unique_ptr<TComDevice> NewPlatformNetworkDevice();
+
 // What that device opens for PortName (on POSIX the device path: an absolute path as it is,
 // "COMn" as /dev/ttyS<n-1>, any other name below /dev/).
 std::string PlatformDevicePath(const std::string& PortName);

@@ -10,5 +10,8 @@ namespace tolvane {
 std::string UserConfigHome();
 // The user's home directory: $HOME, else the password database; empty when neither knows it.
 std::string UserHomeDirectory();
+// Where the user's state (histories, backups) belongs: $XDG_STATE_HOME as it is set (empty when
+// it is not; the caller falls back to ~/.local/state); on Windows %LOCALAPPDATA%.
+std::string UserStateHome();
 
 }  // namespace tolvane

@@ -36,4 +36,9 @@ std::string UserConfigHome() {
   return Home.empty() ? std::string() : Home + DefaultConfigSubdirectory;
 }
 
+std::string UserStateHome() {
+  const char* State = std::getenv("XDG_STATE_HOME");
+  return State != nullptr ? State : "";
+}
+
 }  // namespace tolvane

@@ -82,7 +82,7 @@ class CommandLine : public testing::Test {
     std::vector<char*> Envp;
     for (std::string& Variable : Environment) Envp.push_back(Variable.data());
     Envp.push_back(nullptr);
-    const fs::path Out = Directory.Path() / "out.txt";
+    const fs::path Out = OutPath;
     const fs::path Err = Directory.Path() / "err.txt";
     posix_spawn_file_actions_t Actions;
     posix_spawn_file_actions_init(&Actions);
@@ -108,7 +108,7 @@ class CommandLine : public testing::Test {
       std::this_thread::sleep_for(10ms);
     }
     if (WIFEXITED(Status)) Run.Exit = WEXITSTATUS(Status);
-    Run.Out = ReadTextFile(Out.string());
+    if (Out == DefaultOut) Run.Out = ReadTextFile(Out.string());
     Run.Err = ReadTextFile(Err.string());
     return Run;
   }
@@ -129,6 +129,9 @@ class CommandLine : public testing::Test {
   std::string SimulatorLog() const { return ReadTextFile(Log.string()); }
 
   TTempDirectory Directory;
+  // Where the program's standard output goes; only the default is read back.
+  const fs::path DefaultOut = Directory.Path() / "out.txt";
+  fs::path OutPath = DefaultOut;
   const fs::path State = Directory.Path() / "state";
   const fs::path Log = Directory.Path() / "simulator.log";
   std::unique_ptr<TSimulatorProcess> Simulator;
@@ -212,7 +215,11 @@ TEST_F(CommandLine, ABadFileGivesExit2AndNothingReachesTheLine) {
   Bad[7] = "20";
   WriteFile("bad.ini", ValuesText(Bad));
   WriteFile("short.ini", "[Settings]\nUaMAX=03200\n");
-  for (const char* Name : {"bad.ini", "short.ini", "missing.ini"}) {
+  WriteFile("empty.ini", "");
+  WriteFile("garbage.ini",
+            "\x7f"
+            "ELF binary, not text\n");
+  for (const char* Name : {"bad.ini", "short.ini", "missing.ini", "empty.ini", "garbage.ini"}) {
     const TRun Run = Cli({"write", Name});
     EXPECT_EQ(Run.Exit, ExitUsage) << Name;
     EXPECT_NE(Run.Err.find(Name), std::string::npos) << Run.Err;
@@ -221,6 +228,11 @@ TEST_F(CommandLine, ABadFileGivesExit2AndNothingReachesTheLine) {
             std::string::npos);
   EXPECT_NE(Cli({"write", "short.ini"}).Err.find("IaMAX (Ia max, mA) is missing"),
             std::string::npos);
+  for (const char* Name : {"empty.ini", "garbage.ini"}) {
+    const TRun Run = Cli({"compare", Name});
+    EXPECT_NE(Run.Err.find("not a values file"), std::string::npos) << Run.Err;
+    EXPECT_EQ(Run.Err.find("UaMAX"), std::string::npos) << "no key is blamed: " << Run.Err;
+  }
   EXPECT_EQ(SimulatorLog().find(" rx "), std::string::npos) << SimulatorLog();
   EXPECT_TRUE(Backups().empty());
 }
@@ -253,6 +265,61 @@ TEST_F(CommandLine, UsageErrorsGiveExit2AndTheUsage) {
     EXPECT_EQ(Run.Exit, ExitUsage) << testing::PrintToString(Args);
     EXPECT_NE(Run.Err.find("Usage: tolvane-cli"), std::string::npos) << Run.Err;
   }
+  // Asked for, the help and the version are the report: standard output, exit 0.
+  const TRun Help = Cli({"--help"}, false);
+  EXPECT_EQ(Help.Exit, ExitDone);
+  EXPECT_TRUE(Help.Out.starts_with("Usage: tolvane-cli")) << Help.Out;
+  EXPECT_NE(Help.Out.find("--json"), std::string::npos) << Help.Out;
+  EXPECT_EQ(Help.Err, "");
+  const TRun Version = Cli({"--version"}, false);
+  EXPECT_EQ(Version.Exit, ExitDone);
+  EXPECT_EQ(Version.Out, "tolvane-cli 0.0.1\n");
+}
+
+// A report that cannot be written is a failure with the system's reason, never a silent exit 0.
+TEST_F(CommandLine, OutputThatCannotBeWrittenFailsWithTheSystemsReason) {
+  OutPath = "/dev/full";
+  const TRun Full = Cli({"ports"}, false);
+  EXPECT_EQ(Full.Exit, ExitUsage);
+  EXPECT_NE(Full.Err.find("cannot write standard output: No space left on device"),
+            std::string::npos)
+      << Full.Err;
+  OutPath = DefaultOut;
+
+  StartSimulator();
+  const std::string Nowhere = File("no-such-folder") + "/values.ini";
+  const TRun Read = Cli({"read", Nowhere});
+  EXPECT_EQ(Read.Exit, ExitUsage);
+  EXPECT_NE(Read.Err.find("cannot write " + Nowhere + ": No such file or directory"),
+            std::string::npos)
+      << Read.Err;
+  EXPECT_EQ(SimulatorLog().find(" rx "), std::string::npos) << "refused before the port opens";
+}
+
+// --json: one document on standard output, registers by key with label and value.
+TEST_F(CommandLine, JsonReportsOfReadAndCompare) {
+  StartSimulator();
+  const TRun Read = Cli({"--json", "read", "values.ini"});
+  EXPECT_EQ(Read.Exit, ExitDone) << Read.Err;
+  EXPECT_TRUE(Read.Out.starts_with("{\"command\":\"read\",\"port\":\"" + Simulator->SlavePath() +
+                                   "\",\"file\":\"values.ini\",\"registers\":{"))
+      << Read.Out;
+  EXPECT_NE(Read.Out.find("\"UaMAX\":{\"label\":\"Ua max, V\",\"value\":\"02900\"}"),
+            std::string::npos)
+      << Read.Out;
+  EXPECT_TRUE(Read.Out.ends_with("\"SWH_D\":{\"label\":\"Switch Delay\",\"value\":\"00030\"}}}\n"))
+      << Read.Out;
+
+  std::vector<std::string> Other = Held;
+  Other[2] = "00650";
+  WriteFile("other.ini", ValuesText(Other));
+  const TRun Compare = Cli({"compare", "other.ini", "--json"});
+  EXPECT_EQ(Compare.Exit, ExitRegisters) << Compare.Err;
+  EXPECT_NE(Compare.Out.find("\"equal\":false,\"differences\":[{\"key\":\"UgMax\",\"label\":"
+                             "\"Ug max, V\",\"controller\":\"00550\",\"file\":\"00650\"}]}\n"),
+            std::string::npos)
+      << Compare.Out;
+  EXPECT_EQ(Compare.Out.find("UgMax: controller"), std::string::npos) << "only the document";
 }
 
 // The controller at a remote station: the simulator behind the real ser2net on loopback.

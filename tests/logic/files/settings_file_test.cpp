@@ -22,8 +22,8 @@
 
 #include "logic/files/com_port_section.h"
 #include "logic/files/history_backups.h"
-#include "logic/protocol/register_table.h"
 #include "logic/files/values_file.h"
+#include "logic/protocol/register_table.h"
 #include "serialport/base/com_error.h"
 #include "serialport/port/com_port.h"
 #include "serialport/store/ini_file.h"
@@ -353,7 +353,12 @@ INSTANTIATE_TEST_SUITE_P(
         TValuesFileCase{"NotAnInteger", ElevenKeys("IgMax", "IgMax=0025A\n"), "IgMax (Ig max, mA)"},
         TValuesFileCase{"EmptyValue", ElevenKeys("VOX_D", "VOX_D=\n"), "VOX_D (VOX Delay)"},
         TValuesFileCase{"NoSettingsSection", "[ComPort]\nPort=COM1\n",
-                        "UaMAX (Ua max, V) is missing"},
+                        "not a values file: it has no section [Settings]"},
+        TValuesFileCase{"Garbage",
+                        std::string("\x7f"
+                                    "ELF\x02\x01\0\0garbage",
+                                    15),
+                        "not a values file"},
         TValuesFileCase{"MissingFile", "", "No such file or directory"}),
     [](const ::testing::TestParamInfo<TValuesFileCase>& Info) {
       return std::string(Info.param.Name);

@@ -1,0 +1,34 @@
+// The causes of errno values, on POSIX systems.
+#include "serialport/base/system_error_cause.h"
+
+#include <cerrno>
+
+namespace tolvane {
+
+TSystemErrorCause SystemErrorCauseOf(int SystemErrorCode) {
+  switch (SystemErrorCode) {
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+    case ECONNRESET:
+    case ECONNABORTED:
+    case EPIPE:
+    case ETIMEDOUT:
+    case ENOTCONN:
+    case ENETDOWN:
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+      return TSystemErrorCause::LineLost;
+    case EACCES:
+    case EPERM:
+      return TSystemErrorCause::Permission;
+    case EBUSY:
+      return TSystemErrorCause::Busy;
+    case ENOENT:
+      return TSystemErrorCause::Missing;
+    default:
+      return TSystemErrorCause::Other;
+  }
+}
+
+}  // namespace tolvane
