@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "app/views/line_end.h"
+#include "logic/files/line_end.h"
 
 namespace tolvane {
 
