@@ -1,9 +1,10 @@
 #include "app/error_report.h"
 
-#include "logic/transfer/application_title.h"
 #include "app/message_presenter.h"
+#include "logic/transfer/application_title.h"
 #include "serialport/base/application_exception.h"
 #include "serialport/base/com_error.h"
+#include "serialport/base/gettext_translator.h"
 
 namespace tolvane {
 namespace {
@@ -35,7 +36,9 @@ std::string ErrorReportText(const std::string& Message) {
 void ReportException(std::exception_ptr Error) {
   // A presenter that raises must not take the program down from inside a guard.
   try {
-    ShowErrorBox(QString::fromUtf8(ApplicationTitle), QString::fromUtf8(ReportTextOf(Error)));
+    // The error texts are the catalogs' (the port's, the settings file's).
+    ShowErrorBox(QString::fromUtf8(ApplicationTitle), QString::fromUtf8(ReportTextOf(Error)),
+                 !TranslationLanguage().empty());
   } catch (...) {
   }
 }

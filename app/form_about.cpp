@@ -1,8 +1,8 @@
 #include "app/form_about.h"
 
-#include "logic/transfer/application_title.h"
 #include "app/views/glyphs.h"
 #include "app/views/window_fonts.h"
+#include "logic/transfer/application_title.h"
 
 namespace tolvane {
 namespace {

@@ -17,6 +17,7 @@
 #include "logic/transfer/line_lost_message.h"
 #include "logic/transfer/packet_reaction.h"
 #include "serialport/base/error_detail.h"
+#include "serialport/base/gettext_translator.h"
 #include "serialport/base/system_error_cause.h"
 #include "serialport/device/device_factory.h"
 
@@ -154,9 +155,11 @@ void TForm1::Bind(QToolButton* Trigger, void (TForm1::*Handler)()) {
 
 void TForm1::BindHandlers() {
   // The Connect button latches, but only the port's reactions may press or release it: the
-  // toggle of the click itself is undone before the handler runs.
-  connect(PanelTuning->Button_Open, &QToolButton::clicked, this, [this](bool Checked) {
-    PanelTuning->Button_Open->setChecked(!Checked);
+  // toggle of a click (or of a screen reader's "Toggle" action, which does not click) is undone
+  // before the handler runs.
+  connect(PanelTuning->Button_Open, &QToolButton::toggled, this, [this](bool Checked) {
+    if (SettingConnectLook_) return;
+    SetConnectPressed(!Checked);
     Guarded([this] { Button_OpenClick(); });
   });
   Bind(Menu->MMConnect, &TForm1::Button_OpenClick);
@@ -171,7 +174,18 @@ void TForm1::BindHandlers() {
   Bind(PanelTerminal->Button5, &TForm1::Button5Click);
   Bind(PanelTuning->Button6, &TForm1::ButtonReadClick);
   Bind(PanelTuning->Button7, &TForm1::ButtonWriteClick);
+  Bind(Menu->MMRead, &TForm1::ButtonReadClick);
+  Bind(Menu->MMWrite, &TForm1::ButtonWriteClick);
+  PanelTerminal->OnLineEndChanged = [this](TLineEnd LineEnd) {
+    Guarded([this, LineEnd] { StoreLineEnd(LineEnd); });
+  };
   connect(Status, &QTimer::timeout, this, [this] { Guarded([this] { StatusTimer(); }); });
+}
+
+void TForm1::SetConnectPressed(bool Pressed) {
+  SettingConnectLook_ = true;
+  PanelTuning->Button_Open->setChecked(Pressed);
+  SettingConnectLook_ = false;
 }
 
 void TForm1::FormCreate() {
@@ -182,6 +196,7 @@ void TForm1::FormCreate() {
                                       PortSection_, *this);
   if (!SettingsFile_->Exists()) StoreSet();
   LoadSet();
+  LoadLineEnd();
   ReportUnreadableSettings();
   Sequencer_.Reset();
   ViewFace();
@@ -205,8 +220,14 @@ void TForm1::ReportUnreadableSettings() {
 void TForm1::SetTransferButtonsEnabled(bool Enabled) {
   PanelTerminal->Button4->setEnabled(Enabled);
   PanelTerminal->Button5->setEnabled(Enabled);
+  SetReadWriteEnabled(Enabled);
+}
+
+void TForm1::SetReadWriteEnabled(bool Enabled) {
   PanelTuning->Button6->setEnabled(Enabled);
   PanelTuning->Button7->setEnabled(Enabled);
+  Menu->MMRead->setEnabled(Enabled);
+  Menu->MMWrite->setEnabled(Enabled);
   ValuesMenu->MMCompare->setEnabled(Enabled);
 }
 
@@ -266,7 +287,7 @@ void TForm1::SavePortSettings() {
 void TForm1::ComPortOpen() {
   SavePortSettings();
   Menu->MMConnect->setText(DisconnectItemCaption);
-  PanelTuning->Button_Open->setChecked(true);
+  SetConnectPressed(true);
   PanelTerminal->ClearLog();
   if (const std::string Note = ComPort_->Device().TakeNote(); !Note.empty())
     PanelTerminal->AppendNote(Note);
@@ -280,7 +301,7 @@ void TForm1::ComPortClose() {
   if (TearingDown_) return;
   Sequencer_.PortClosed();
   Menu->MMConnect->setText(ConnectItemCaption);
-  PanelTuning->Button_Open->setChecked(false);
+  SetConnectPressed(false);
   PanelTuning->Button_Open->setToolTip(DisconnectedHint);
   Menu->MMCOMPortSettings->setEnabled(true);
   ShowConnectionState();
@@ -304,7 +325,9 @@ void TForm1::ComPortLineLost(std::int32_t SystemErrorCode) {
   // Everything is settled before the modal box, whose nested loop keeps the timer ticking.
   std::string Text = LineLostMessage(DeviceAddressFor(ComPort_->Port()), SystemErrorCode);
   if (!Stopped.empty()) Text += "\n\n" + Stopped;
-  ShowErrorBox(QString::fromUtf8(ApplicationTitle), QString::fromStdString(Text));
+  // In the operator's language when the catalogs have its texts; a transfer's note is English.
+  ShowErrorBox(QString::fromUtf8(ApplicationTitle), QString::fromStdString(Text),
+               Stopped.empty() && !TranslationLanguage().empty());
 }
 
 void TForm1::WriteToPort(const std::string& Packet) {
@@ -328,7 +351,18 @@ void TForm1::ComDataPacket1Packet(TObject* /*Sender*/, const std::string& Str) {
 void TForm1::Button4Click() {
   const QString Text = PanelTerminal->Edit_Data->text();
   if (Text.isEmpty()) return;
-  WriteToPort(PacketBytes(Text));
+  PanelTerminal->LineSent();
+  WriteToPort(PacketBytes(Text) + std::string(LineEndRow(PanelTerminal->LineEnd()).Bytes));
+}
+
+void TForm1::LoadLineEnd() {
+  const std::string Name = SettingsFile_->ReadKey(LineEndSection, LineEndKey,
+                                                  std::string(LineEndRow(TLineEnd::leNone).Name));
+  PanelTerminal->SetLineEnd(LineEndNamed(Name).value_or(TLineEnd::leNone));
+}
+
+void TForm1::StoreLineEnd(TLineEnd LineEnd) {
+  SettingsFile_->StoreKey(LineEndSection, LineEndKey, std::string(LineEndRow(LineEnd).Name));
 }
 
 void TForm1::Button5Click() {
@@ -448,10 +482,7 @@ void TForm1::DisableTransferButtons() {
 }
 
 void TForm1::SetTransferRunning(bool Running) {
-  const bool Enabled = !Running && ComPort_->Connected();
-  PanelTuning->Button6->setEnabled(Enabled);
-  PanelTuning->Button7->setEnabled(Enabled);
-  ValuesMenu->MMCompare->setEnabled(Enabled);
+  SetReadWriteEnabled(!Running && ComPort_->Connected());
   ValuesMenu->MMOpenValues->setEnabled(!Running);
   for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
     PanelTuning->Fields.at(Row)->setReadOnly(Running);

@@ -97,6 +97,9 @@ class TForm1 : public QMainWindow, public TTransferHost {
   // Write and read the settings file: the port's section and the eleven settings fields.
   void StoreSet() override;
   void LoadSet();
+  // The terminal's line end, in a section of its own of the settings file.
+  void LoadLineEnd();
+  void StoreLineEnd(TLineEnd LineEnd);
 
   std::unique_ptr<TMainMenu> Menu;
   TAdjustmentsView* PanelTuning;
@@ -125,6 +128,10 @@ class TForm1 : public QMainWindow, public TTransferHost {
   // painting and answering; the port itself is opened here once the device is, in FinishOpening.
   void StartOpening();
   void FinishOpening();
+  // The Connect button's pressed look, set by the window alone.
+  void SetConnectPressed(bool Pressed);
+  // Read, Write and Compare, as buttons and as menu items.
+  void SetReadWriteEnabled(bool Enabled);
   // WriteString; a write that finds the line gone is handled as the loss itself (one box, port
   // closed) and returns, any other failure propagates.
   void WriteToPort(const std::string& Packet);
@@ -166,6 +173,7 @@ class TForm1 : public QMainWindow, public TTransferHost {
   QString TransferResult_;
   bool TearingDown_ = false;
   std::unique_ptr<TBackgroundOpening> Opening_;
+  bool SettingConnectLook_ = false;
 };
 
 }  // namespace tolvane

@@ -3,11 +3,11 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "logic/transfer/application_title.h"
-#include "logic/protocol/field_check.h"
 #include "app/form_main.h"
-#include "logic/transfer/transfer_report.h"
 #include "logic/files/values_file.h"
+#include "logic/protocol/field_check.h"
+#include "logic/transfer/application_title.h"
+#include "logic/transfer/transfer_report.h"
 
 namespace tolvane {
 namespace {

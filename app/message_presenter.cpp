@@ -1,13 +1,38 @@
 #include "app/message_presenter.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTranslator>
+#include <optional>
+#include <string>
 #include <utility>
+
+#include "serialport/base/gettext_translator.h"
 
 namespace tolvane {
 namespace {
 
 void RunMessageBox(const TMessageBox& Box) {
   NewErrorBox(Box, QApplication::activeWindow())->exec();
+}
+
+// Loaded for the language the catalogs are read in (again when that changes); not installed in
+// the application, so that the window's own (English) controls keep Qt's English texts.
+const QTranslator& QtTranslations() {
+  static QTranslator Translations;
+  static std::optional<std::string> LoadedLanguage;
+  const std::string Language = TranslationLanguage();
+  if (LoadedLanguage != Language) {
+    LoadedLanguage = Language;
+    if (Language.empty() ||
+        !Translations.load(QString::fromStdString("qtbase_" + Language),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+      (void)Translations.load(QString());
+    }
+  }
+  return Translations;
 }
 
 TMessagePresenter& InstalledPresenter() {
@@ -22,6 +47,8 @@ std::unique_ptr<QMessageBox> NewErrorBox(const TMessageBox& Box, QWidget* Parent
                                               QMessageBox::Ok, Parent);
   Dialog->setTextFormat(Qt::PlainText);
   Dialog->setText(Box.Text);
+  Dialog->button(QMessageBox::Ok)
+      ->setText(Box.Translated ? QtOwnText("QPlatformTheme", "OK") : QStringLiteral("OK"));
   return Dialog;
 }
 
@@ -29,8 +56,13 @@ void SetMessagePresenter(TMessagePresenter Presenter) {
   InstalledPresenter() = std::move(Presenter);
 }
 
-void ShowErrorBox(const QString& Caption, const QString& Text) {
-  const TMessageBox Box{Caption, Text};
+QString QtOwnText(const char* Context, const char* Text) {
+  const QString Translated = QtTranslations().translate(Context, Text);
+  return Translated.isEmpty() ? QString::fromUtf8(Text) : Translated;
+}
+
+void ShowErrorBox(const QString& Caption, const QString& Text, bool Translated) {
+  const TMessageBox Box{Caption, Text, Translated};
   const TMessagePresenter& Presenter = InstalledPresenter();
   if (Presenter) {
     Presenter(Box);

@@ -13,6 +13,9 @@ namespace tolvane {
 struct TMessageBox {
   QString Caption;
   QString Text;
+  // The text is in the operator's language (the catalogs' texts): the button is then Qt's own
+  // in that language too, from Debian's Qt translations. The window's own boxes are English.
+  bool Translated = false;
 };
 
 using TMessagePresenter = std::function<void(const TMessageBox& Box)>;
@@ -24,6 +27,9 @@ std::unique_ptr<QMessageBox> NewErrorBox(const TMessageBox& Box, QWidget* Parent
 // Installs Presenter; an empty function restores the QMessageBox presenter.
 void SetMessagePresenter(TMessagePresenter Presenter);
 // Shows an error box through the installed presenter and returns once it is closed.
-void ShowErrorBox(const QString& Caption, const QString& Text);
+void ShowErrorBox(const QString& Caption, const QString& Text, bool Translated = false);
+// Qt's own text (a button's) in the language of the translations, from Debian's Qt translations
+// (qtbase_<language>.qm); the English text without them.
+QString QtOwnText(const char* Context, const char* Text);
 
 }  // namespace tolvane

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "logic/files/com_port_section.h"
-#include "logic/protocol/register_table.h"
 #include "logic/files/settings_file.h"
+#include "logic/protocol/register_table.h"
 #include "serialport/port/com_port.h"
 #include "serialport/store/ini_file.h"
 #include "serialport/store/text_file.h"

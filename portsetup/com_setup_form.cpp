@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "portsetup/form_translation.h"
+#include "portsetup/mnemonics.h"
 #include "serialport/base/gettext_translator.h"
 
 namespace tolvane {
@@ -152,7 +153,17 @@ void TComSetupFrm::FormCreate() {
   // The lists show the names the selectors parse back, so they are never translated.
   const QSet<QString> Untranslated = {"Combo1", "Combo2", "Combo3", "Combo4", "Combo5", "Combo6"};
   TranslateForm(*this, Untranslated, TranslateDialogText);
-  for (QLabel* Label : {Label1, Label2, Label3, Label4, Label5, Label6}) Label->adjustSize();
+  // Each label names its list for a screen reader and gives it an Alt letter of the words shown.
+  const std::array<QLabel*, 6> Labels = {Label1, Label2, Label3, Label4, Label5, Label6};
+  const std::array<TComComboBox*, 6> Lists = Combos();
+  QStringList Captions;
+  for (QLabel* Label : Labels) Captions << Label->text();
+  const QStringList Marked = WithMnemonics(Captions, QString());
+  for (std::size_t Row = 0; Row < Labels.size(); ++Row) {
+    Labels[Row]->setText(Marked[qsizetype(Row)]);
+    Labels[Row]->setBuddy(Lists[Row]);
+    Labels[Row]->adjustSize();
+  }
 }
 
 }  // namespace tolvane

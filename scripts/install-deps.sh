@@ -6,6 +6,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev
   xvfb libxcb1-dev libxcb-xtest0-dev
+  dbus at-spi2-core python3-pyatspi
+  qt6-translations-l10n
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   gettext
   ser2net

@@ -7,18 +7,33 @@
 #include "app/views/glyphs.h"
 #include "app/views/speed_button.h"
 #include "logic/transfer/transfer_sequencer.h"
+#include "portsetup/mnemonics.h"
 
 namespace tolvane {
 
 namespace {
 
 constexpr const char* GroupCaption = "Settings";
-constexpr const char* ReadCaption = "Read";
 constexpr const char* ReadHint = "Read EEPROM";
-constexpr const char* WriteCaption = "Write";
 constexpr const char* WriteHint = "Write EEPROM";
 constexpr const char* ProgressCaption = "Progress:";
 constexpr const char* ProgressStartCaption = "0";
+constexpr const char* ReservedDescription = "Reserved, not used";
+
+// What each register's field holds, for a screen reader, where its label is terse.
+constexpr std::array<const char*, RegisterCount> FieldDescriptions = {
+    "Anode voltage protection limit, in volts. Five digits, for example 03200.",
+    "Anode current protection limit, in milliamperes. Five digits, for example 00999.",
+    "Grid voltage protection limit, in volts. Five digits, for example 00650.",
+    "Grid current protection limit, in milliamperes. Five digits, for example 00250.",
+    "Switching time on. Five digits, for example 00020.",
+    "Switching time off. Five digits, for example 00040.",
+    "Switching time of the light. Five digits, for example 00002.",
+    "Switching time to sleep. Five digits, for example 00010.",
+    "Standing wave ratio protection limit. Five digits, for example 00005.",
+    "VOX delay. Five digits, for example 00010.",
+    "Switch delay. Five digits, for example 00050.",
+};
 
 constexpr QSize FieldSize(60, 21);
 constexpr int ColumnSpacing = 10;
@@ -46,13 +61,13 @@ TAdjustmentsView::TAdjustmentsView(QWidget* Parent) : QFrame(Parent) {
   GroupSettings->setFont(CaptionFont);
   BuildFields();
 
-  Button_Open = MakeSpeedButton(this, "Button_Open", ConnectCaption, ConnectHint, ConnectGlyph(),
-                                QRect(376, 8, 73, 25));
+  Button_Open = MakeSpeedButton(this, "Button_Open", ConnectButtonCaption, ConnectHint,
+                                ConnectGlyph(), QRect(376, 8, 73, 25));
   Button_Open->setCheckable(true);
-  Button6 =
-      MakeSpeedButton(this, "Button6", ReadCaption, ReadHint, ReadGlyph(), QRect(376, 104, 73, 25));
+  Button6 = MakeSpeedButton(this, "Button6", ReadButtonCaption, ReadHint, ReadGlyph(),
+                            QRect(376, 104, 73, 25));
   Button6->setEnabled(false);
-  Button7 = MakeSpeedButton(this, "Button7", WriteCaption, WriteHint, WriteGlyph(),
+  Button7 = MakeSpeedButton(this, "Button7", WriteButtonCaption, WriteHint, WriteGlyph(),
                             QRect(376, 136, 73, 25));
   Button7->setEnabled(false);
 
@@ -105,12 +120,17 @@ void TAdjustmentsView::BuildFields() {
   Grid->setVerticalSpacing(0);
   // The group's contents begin below its caption, whose line the first labels must not touch.
   Grid->setContentsMargins(InsideMargin, TitleGap, InsideMargin, InsideMargin);
+  // The buttons' and the menus' Alt letters are taken; each label gives its field a free letter
+  // of its caption and names the field for a screen reader.
+  QStringList Captions;
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row) Captions << TextOf(FieldPlaces[Row].Label);
+  const QStringList Marked = WithMnemonics(Captions, AdjustmentsTakenLetters);
   for (int Index = 0; Index < FieldCount; ++Index) {
     const TFieldPlace& Place = FieldPlaces[Index];
     const int Column = Index / FieldRows;
     const int Row = Index % FieldRows;
 
-    auto* Label = new QLabel(TextOf(Place.Label), GroupSettings);
+    auto* Label = new QLabel(Place.Enabled ? Marked[Index] : TextOf(Place.Label), GroupSettings);
     Label->setObjectName("Label_" + TextOf(Place.Field));
     Label->setFont(FieldFont);
     Label->setEnabled(Place.Enabled);
@@ -120,6 +140,9 @@ void TAdjustmentsView::BuildFields() {
     Edit->setFont(FieldFont);
     Edit->setFixedSize(FieldSize);
     Edit->setEnabled(Place.Enabled);
+    Label->setBuddy(Edit);
+    Edit->setAccessibleDescription(Place.Enabled ? FieldDescriptions[std::size_t(Index)]
+                                                 : ReservedDescription);
 
     // Each field under its label, the rows of pairs one pixel apart.
     Grid->addWidget(Label, 2 * Row, Column, Qt::AlignLeft | Qt::AlignBottom);
@@ -152,6 +175,8 @@ void TAdjustmentsView::BuildProgressPanel() {
   ProgressBar1->setRange(ProgressMin, ProgressMax);
   ProgressBar1->setValue(ProgressMin);
   ProgressBar1->setTextVisible(false);
+  // The caption names the bar for a screen reader, whatever the transfer code sets it to.
+  LabProgress->setBuddy(ProgressBar1);
 
   LabelProgress = new QLabel(ProgressStartCaption, PaneProgress);
   LabelProgress->setObjectName("LabelProgress");

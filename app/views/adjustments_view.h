@@ -17,6 +17,13 @@
 namespace tolvane {
 
 inline constexpr const char* ConnectCaption = "Connect";
+// The buttons' captions with their Alt letters (Alt+C, Alt+R, Alt+W).
+inline constexpr const char* ConnectButtonCaption = "&Connect";
+inline constexpr const char* ReadButtonCaption = "&Read";
+inline constexpr const char* WriteButtonCaption = "&Write";
+// Alt letters the fields' labels must leave alone: the menus' (File, View, Settings, Help) and
+// the buttons'.
+inline constexpr const char* AdjustmentsTakenLetters = "fvshcrw";
 inline constexpr const char* ConnectHint = "Connect to TRX";
 inline constexpr const char* ConnectedHint = "Disconnect";
 inline constexpr const char* DisconnectedHint = "Connect";

@@ -1,5 +1,9 @@
 #include "app/views/main_menu.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTimer>
+
 #include "app/views/glyphs.h"
 
 namespace tolvane {
@@ -33,20 +37,20 @@ QAction* AddViewItem(QMenu* Menu, const char* Name, const QString& Caption, bool
 
 }  // namespace
 
-QString DisplayedCaption(const QString& Caption) {
-  QString Shown;
-  for (qsizetype At = 0; At < Caption.size(); ++At) {
-    if (Caption[At] == '&' && At + 1 < Caption.size()) ++At;
-    Shown += Caption[At];
-  }
-  return Shown;
-}
-
 TMainMenu::TMainMenu(QMenuBar* MenuBar) : Bar(MenuBar) {
   Bar->setObjectName("MainMenu");
 
   MMFile = AddMenu(Bar, "MMFile", "&File");
   MMConnect = AddItem(MMFile, "MMConnect", ConnectItemCaption, ConnectGlyph());
+  MMConnect->setShortcut(ConnectShortcut);
+  // Read and Write as the buttons do, also while the adjustments view is hidden; enabled
+  // together with the buttons.
+  MMRead = AddItem(MMFile, "MMRead", "&Read", ReadGlyph());
+  MMRead->setShortcut(ReadShortcut);
+  MMRead->setEnabled(false);
+  MMWrite = AddItem(MMFile, "MMWrite", "&Write", WriteGlyph());
+  MMWrite->setShortcut(WriteShortcut);
+  MMWrite->setEnabled(false);
   N1 = AddSeparator(MMFile, "N1");
   MMExit = AddItem(MMFile, "MMExit", "E&xit", ExitBitmap());
   MMExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -66,11 +70,31 @@ TMainMenu::TMainMenu(QMenuBar* MenuBar) : Bar(MenuBar) {
 
   MMHelp = AddMenu(Bar, "MMHelp", "&Help");
   MMAbout = AddItem(MMHelp, "MMAbout", "&About...", AboutBitmap());
+  ReturnFocusWhenClosed();
 }
 
 void TMainMenu::OpenFirstMenu() {
+  if (QWidget* Focused = QApplication::focusWidget(); Focused != nullptr && Focused != Bar)
+    FocusBeforeMenu = Focused;
   Bar->setFocus(Qt::MenuBarFocusReason);
   Bar->setActiveAction(MMFile->menuAction());
+}
+
+void TMainMenu::ReturnFocusWhenClosed() {
+  // A menu closes also on the way to its neighbour (Left, Right); only once none is open any more
+  // does the menu bar let go of the keys, so that Tab moves on from where it was.
+  for (QMenu* Menu : {MMFile, MMView, MMSettings, MMHelp}) {
+    QObject::connect(Menu, &QMenu::aboutToHide, Bar, [this] {
+      QTimer::singleShot(0, Bar, [this] {
+        if (QApplication::activePopupWidget() != nullptr || !Bar->hasFocus()) return;
+        Bar->setActiveAction(nullptr);
+        QKeyEvent Leave(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(Bar, &Leave);
+        if (FocusBeforeMenu) FocusBeforeMenu->setFocus(Qt::MenuBarFocusReason);
+        FocusBeforeMenu.clear();
+      });
+    });
+  }
 }
 
 }  // namespace tolvane

@@ -18,13 +18,15 @@ TStatusLine::TStatusLine(QWidget* Parent) : QStatusBar(Parent) {
   setSizeGripEnabled(false);
   PortLabel = new QLabel(this);
   PortLabel->setObjectName("StatusPort");
-  StateLabel = new QLabel(DisconnectedText, this);
+  StateLabel = new TAnnouncedLabel(this);
+  StateLabel->setText(DisconnectedText);
   StateLabel->setObjectName("StatusState");
-  TransferLabel = new QLabel(this);
+  TransferLabel = new TAnnouncedLabel(this);
   TransferLabel->setObjectName("StatusTransfer");
   // The port and the state keep their room; the transfer result takes what is left and its
   // whole text is in the tool tip when it does not fit.
-  for (QLabel* Label : {PortLabel, StateLabel, TransferLabel})
+  for (QLabel* Label :
+       {PortLabel, static_cast<QLabel*>(StateLabel), static_cast<QLabel*>(TransferLabel)})
     Label->setContentsMargins(4, 0, 4, 0);
   addWidget(PortLabel);
   addWidget(Separator());
@@ -71,13 +73,18 @@ void TStatusLine::ShowLineLost() {
 
 void TStatusLine::SetTransferResult(const std::string& Result) {
   const QString Text = QString::fromStdString(Result);
-  TransferLabel->setText(Text);
+  TransferLabel->Announce(Text);
   TransferLabel->setToolTip(Text);
 }
 
 void TStatusLine::Show(TState State, const QString& Text) {
+  const bool Changed = State != State_;
   State_ = State;
-  StateLabel->setText(Text);
+  if (Changed) {
+    StateLabel->Announce(Text);
+  } else if (StateLabel->text() != Text) {
+    StateLabel->setText(Text);
+  }
 }
 
 }  // namespace tolvane

@@ -6,6 +6,8 @@
 #include <QStatusBar>
 #include <string>
 
+#include "app/views/announced_label.h"
+
 namespace tolvane {
 
 inline constexpr const char* NoPortText = "No port chosen";
@@ -46,8 +48,10 @@ class TStatusLine : public QStatusBar {
   QString TransferText() const { return TransferLabel->text(); }
 
   QLabel* PortLabel;
-  QLabel* StateLabel;
-  QLabel* TransferLabel;
+  // Both are spoken by a screen reader when they change: the state when it becomes another one
+  // (not at each poll of the identification), the result of every transfer.
+  TAnnouncedLabel* StateLabel;
+  TAnnouncedLabel* TransferLabel;
 
  private:
   enum class TState { Disconnected, Connecting, Identifying, Identified, Connected, Lost };

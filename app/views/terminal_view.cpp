@@ -3,14 +3,16 @@
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
-#include "logic/transfer/application_title.h"
 #include "app/message_presenter.h"
 #include "app/views/speed_button.h"
+#include "logic/transfer/application_title.h"
 
 namespace tolvane {
 namespace {
@@ -24,6 +26,8 @@ constexpr const char* SaveLogHint = "Save the terminal log to a file";
 constexpr const char* SaveLogTitle = "Save Log";
 constexpr const char* SaveLogFilter = "Text files (*.txt *.log);;All files (*)";
 constexpr const char* SaveLogFailed = "Unable to write to %1: %2";
+constexpr const char* LineEndName = "Line end";
+constexpr const char* LineEndHint = "Added to each line sent";
 constexpr int LogFontHeight = 12;
 constexpr int Margin = 8;
 constexpr int Spacing = 7;
@@ -90,6 +94,19 @@ TTerminalView::TTerminalView(QWidget* Parent)
   Edit_Data = new QLineEdit(this);
   Edit_Data->setObjectName("Edit_Data");
   Edit_Data->setMinimumWidth(120);
+  Edit_Data->setAccessibleName("Send line");
+  Edit_Data->installEventFilter(this);
+
+  LineEndChoice = new QComboBox(this);
+  LineEndChoice->setObjectName("LineEndChoice");
+  for (const TLineEndRow& Row : LineEnds) {
+    LineEndChoice->addItem(QString::fromUtf8(Row.Name.data(), qsizetype(Row.Name.size())));
+  }
+  LineEndChoice->setAccessibleName(LineEndName);
+  LineEndChoice->setToolTip(LineEndHint);
+  connect(LineEndChoice, &QComboBox::activated, this, [this] {
+    if (OnLineEndChanged) OnLineEndChanged(LineEnd());
+  });
 
   Button4 = MakeSpeedButton(this, "Button4", SendCaption, SendHint, QIcon(), QRect(0, 0, 73, 25));
   Button4->setEnabled(false);
@@ -105,6 +122,7 @@ TTerminalView::TTerminalView(QWidget* Parent)
   auto* SendRow = new QHBoxLayout;
   SendRow->setSpacing(Spacing);
   SendRow->addWidget(Edit_Data, 1);
+  SendRow->addWidget(LineEndChoice);
   SendRow->addWidget(Button4);
   SendRow->addWidget(Button5);
   SendRow->addWidget(ButtonSaveLog);
@@ -116,7 +134,8 @@ TTerminalView::TTerminalView(QWidget* Parent)
   Column->addWidget(Memo, 1);
   Column->addLayout(SendRow);
 
-  setTabOrder(Edit_Data, Button4);
+  setTabOrder(Edit_Data, LineEndChoice);
+  setTabOrder(LineEndChoice, Button4);
   setTabOrder(Button4, Button5);
   setTabOrder(Button5, ButtonSaveLog);
   setTabOrder(ButtonSaveLog, Memo);
@@ -140,6 +159,44 @@ void TTerminalView::showEvent(QShowEvent* Event) {
 
 void TTerminalView::ScrollToNewest() {
   Memo->verticalScrollBar()->setValue(Memo->verticalScrollBar()->maximum());
+}
+
+TLineEnd TTerminalView::LineEnd() const {
+  return LineEnds.at(std::size_t(std::max(0, LineEndChoice->currentIndex()))).LineEnd;
+}
+
+void TTerminalView::SetLineEnd(TLineEnd LineEnd) {
+  LineEndChoice->setCurrentIndex(int(LineEnd));
+}
+
+void TTerminalView::LineSent() {
+  const QString Line = Edit_Data->text();
+  if (SentLines_.empty() || SentLines_.back() != Line) SentLines_.push_back(Line);
+  if (SentLines_.size() > SentLineMemory) SentLines_.pop_front();
+  Recalled_ = SentLines_.size();
+  Edit_Data->selectAll();
+}
+
+void TTerminalView::RecallSentLine(bool Older) {
+  if (Older) {
+    if (Recalled_ == 0) return;
+    --Recalled_;
+  } else {
+    if (Recalled_ >= SentLines_.size()) return;
+    ++Recalled_;
+  }
+  Edit_Data->setText(Recalled_ < SentLines_.size() ? SentLines_[Recalled_] : QString());
+}
+
+bool TTerminalView::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == Edit_Data && Event->type() == QEvent::KeyPress) {
+    const int Key = static_cast<QKeyEvent*>(Event)->key();
+    if (Key == Qt::Key_Up || Key == Qt::Key_Down) {
+      RecallSentLine(Key == Qt::Key_Up);
+      return true;
+    }
+  }
+  return QFrame::eventFilter(Watched, Event);
 }
 
 void TTerminalView::AppendPacket(const std::string& Packet) {

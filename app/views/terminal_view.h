@@ -2,18 +2,24 @@
 // and Save Log buttons.
 #pragma once
 
+#include <QComboBox>
 #include <QFrame>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTime>
 #include <QToolButton>
+#include <deque>
 #include <functional>
 #include <string>
+
+#include "logic/files/line_end.h"
 
 namespace tolvane {
 
 // The log is emptied when an appended received line makes this many received lines.
 inline constexpr int LogLineLimit = 1023;
+// Up and Down in the send line walk back through this many lines sent.
+inline constexpr std::size_t SentLineMemory = 50;
 inline constexpr const char* SentMark = ">";
 inline constexpr const char* ReceivedMark = "<";
 inline constexpr const char* NoteMark = "!";
@@ -46,6 +52,15 @@ class TTerminalView : public QFrame {
   // Received lines in the log since it was last emptied.
   int LogLineCount() const { return LogLines_; }
 
+  // What Send adds to the line: the choice beside the send line.
+  TLineEnd LineEnd() const;
+  // Shows the choice; the operator's own picks are told to OnLineEndChanged.
+  void SetLineEnd(TLineEnd LineEnd);
+  std::function<void(TLineEnd)> OnLineEndChanged;
+  // The send line's text was sent: it is remembered for Up and Down and selected whole, so the
+  // next typing replaces it.
+  void LineSent();
+
   void SetClock(TClock Clock) { Clock_ = std::move(Clock); }
   void SetSaveFileChooser(TSaveFileChooser Chooser) { ChooseSaveFile_ = std::move(Chooser); }
   // Asks for a file and writes the log to it, one line per packet; a failure is shown in an
@@ -54,18 +69,24 @@ class TTerminalView : public QFrame {
 
   QPlainTextEdit* Memo;
   QLineEdit* Edit_Data;
+  QComboBox* LineEndChoice;
   QToolButton* Button4;  // Send
   QToolButton* Button5;  // Clear
   QToolButton* ButtonSaveLog;
 
  protected:
   void showEvent(QShowEvent* Event) override;
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
   void AppendLine(const char* Mark, const std::string& Packet);
   void ScrollToNewest();
+  // Up (Older) or Down through the lines sent; past the newest the line is empty again.
+  void RecallSentLine(bool Older);
 
   int LogLines_ = 0;
+  std::deque<QString> SentLines_;  // oldest first
+  std::size_t Recalled_ = 0;       // SentLines_.size() while no sent line is shown
   TClock Clock_;
   TSaveFileChooser ChooseSaveFile_;
 };

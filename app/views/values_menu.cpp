@@ -19,6 +19,7 @@ TValuesMenu::TValuesMenu(TMainMenu& Menu) {
   QMenu* File = Menu.MMFile;
   MMCompare = NewItem(File, "MMCompare", "Co&mpare with Controller");
   MMCompare->setEnabled(false);
+  MMCompare->setShortcut(CompareShortcut);
   MMOpenValues = NewItem(File, "MMOpenValues", "&Open Values...");
   MMSaveValues = NewItem(File, "MMSaveValues", "Save Values &As...");
   // Between Connect and the separator above Exit: the comparison, then the files.

@@ -70,4 +70,14 @@ void TSettingsFile::LoadSet() {
   }
 }
 
+std::string TSettingsFile::ReadKey(std::string_view Section, std::string_view Key,
+                                   const std::string& Default) const {
+  return TIniFile(ReadPath()).ReadString(std::string(Section), std::string(Key), Default);
+}
+
+void TSettingsFile::StoreKey(std::string_view Section, std::string_view Key,
+                             const std::string& Value) {
+  FileForWriting().WriteString(std::string(Section), std::string(Key), Value);
+}
+
 }  // namespace tolvane

@@ -13,9 +13,9 @@
 #include <string_view>
 #include <utility>
 
-#include "logic/protocol/field_texts.h"
 #include "logic/files/port_section.h"
 #include "logic/files/settings_path.h"
+#include "logic/protocol/field_texts.h"
 #include "serialport/store/ini_file.h"
 
 namespace tolvane {
@@ -46,6 +46,12 @@ class TSettingsFile {
   // Reads the port's section, then the eleven keys into the fields. A failing port step skips
   // the keys and leaves the fields as they are.
   void LoadSet();
+
+  // One key of a section of the window's own (the terminal's line end, for one): read from the
+  // file read now, Default when missing; written alone, in one save.
+  std::string ReadKey(std::string_view Section, std::string_view Key,
+                      const std::string& Default) const;
+  void StoreKey(std::string_view Section, std::string_view Key, const std::string& Value);
 
  private:
   TIniFile FileForWriting() const;

@@ -1,5 +1,6 @@
 // Connecting, disconnecting and the terminal's Send on a real pseudo-terminal.
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -32,7 +33,8 @@ class Connection : public MainWindowTest {
   void ExpectConnectedLook(bool Connected) {
     QToolButton* Connect = Find<QToolButton>("Button_Open");
     EXPECT_EQ(Connect->isChecked(), Connected);
-    EXPECT_EQ(Connect->text(), "Connect");
+    // The caption stays "Connect" (Alt+C) in both states; the pressed look tells them apart.
+    EXPECT_EQ(Connect->text(), "&Connect");
     EXPECT_EQ(DisplayedCaption(Find<QAction>("MMConnect")->text()),
               Connected ? "Disconnect" : "Connect");
     EXPECT_EQ(Find<QAction>("MMCOMPortSettings")->isEnabled(), !Connected);
@@ -136,6 +138,58 @@ TEST_F(Connection, SendWritesTheLineExactlyAsTypedAndKeepsIt) {
   Find<QToolButton>("Button4")->click();
   EXPECT_EQ(Controller.EverythingSent(), "ST0012;ID;");
   EXPECT_EQ(Find<QLineEdit>("Edit_Data")->text(), "ST0012;ID;");
+}
+
+// The text sent stays, selected, so the next typing replaces it instead of joining it.
+TEST_F(Connection, TypedLinesAreSentOneByOneWithTheChosenLineEndAndCanBeRecalled) {
+  Find<QToolButton>("Button_Open")->click();
+  QComboBox* LineEnd = Find<QComboBox>("LineEndChoice");
+  EXPECT_EQ(LineEnd->currentText(), "none");
+  LineEnd->setCurrentIndex(LineEnd->findText(";"));
+  emit LineEnd->activated(LineEnd->currentIndex());
+  QLineEdit* SendLine = Find<QLineEdit>("Edit_Data");
+  QTest::keyClicks(SendLine, "ST0012");
+  QTest::keyClick(SendLine, Qt::Key_Return);
+  QTest::keyClicks(SendLine, "ST0014");
+  QTest::keyClick(SendLine, Qt::Key_Return);
+  EXPECT_EQ(Controller.EverythingSent(), "ST0012;ST0014;");
+  EXPECT_EQ(SendLine->selectedText(), "ST0014");
+
+  QTest::keyClick(SendLine, Qt::Key_Up);
+  EXPECT_EQ(SendLine->text(), "ST0014");
+  QTest::keyClick(SendLine, Qt::Key_Up);
+  EXPECT_EQ(SendLine->text(), "ST0012");
+  QTest::keyClick(SendLine, Qt::Key_Up);
+  EXPECT_EQ(SendLine->text(), "ST0012") << "the oldest stays";
+  QTest::keyClick(SendLine, Qt::Key_Down);
+  QTest::keyClick(SendLine, Qt::Key_Down);
+  EXPECT_EQ(SendLine->text(), "") << "past the newest the line is empty";
+
+  // Only the last 50 lines are kept.
+  for (int Line = 0; Line < 60; ++Line) {
+    SendLine->setText(QString("L%1").arg(Line));
+    QTest::keyClick(SendLine, Qt::Key_Return);
+  }
+  for (int Step = 0; Step < 60; ++Step) QTest::keyClick(SendLine, Qt::Key_Up);
+  EXPECT_EQ(SendLine->text(), "L10");
+}
+
+// The choice has a section of its own in the settings file and is there at the next start.
+TEST_F(Connection, TheLineEndChoiceIsKeptInTheSettingsFile) {
+  QComboBox* LineEnd = Find<QComboBox>("LineEndChoice");
+  for (const char* Name : {";", "CR LF"}) {
+    LineEnd->setCurrentIndex(LineEnd->findText(Name));
+    emit LineEnd->activated(LineEnd->currentIndex());
+    TForm1 Next(Directory.filePath("Settings.ini"));
+    EXPECT_EQ(Next.PanelTerminal->LineEndChoice->currentText(), Name);
+  }
+  QFile File(Directory.filePath("Settings.ini"));
+  ASSERT_TRUE(File.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(File.readAll().contains("[Terminal]\nLineEnd=CR LF\n"));
+  Find<QLineEdit>("Edit_Data")->setText("ID");
+  Find<QToolButton>("Button_Open")->click();
+  Find<QToolButton>("Button4")->click();
+  EXPECT_EQ(Controller.EverythingSent(), "ID\r\n");
 }
 
 TEST_F(Connection, SendWithAnEmptyLineWritesNothing) {

@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QApplication>
 #include <QColorDialog>
 #include <QFile>
@@ -174,6 +175,30 @@ TEST_F(MainWindow, AnUnreadableSettingsFileIsReportedAndTheDefaultsMarked) {
     EXPECT_EQ(Field->text().toStdString(), Row.Default);
     EXPECT_TRUE(Field->property(FieldMarkProperty).toBool()) << Row.FieldName;
     EXPECT_EQ(Field->toolTip(), "Default value: Settings.ini could not be read.");
+  }
+}
+
+// A screen reader names each field by its label, not by the group around it, and each label
+// gives its field an Alt letter no menu, button or other field uses.
+TEST_F(MainWindow, EveryFieldIsNamedByItsLabelAndHasAnAltLetterOfItsOwn) {
+  QString Letters = "fvshcrw";
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
+    QLineEdit* Field = Form->PanelTuning->Fields[Row];
+    QLabel* Label = Form->PanelTuning->Labels[Row];
+    SCOPED_TRACE(RegisterTable[Row].FieldName);
+    QAccessibleInterface* Reader = QAccessible::queryAccessibleInterface(Field);
+    ASSERT_NE(Reader, nullptr);
+    EXPECT_EQ(Reader->text(QAccessible::Name).toStdString(), RegisterTable[Row].Label);
+    EXPECT_FALSE(Reader->text(QAccessible::Description).isEmpty());
+    const qsizetype Mark = Label->text().indexOf('&');
+    ASSERT_GE(Mark, 0) << Label->text().toStdString();
+    const QChar Letter = Label->text()[Mark + 1].toLower();
+    EXPECT_FALSE(Letters.contains(Letter)) << Label->text().toStdString();
+    Letters += Letter;
+  }
+  for (const char* Button : {"Button_Open", "Button6", "Button7"}) {
+    QAccessibleInterface* Reader = QAccessible::queryAccessibleInterface(Find<QToolButton>(Button));
+    EXPECT_FALSE(Reader->text(QAccessible::Name).contains('&')) << Button;
   }
 }
 

@@ -13,10 +13,10 @@
 #include <QStyleOptionGroupBox>
 #include <QTimer>
 
-#include "app/views/adjustments_view.h"
-#include "app/views/control_view.h"
 #include "app/error_report.h"
 #include "app/form_about.h"
+#include "app/views/adjustments_view.h"
+#include "app/views/control_view.h"
 #include "app/views/glyphs.h"
 #include "app/views/terminal_view.h"
 #include "app/views/window_fonts.h"

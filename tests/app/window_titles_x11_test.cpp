@@ -23,10 +23,10 @@
 #include <vector>
 
 #include "app/application_start.h"
-#include "logic/transfer/application_title.h"
 #include "app/error_report.h"
 #include "app/form_main.h"
 #include "app/message_presenter.h"
+#include "logic/transfer/application_title.h"
 #include "logic/transfer/transfer_sequencer.h"
 #include "portsetup/com_select.h"
 #include "serialport/base/com_error.h"
@@ -145,6 +145,27 @@ TEST_F(WindowTitlesUnderX11, AltFOnTheKeyboardOpensTheFileMenu) {
   EXPECT_EQ(QApplication::activePopupWidget(), Form->findChild<QMenu*>("MMFile"));
   PressChord({EscapeKey});
   EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() == nullptr; }));
+}
+
+// F10 opens the menus; one Escape closes them and gives the keys back to the field that had
+// them, so Tab moves on from there at once.
+TEST_F(WindowTitlesUnderX11, EscapeAfterF10ReturnsTheFocusWhereItWas) {
+  constexpr xcb_keysym_t F10Key = 0xffc7;
+  constexpr xcb_keysym_t EscapeKey = 0xff1b;
+  constexpr xcb_keysym_t TabKey = 0xff09;
+  Form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+  QWidget* Field = Form->findChild<QWidget*>("Edit_Ia_max");
+  Field->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == Field; }));
+  PressChord({F10Key});
+  ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }));
+  PressChord({EscapeKey});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == Field; }))
+      << "focus on " << QApplication::focusWidget()->objectName().toStdString();
+  PressChord({TabKey});
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return QApplication::focusWidget() == Form->findChild<QWidget*>("Edit_Ug_max"); }));
 }
 
 TEST_F(WindowTitlesUnderX11, ErrorBoxesShowTheirCaptions) {

@@ -10,6 +10,7 @@
 #include <QtTest/QTest>
 
 #include "portsetup/com_setup_form.h"
+#include "portsetup/mnemonics.h"
 #include "tests/support/sysfs_tree.h"
 
 namespace tolvane {
@@ -44,8 +45,9 @@ TEST_F(SetupFormLayoutTest, ControlsSitWhereTheFormPutsThem) {
 
   const QLabel* Labels[] = {Form->Label1, Form->Label2, Form->Label3,
                             Form->Label4, Form->Label5, Form->Label6};
-  const char* LabelTexts[] = {"Port",      "Baud rate", "Data bits",
-                              "Stop bits", "Parity",    "Flow control"};
+  // Each with an Alt letter of its own, and naming its list.
+  const char* LabelTexts[] = {"&Port",      "&Baud rate", "&Data bits",
+                              "&Stop bits", "P&arity",    "&Flow control"};
   const TComProperty Properties[] = {TComProperty::cpPort,     TComProperty::cpBaudRate,
                                      TComProperty::cpDataBits, TComProperty::cpStopBits,
                                      TComProperty::cpParity,   TComProperty::cpFlowControl};
@@ -57,9 +59,11 @@ TEST_F(SetupFormLayoutTest, ControlsSitWhereTheFormPutsThem) {
     EXPECT_EQ(Label->parentWidget(), Form->GroupBox1);
     EXPECT_EQ(Label->pos(), QPoint(8, 24 + 24 * Row));
     EXPECT_EQ(Label->text(), LabelTexts[Row]);
+    EXPECT_EQ(Label->buddy(), Combo);
     // The whole text fits before the lists begin.
-    EXPECT_LE(Label->x() + Label->fontMetrics().horizontalAdvance(Label->text()), 80);
-    EXPECT_GE(Label->width(), Label->fontMetrics().horizontalAdvance(Label->text()));
+    const int TextWidth = Label->fontMetrics().horizontalAdvance(DisplayedCaption(Label->text()));
+    EXPECT_LE(Label->x() + TextWidth, 80);
+    EXPECT_GE(Label->width(), TextWidth);
 
     EXPECT_EQ(Combo->objectName(), QString("Combo%1").arg(Row + 1));
     EXPECT_EQ(Combo->parentWidget(), Form->GroupBox1);

@@ -94,9 +94,10 @@ TEST_F(SetupFormTranslationTest, TranslatesTheFormsTextsInItsDomainButNotTheList
   TComSetupFrm Form;
   EXPECT_EQ(Form.windowTitle(), "Einrichtung");
   EXPECT_EQ(Form.GroupBox1->title(), " Einstellungen ");
-  EXPECT_EQ(Form.Label1->text(), "Anschluss");
-  EXPECT_EQ(Form.Label2->text(), "Baud rate");  // no entry: the English text stands
-  EXPECT_EQ(Form.Label6->text(), "Flusssteuerung");
+  // The Alt letters come from the words shown.
+  EXPECT_EQ(Form.Label1->text(), "&Anschluss");
+  EXPECT_EQ(Form.Label2->text(), "&Baud rate");  // no entry: the English text stands
+  EXPECT_EQ(Form.Label6->text(), "&Flusssteuerung");
   EXPECT_EQ(Form.Button1->text(), "Übernehmen");
   EXPECT_EQ(Form.Button2->text(), "Cancel");  // only in "default"
   // The lists keep the names the selectors parse back.
