@@ -55,6 +55,8 @@ std::string StoppedResultText(const TRegisterTransfer& Transfer, TTransferStop S
                               const std::string& Time);
 // A Write that did not start because its backup is missing.
 std::string BackupFailedResultText(const std::string& Time);
+// A Write whose implausible changes the operator did not confirm.
+std::string WriteCancelledResultText(const std::string& Time);
 std::string BackupReadStoppedResultText(TTransferStop Stop, const std::string& Time);
 
 }  // namespace tolvane
