@@ -35,17 +35,20 @@ void TTransferSequencer::ButtonWriteClick() {
   if (KnownValues_) {
     WriteOver(*KnownValues_, Values);
   } else if (Backups_ == nullptr) {
-    StartWrite(Values);  // nothing to set the values against, nowhere to back up
+    StartWrite(Values, {});  // nothing to set the values against, nowhere to back up
   } else {
     // The replies of this read only go into the backup; the fields keep the values to write.
     Start(TRegisterTransfer::ReadForBackup(Values));
   }
 }
 
-void TTransferSequencer::WriteOver(const TRegisterTexts& Present, const TRegisterTexts& Values) {
+void TTransferSequencer::WriteOver(TRegisterTexts Present, const TRegisterTexts& Values) {
   if (!ConfirmedChanges(Present, Values)) return;
-  if (Backups_ != nullptr && !BackUp(Present, TBackupEvent::BeforeWrite)) return;
-  StartWrite(Values);
+  if (Backups_ == nullptr) {
+    StartWrite(Values, {});
+  } else if (const auto File = BackUp(Present, TBackupEvent::BeforeWrite)) {
+    StartWrite(Values, *File);
+  }
 }
 
 bool TTransferSequencer::ConfirmedChanges(const TRegisterTexts& Present,
@@ -68,21 +71,23 @@ void TTransferSequencer::ButtonCompareClick() {
   Start(TRegisterTransfer::Compare(Values));
 }
 
-void TTransferSequencer::StartWrite(const TRegisterTexts& Values) {
-  Start(TRegisterTransfer::Write(Values));
+void TTransferSequencer::StartWrite(const TRegisterTexts& Values, const std::string& BackupFile) {
+  TRegisterTransfer Write = TRegisterTransfer::Write(Values);
+  Write.SetBackupFile(BackupFile);
+  Start(std::move(Write));
   Host_.StoreSet();
 }
 
-bool TTransferSequencer::BackUp(const TRegisterTexts& Values, TBackupEvent Event) {
+std::optional<std::string> TTransferSequencer::BackUp(const TRegisterTexts& Values,
+                                                      TBackupEvent Event) {
   try {
-    Backups_->Save(Values, Event);
-    return true;
+    return Backups_->Save(Values, Event);
   } catch (const std::exception& Error) {
     if (Event == TBackupEvent::BeforeWrite) {
       Host_.ShowTransferResult(BackupFailedResultText(Host_.ClockTime()));
     }
     Host_.ShowError(BackupFailedText(Event, Error), std::string(TransferBoxTitle));
-    return false;
+    return std::nullopt;
   }
 }
 
@@ -185,6 +190,12 @@ std::string TTransferSequencer::Stop(TTransferStop Why) {
   if (Kind.ChangesController) KnownValues_.reset();
   Host_.ShowProgress(false);
   Host_.SetTransferRunning(false);
+  // Every field the transfer did not confirm says so, or the next Write would send it unnoticed.
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
+    if (const std::string Mark = Kind.StoppedMark(Stopped, Row, Why); !Mark.empty()) {
+      Host_.MarkField(Row, Mark);
+    }
+  }
   Host_.ShowTransferResult(Kind.StoppedResult(Stopped, Why, Host_.ClockTime()));
   return Kind.StoppedBox(Stopped, Why);
 }
@@ -198,8 +209,8 @@ void TTransferSequencer::Drop() {
   Host_.ShowTransferResult(NotStartedResultText(Kind));
 }
 
-std::string TTransferSequencer::EndTransfer() {
-  return Stop(TTransferStop::Disconnect);
+std::string TTransferSequencer::EndTransfer(TTransferStop Why) {
+  return Stop(Why);
 }
 
 std::string TTransferSequencer::EndAll() {
