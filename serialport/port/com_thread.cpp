@@ -68,6 +68,12 @@ int TComThread::WaitAndDispatch() {
       if (Result != TWaitResult::Event) return 0;
       CurrentEvents = MaskToEvents(Mask);
       DispatchEvents();
+      while (Gathered_ != 0 && !Stopping()) {
+        CurrentEvents = MaskToEvents(Gathered_);
+        Gathered_ = 0;
+        DispatchEvents();
+      }
+      if (LostDuringDelivery_) return Device.LineError();
     }
   } catch (const EComPort& Error) {
     // A step that failed because the line is gone (the modem lines of a pulled adapter, say) is
@@ -84,8 +90,9 @@ void TComThread::DispatchEvents() {
   switch (OwnerPort.SyncMethod()) {
     case TSyncMethod::smThreadSync: {
       const TComEvents Events = CurrentEvents;
-      OwnerPort.Dispatcher().Synchronize([this, Events] { DeliverWithFollowing(Events); },
-                                         [this] { return Stopping(); }, &Call_);
+      OwnerPort.Dispatcher().SynchronizeMeanwhile([this, Events] { DeliverWithFollowing(Events); },
+                                                  [this] { return Stopping(); }, &Call_, Delivered_,
+                                                  [this] { return WaitDuringDelivery(); });
       break;
     }
     case TSyncMethod::smWindowSync:
@@ -95,6 +102,25 @@ void TComThread::DispatchEvents() {
       DeliverEvents(OwnerPort, CurrentEvents);
       break;
   }
+}
+
+bool TComThread::WaitDuringDelivery() {
+  if (LostDuringDelivery_) return false;
+  std::uint32_t Mask = 0;
+  switch (OwnerPort.Device().WaitCommEvent(Mask, Delivered_)) {
+    case TWaitResult::Event:
+      Gathered_ |= Mask;
+      return true;
+    case TWaitResult::Stopped:
+      return true;
+    case TWaitResult::LineLost:
+      // The events before the loss have been heard; the loss itself is told after them.
+      LostDuringDelivery_ = true;
+      return false;
+    case TWaitResult::Failed:
+      break;
+  }
+  return false;
 }
 
 void TComThread::DispatchLineLost(int Error) {
