@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "logic/protocol/register_table.h"
@@ -75,6 +76,9 @@ class TRegisterTransfer {
   // value the Write after a read for its backup will send.
   const std::string& ValueSent(std::size_t Row) const { return Values_.at(Row); }
   const TRegisterTexts& Values() const { return Values_; }
+  // The backup of the controller's values made before this Write; empty when none was made.
+  const std::string& BackupFile() const { return BackupFile_; }
+  void SetBackupFile(std::string File) { BackupFile_ = std::move(File); }
   // Rows whose request went out and got no reply that is a value.
   std::vector<std::size_t> SilentRows() const;
   // For a Write: rows whose reply differs from the value sent or that did not answer. For a
@@ -98,6 +102,7 @@ class TRegisterTransfer {
 
   TRegisterTransferKind Kind_;
   TRegisterTexts Values_;
+  std::string BackupFile_;
   std::vector<TStep> Plan_;
   std::size_t Next_ = 0;
   std::optional<TStep> Pending_;  // given by NextPacket, not yet reported written

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "logic/transfer/register_transfer.h"
+#include "logic/transfer/stopped_report.h"
 #include "logic/transfer/transfer_report.h"
 
 namespace tolvane {
@@ -28,16 +29,17 @@ std::string NoBackup(const TRegisterTransfer&, const std::string& Time) {
 // In the order of TRegisterTransferKind.
 const std::array<TTransferKindRow, 4> KindTable{{
     {TRegisterTransferKind::Read, "Read", "", false, true, false, TTransferFollowUp::SaveAfterRead,
-     Silent, MissingReplyMark, MissingRepliesText, ReadResultText, StoppedResultText, NothingToSay},
+     Silent, MissingReplyMark, MissingRepliesText, ReadResultText, StoppedResultText, NothingToSay,
+     StoppedReadMark},
     {TRegisterTransferKind::Write, "Write", "", true, true, true, TTransferFollowUp::None,
      Unconfirmed, UnconfirmedWriteMark, UnconfirmedWriteText, WriteResultText, StoppedResultText,
-     StoppedWriteText},
+     StoppedWriteText, StoppedWriteMark},
     {TRegisterTransferKind::Compare, "Compare", "", false, false, false, TTransferFollowUp::None,
-     Unconfirmed, ComparedMark, DifferencesText, CompareResultText, StoppedResultText,
-     NothingToSay},
+     Unconfirmed, ComparedMark, DifferencesText, CompareResultText, StoppedResultText, NothingToSay,
+     StoppedCompareMark},
     {TRegisterTransferKind::ReadForBackup, "Write", ReadingForBackupNote, false, false, false,
      TTransferFollowUp::SaveAndWrite, Silent, MissingReplyMark, IncompleteBackupReadText, NoBackup,
-     BackupReadStopped, NothingToSay},
+     BackupReadStopped, NothingToSay, StoppedBackupReadMark},
 }};
 
 }  // namespace

@@ -16,8 +16,9 @@ class TRegisterTransfer;
 
 enum class TRegisterTransferKind : std::uint8_t { Read, Write, Compare, ReadForBackup };
 
-// Why a transfer ended before its last step.
-enum class TTransferStop : std::uint8_t { Disconnect, LineLost };
+// Why a transfer ended before its last step: Quit is the operator's Stop and Quit, or a signal
+// to the command line.
+enum class TTransferStop : std::uint8_t { Disconnect, LineLost, Quit };
 
 // What follows a transfer that heard every register as it should.
 enum class TTransferFollowUp : std::uint8_t {
@@ -46,6 +47,8 @@ struct TTransferKindRow {
   std::string (*StoppedResult)(const TRegisterTransfer&, TTransferStop, const std::string& Time);
   // The box when it is cut short; empty when the kind has nothing to say then.
   std::string (*StoppedBox)(const TRegisterTransfer&, TTransferStop);
+  // The tool tip of a field it did not confirm when cut short; empty for one it confirmed.
+  std::string (*StoppedMark)(const TRegisterTransfer&, std::size_t Row, TTransferStop);
 };
 
 const TTransferKindRow& KindRow(TRegisterTransferKind Kind);

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "logic/transfer/stopped_report.h"
 #include "serialport/base/com_error.h"
 
 namespace tolvane {
@@ -18,18 +19,6 @@ std::string Labels(const std::vector<std::size_t>& Rows) {
     Text += RegisterTable[Row].Label;
   }
   return Text;
-}
-
-std::vector<std::size_t> RowsWhere(const TRegisterTransfer& Transfer, bool Sent) {
-  std::vector<std::size_t> Rows;
-  for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
-    if (Transfer.Outcomes()[Row].Sent == Sent) Rows.push_back(Row);
-  }
-  return Rows;
-}
-
-std::string StopReason(TTransferStop Stop) {
-  return Stop == TTransferStop::Disconnect ? "by Disconnect" : "because the line was lost";
 }
 
 // The file and the reason where the error gives them, else its message.
@@ -170,19 +159,6 @@ std::string UnconfirmedWriteText(const TRegisterTransfer& Transfer) {
          " Settings.ini holds the values sent.";
 }
 
-std::string StoppedWriteText(const TRegisterTransfer& Transfer, TTransferStop Stop) {
-  const std::vector<std::size_t> Sent = RowsWhere(Transfer, true);
-  const std::vector<std::size_t> NotSent = RowsWhere(Transfer, false);
-  const int Verified = static_cast<int>(RegisterCount - Transfer.UnconfirmedRows().size());
-  std::string Text = "Write stopped " + StopReason(Stop) + " after " + std::to_string(Sent.size()) +
-                     " of " + Total + " registers; " +
-                     (Verified == 0 ? std::string("none") : std::to_string(Verified)) +
-                     " verified.";
-  Text += "\nWritten: " + (Sent.empty() ? std::string("none") : Labels(Sent)) + ".";
-  if (!NotSent.empty()) Text += "\nNot written: " + Labels(NotSent) + ".";
-  return Text;
-}
-
 std::string ReadResultText(const TRegisterTransfer& Transfer, const std::string& Time) {
   return "Read " + std::to_string(Transfer.RowsAnswered()) + " of " + Total + " at " + Time;
 }
@@ -206,14 +182,6 @@ std::string WriteResultText(const TRegisterTransfer& Transfer, const std::string
   }
   return "Written " + std::to_string(Transfer.RowsSent()) + ", verified only " +
          std::to_string(Confirmed) + " of " + Total + " at " + Time;
-}
-
-std::string StoppedResultText(const TRegisterTransfer& Transfer, TTransferStop Stop,
-                              const std::string& Time) {
-  const bool Read = !Transfer.Row().SendsValues;
-  const int Count = Read ? Transfer.RowsAnswered() : Transfer.RowsSent();
-  return std::string(Transfer.Row().Name) + " stopped " + StopReason(Stop) + ": " +
-         std::to_string(Count) + " of " + Total + (Read ? " read" : " written") + " at " + Time;
 }
 
 }  // namespace tolvane

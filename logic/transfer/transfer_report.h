@@ -19,9 +19,6 @@ inline constexpr std::string_view ReadingForBackupNote =
 std::string MissingRepliesText(const TRegisterTransfer& Transfer);
 // The box after a Write whose read-back differs or is missing; empty when all eleven match.
 std::string UnconfirmedWriteText(const TRegisterTransfer& Transfer);
-// The box, or the lines added to the lost-line box, when a Write was cut short: which
-// registers were sent and which were not.
-std::string StoppedWriteText(const TRegisterTransfer& Transfer, TTransferStop Stop);
 
 // The box after a Compare that found differences; empty when the controller holds every value
 // of the window.
@@ -51,8 +48,6 @@ std::string WriteResultText(const TRegisterTransfer& Transfer, const std::string
 std::string CompareResultText(const TRegisterTransfer& Transfer, const std::string& Time);
 // A transfer dropped while it waited for an identification that never came.
 std::string NotStartedResultText(TRegisterTransferKind Kind);
-std::string StoppedResultText(const TRegisterTransfer& Transfer, TTransferStop Stop,
-                              const std::string& Time);
 // A Write that did not start because its backup is missing.
 std::string BackupFailedResultText(const std::string& Time);
 std::string BackupReadStoppedResultText(TTransferStop Stop, const std::string& Time);

@@ -32,9 +32,10 @@ void TTransferSequencer::ButtonWriteClick() {
     }
   }
   if (Backups_ == nullptr) {
-    StartWrite(Values);
+    StartWrite(Values, {});
   } else if (KnownValues_) {
-    if (BackUp(*KnownValues_, TBackupEvent::BeforeWrite)) StartWrite(Values);
+    if (const auto File = BackUp(*KnownValues_, TBackupEvent::BeforeWrite))
+      StartWrite(Values, *File);
   } else {
     // The replies of this read only go into the backup; the fields keep the values to write.
     Start(TRegisterTransfer::ReadForBackup(Values));
@@ -48,21 +49,23 @@ void TTransferSequencer::ButtonCompareClick() {
   Start(TRegisterTransfer::Compare(Values));
 }
 
-void TTransferSequencer::StartWrite(const TRegisterTexts& Values) {
-  Start(TRegisterTransfer::Write(Values));
+void TTransferSequencer::StartWrite(const TRegisterTexts& Values, const std::string& BackupFile) {
+  TRegisterTransfer Write = TRegisterTransfer::Write(Values);
+  Write.SetBackupFile(BackupFile);
+  Start(std::move(Write));
   Host_.StoreSet();
 }
 
-bool TTransferSequencer::BackUp(const TRegisterTexts& Values, TBackupEvent Event) {
+std::optional<std::string> TTransferSequencer::BackUp(const TRegisterTexts& Values,
+                                                      TBackupEvent Event) {
   try {
-    Backups_->Save(Values, Event);
-    return true;
+    return Backups_->Save(Values, Event);
   } catch (const std::exception& Error) {
     if (Event == TBackupEvent::BeforeWrite) {
       Host_.ShowTransferResult(BackupFailedResultText(Host_.ClockTime()));
     }
     Host_.ShowError(BackupFailedText(Event, Error), std::string(TransferBoxTitle));
-    return false;
+    return std::nullopt;
   }
 }
 
@@ -122,7 +125,9 @@ void TTransferSequencer::Finish() {
   const std::vector<std::size_t> Marked = Kind.MarkedRows(Done);
   if (Marked.empty() && Kind.FollowUp == TTransferFollowUp::SaveAndWrite) {
     if (OnFinished) OnFinished(Done);
-    if (BackUp(*Done.Replies(), TBackupEvent::BeforeWrite)) StartWrite(Done.Values());
+    if (const auto File = BackUp(*Done.Replies(), TBackupEvent::BeforeWrite)) {
+      StartWrite(Done.Values(), *File);
+    }
     return;
   }
   for (std::size_t Row : Marked) Host_.MarkField(Row, Kind.Mark(Done, Row));
@@ -165,6 +170,12 @@ std::string TTransferSequencer::Stop(TTransferStop Why) {
   if (Kind.ChangesController) KnownValues_.reset();
   Host_.ShowProgress(false);
   Host_.SetTransferRunning(false);
+  // Every field the transfer did not confirm says so, or the next Write would send it unnoticed.
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
+    if (const std::string Mark = Kind.StoppedMark(Stopped, Row, Why); !Mark.empty()) {
+      Host_.MarkField(Row, Mark);
+    }
+  }
   Host_.ShowTransferResult(Kind.StoppedResult(Stopped, Why, Host_.ClockTime()));
   return Kind.StoppedBox(Stopped, Why);
 }
@@ -178,8 +189,8 @@ void TTransferSequencer::Drop() {
   Host_.ShowTransferResult(NotStartedResultText(Kind));
 }
 
-std::string TTransferSequencer::EndTransfer() {
-  return Stop(TTransferStop::Disconnect);
+std::string TTransferSequencer::EndTransfer(TTransferStop Why) {
+  return Stop(Why);
 }
 
 std::string TTransferSequencer::EndAll() {

@@ -80,10 +80,11 @@ class TTransferSequencer {
   // backup runs, nor a late answer to one of their requests, nor, while a transfer runs, a value
   // that does not pass the field check.
   bool ShowsReply(std::size_t Row, const std::string& Value) const;
-  // Disconnect: the running transfer ends. Returns the box for a Write cut short, else empty.
-  std::string EndTransfer();
-  // The line is gone: the transfer and the identification end. Returns the lines to add to the
-  // lost-line box for a Write cut short, else empty.
+  // Disconnect, or quitting: the running transfer ends, and every field it did not confirm is
+  // marked. Returns the box for a Write cut short, else empty.
+  std::string EndTransfer(TTransferStop Why = TTransferStop::Disconnect);
+  // The line is gone: the transfer and the identification end, with the marks of EndTransfer.
+  // Returns the lines to add to the lost-line box for a Write cut short, else empty.
   std::string EndAll();
   // The port has closed: the controller must identify again on the next opening.
   void PortClosed();
@@ -104,9 +105,10 @@ class TTransferSequencer {
 
  private:
   void Start(TRegisterTransfer Transfer);
-  void StartWrite(const TRegisterTexts& Values);
-  // Saves Values as the backup of Event; a failure is shown in one box and gives false.
-  bool BackUp(const TRegisterTexts& Values, TBackupEvent Event);
+  void StartWrite(const TRegisterTexts& Values, const std::string& BackupFile);
+  // Saves Values as the backup of Event and gives the file; a failure is shown in one box and
+  // gives nothing.
+  std::optional<std::string> BackUp(const TRegisterTexts& Values, TBackupEvent Event);
   void LearnFrom(const TRegisterTransfer& Done);
   void IgnoreLateRepliesOf(const TRegisterTransfer& Transfer);
   std::string RunningNote() const;

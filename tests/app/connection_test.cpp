@@ -257,11 +257,15 @@ TEST_F(Connection, DisconnectDuringAWriteEndsItAndNamesWhatWasWritten) {
   Form->StatusTimer();
   Find<QToolButton>("Button_Open")->click();
   ASSERT_EQ(Messages.Boxes.size(), 1u);
-  EXPECT_EQ(Messages.Boxes[0].Text.toStdString(),
+  const auto [Box, Backup] = SplitBackupLines(Messages.Boxes[0].Text.toStdString());
+  EXPECT_EQ(Box,
             "Write stopped by Disconnect after 2 of 11 registers; none verified.\n"
-            "Written: Ua max, V; Ia max, mA.\n"
+            "Written, not verified: Ua max, V; Ia max, mA.\n"
             "Not written: Ug max, V; Ig max, mA; Time ON; Time OFF; Time Light; Time Sleep; "
             "SWR HI; VOX Delay; Switch Delay.");
+  EXPECT_NE(Backup.filename().string().find(" before write"), std::string::npos) << Backup;
+  EXPECT_EQ(Find<QLineEdit>("Edit_Ug_max")->toolTip(),
+            "Not written: the transfer was stopped by Disconnect.");
   EXPECT_TRUE(Find<QWidget>("PaneProgress")->isHidden());
   EXPECT_FALSE(Find<QLineEdit>("Edit_Ua_max")->isReadOnly());
 

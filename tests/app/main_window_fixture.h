@@ -6,8 +6,10 @@
 
 #include <QDialog>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/form_main.h"
@@ -39,6 +41,22 @@ class MainWindowTest : public testing::Test {
     }
     Form->StatusTimer();
     ASSERT_FALSE(Form->Sequencer().Running());
+  }
+
+  // The box of a Write cut short ends by naming the backup made before it, a file of the window's
+  // history directory, and the way back to it; Box without those lines, and the file.
+  std::pair<std::string, std::filesystem::path> SplitBackupLines(const std::string& Box) const {
+    const std::string Before = "\nThe controller's values from before this Write are kept in ";
+    const std::string After =
+        ".\nTo go back to them: File, Open Values... with that file, then Write (or tolvane-cli "
+        "write with that file).";
+    const std::size_t Start = Box.find(Before);
+    if (Start == std::string::npos || !Box.ends_with(After)) return {Box, {}};
+    const std::filesystem::path File =
+        Box.substr(Start + Before.size(), Box.size() - After.size() - Start - Before.size());
+    EXPECT_EQ(File.parent_path(), Form->Backups().Directory());
+    EXPECT_TRUE(std::filesystem::is_regular_file(File)) << File;
+    return {Box.substr(0, Start), File};
   }
 
   template <class Control>

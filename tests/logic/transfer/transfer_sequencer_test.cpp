@@ -344,10 +344,15 @@ TEST_F(TransferSequencerTest, DisconnectEndsAWriteAndNamesWhatWasWritten) {
   const std::string Box = Sequencer.EndTransfer();
   EXPECT_THAT(Box,
               HasSubstr("Write stopped by Disconnect after 4 of 11 registers; none verified."));
-  EXPECT_THAT(Box, HasSubstr("\nWritten: Ua max, V; Ia max, mA; Ug max, V; Ig max, mA."));
-  EXPECT_THAT(Box, HasSubstr("\nNot written: Time ON; Time OFF;"));
+  EXPECT_THAT(Box, HasSubstr("\nWritten, not verified: Ua max, V; Ia max, mA; Ug max, V; Ig max, "
+                             "mA.\nNot written: Time ON; Time OFF;"));
   EXPECT_FALSE(Window.ProgressVisible);
-  EXPECT_EQ(Window.Result, "Write stopped by Disconnect: 4 of 11 written at 14:02");
+  EXPECT_EQ(Window.Result, "Write stopped by Disconnect: 4 of 11 written, none verified at 14:02");
+  EXPECT_EQ(
+      Window.Marks[0],
+      "Written, not verified: the transfer was stopped by Disconnect before it was read back.");
+  EXPECT_EQ(Window.Marks[4], "Not written: the transfer was stopped by Disconnect.");
+  EXPECT_EQ(MarkedRows().size(), RegisterCount);
 
   // Nothing resumes on the next opening.
   Window.Connected = false;
@@ -367,16 +372,45 @@ TEST_F(TransferSequencerTest, ALostLineEndsEverythingAndNamesTheRegistersNotWrit
   Ticks(11);
   Ticks(2);  // two read-backs confirmed
   const std::string Lines = Sequencer.EndAll();
-  EXPECT_THAT(Lines,
-              HasSubstr("Write stopped because the line was lost after 11 of 11 registers; 2 "
-                        "verified."));
-  EXPECT_THAT(Lines, Not(HasSubstr("Not written")));
+  EXPECT_EQ(Lines,
+            "Write stopped because the line was lost after 11 of 11 registers; 2 verified.\n"
+            "Written and verified: Ua max, V; Ia max, mA.\n"
+            "Written, not verified: Ug max, V; Ig max, mA; Time ON; Time OFF; Time Light; Time "
+            "Sleep; SWR HI; VOX Delay; Switch Delay.");
+  EXPECT_EQ(Window.Result,
+            "Write stopped because the line was lost: 11 of 11 written, 2 verified at 14:02");
+  // The two verified fields are confirmed; every other one says it was not read back.
+  EXPECT_THAT(Window.Marks[0], IsEmpty());
+  EXPECT_THAT(Window.Marks[1], IsEmpty());
+  for (std::size_t Row = 2; Row < RegisterCount; ++Row) {
+    EXPECT_EQ(Window.Marks[Row],
+              "Written, not verified: the connection was lost before it was read back.");
+  }
   EXPECT_FALSE(Sequencer.WaitID());
   EXPECT_FALSE(Sequencer.Identified());
   Window.TakeSent();
   Ticks(200);
   EXPECT_THAT(Window.TakeSent(), IsEmpty());
   EXPECT_EQ(Sequencer.EndAll(), "");
+}
+
+// A Read cut short leaves the unread fields with their old texts, which the next Write would
+// send: each says it was not read, and the result line counts only what was.
+TEST_F(TransferSequencerTest, AReadCutShortMarksEveryFieldItDidNotRead) {
+  Identify();
+  Controller.Replaced = {{"0014", "12x45"}};
+  Sequencer.ButtonReadClick();
+  Ticks(6);
+  Sequencer.EndAll();
+  EXPECT_EQ(Window.Result, "Read stopped because the line was lost: 5 of 11 read at 14:02");
+  EXPECT_THAT(Window.Marks[0], IsEmpty());
+  EXPECT_THAT(Window.Marks[1], HasSubstr("\"12x45\", which is not a value"));
+  for (std::size_t Row = 6; Row < RegisterCount; ++Row) {
+    EXPECT_EQ(Window.Marks[Row],
+              "Not read: the connection was lost; the field keeps its previous text.");
+    EXPECT_EQ(Window.Fields[Row], RegisterTable[Row].Default);
+  }
+  EXPECT_EQ(MarkedRows().size(), 6u);
 }
 
 TEST_F(TransferSequencerTest, HandshakePolls150TimesThenGivesUp) {
@@ -539,6 +573,29 @@ TEST_F(BackedUpTransferTest, ACompleteReadIsSavedAndServesTheNextWrite) {
   Sequencer.ButtonWriteClick();
   Ticks(1);
   EXPECT_THAT(Window.TakeSent(), ElementsAre("ST0012;"));
+}
+
+// A Write cut short names the file holding what the controller had before it and the way back;
+// cut short before its backup, nothing went out and every field says it was not written.
+TEST_F(BackedUpTransferTest, AWriteCutShortNamesItsBackupAndTheWayBack) {
+  Sequencer.ButtonWriteClick();
+  Ticks(5);
+  Sequencer.EndTransfer(TTransferStop::Quit);
+  EXPECT_EQ(Window.Result, "Write stopped on quitting before its backup: nothing written at 14:02");
+  for (const std::string& Mark : Window.Marks) {
+    EXPECT_EQ(Mark,
+              "Not written: the transfer was stopped on quitting before the backup of the present "
+              "values.");
+  }
+
+  Sequencer.ButtonWriteClick();
+  Ticks(12 + 5);  // the read for the backup, then five writes
+  const std::string Box = Sequencer.EndTransfer();
+  EXPECT_THAT(Box, HasSubstr("\nNot written: Time OFF; Time Light;"));
+  EXPECT_THAT(Box, testing::EndsWith(
+                       "\nThe controller's values from before this Write are kept in backup.ini.\n"
+                       "To go back to them: File, Open Values... with that file, then Write (or "
+                       "tolvane-cli write with that file)."));
 }
 
 TEST_F(BackedUpTransferTest, NoWriteWithoutAWholeBackup) {
