@@ -30,6 +30,10 @@ constexpr const char* UnreadableSettingsText =
     "Settings.ini could not be read, so the fields show the default values.";
 constexpr const char* UnreadableSettingsMark = "Default value: Settings.ini could not be read.";
 constexpr const char* MarkedFieldStyle = "QLineEdit { border: 2px solid #d00000; }";
+// The question before a Write with an implausible change; Return and Escape both cancel, so only
+// a deliberate choice of Write sends such a value.
+constexpr const char* ImplausibleWriteCaption = "Write";
+constexpr const char* ImplausibleCancelCaption = "Cancel";
 
 // Packets are byte strings: one character of the send line per byte on the wire.
 std::string PacketBytes(const QString& Text) {
@@ -523,6 +527,15 @@ std::string TForm1::ClockTime() {
 
 void TForm1::ShowError(const std::string& Text, const std::string& Title) {
   ShowErrorBox(QString::fromStdString(Title), QString::fromStdString(Text));
+}
+
+bool TForm1::AskToWrite(const std::vector<TValueChange>& Changes) {
+  TMessageBox Box{QString::fromUtf8(ApplicationTitle),
+                  QString::fromStdString(ImplausibleChangesText(Changes))};
+  Box.Buttons = {ImplausibleWriteCaption, ImplausibleCancelCaption};
+  Box.DefaultButton = 1;
+  Box.EscapeButton = 1;
+  return AskQuestion(Box) == 0;
 }
 
 // Field texts travel as byte strings, one character per byte.

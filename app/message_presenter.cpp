@@ -14,8 +14,18 @@
 namespace tolvane {
 namespace {
 
-void RunMessageBox(const TMessageBox& Box) {
-  NewErrorBox(Box, QApplication::activeWindow())->exec();
+void RunMessageBox(TMessageBox& Box) {
+  if (Box.Buttons.isEmpty()) {
+    NewErrorBox(Box, QApplication::activeWindow())->exec();
+    return;
+  }
+  const std::unique_ptr<QMessageBox> Dialog = NewQuestionBox(Box, QApplication::activeWindow());
+  Dialog->exec();
+  // Each button is named after its index; closing the box presses the escape button.
+  bool Numbered = false;
+  const QAbstractButton* Pressed = Dialog->clickedButton();
+  const int Index = Pressed != nullptr ? Pressed->objectName().toInt(&Numbered) : 0;
+  if (Numbered) Box.Answer = Index;
 }
 
 // Loaded for the language the catalogs are read in (again when that changes); not installed in
@@ -40,6 +50,15 @@ TMessagePresenter& InstalledPresenter() {
   return Installed;
 }
 
+void Present(TMessageBox& Box) {
+  const TMessagePresenter& Presenter = InstalledPresenter();
+  if (Presenter) {
+    Presenter(Box);
+  } else {
+    RunMessageBox(Box);
+  }
+}
+
 }  // namespace
 
 std::unique_ptr<QMessageBox> NewErrorBox(const TMessageBox& Box, QWidget* Parent) {
@@ -49,6 +68,22 @@ std::unique_ptr<QMessageBox> NewErrorBox(const TMessageBox& Box, QWidget* Parent
   Dialog->setText(Box.Text);
   Dialog->button(QMessageBox::Ok)
       ->setText(Box.Translated ? QtOwnText("QPlatformTheme", "OK") : QStringLiteral("OK"));
+  return Dialog;
+}
+
+std::unique_ptr<QMessageBox> NewQuestionBox(const TMessageBox& Box, QWidget* Parent) {
+  auto Dialog = std::make_unique<QMessageBox>(QMessageBox::Warning, Box.Caption, QString(),
+                                              QMessageBox::NoButton, Parent);
+  Dialog->setTextFormat(Qt::PlainText);
+  Dialog->setText(Box.Text);
+  for (int Index = 0; Index < Box.Buttons.size(); ++Index) {
+    QPushButton* Button =
+        Dialog->addButton(Box.Buttons[Index], Index == Box.EscapeButton ? QMessageBox::RejectRole
+                                                                        : QMessageBox::AcceptRole);
+    Button->setObjectName(QString::number(Index));
+    if (Index == Box.DefaultButton) Dialog->setDefaultButton(Button);
+    if (Index == Box.EscapeButton) Dialog->setEscapeButton(Button);
+  }
   return Dialog;
 }
 
@@ -62,13 +97,14 @@ QString QtOwnText(const char* Context, const char* Text) {
 }
 
 void ShowErrorBox(const QString& Caption, const QString& Text, bool Translated) {
-  const TMessageBox Box{Caption, Text, Translated};
-  const TMessagePresenter& Presenter = InstalledPresenter();
-  if (Presenter) {
-    Presenter(Box);
-  } else {
-    RunMessageBox(Box);
-  }
+  TMessageBox Box{Caption, Text, Translated};
+  Present(Box);
+}
+
+int AskQuestion(TMessageBox Question) {
+  Question.Answer = Question.EscapeButton;
+  Present(Question);
+  return Question.Answer;
 }
 
 }  // namespace tolvane
