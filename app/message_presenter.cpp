@@ -40,6 +40,11 @@ TMessagePresenter& InstalledPresenter() {
   return Installed;
 }
 
+TQuestionPresenter& InstalledQuestionPresenter() {
+  static TQuestionPresenter Installed;
+  return Installed;
+}
+
 }  // namespace
 
 std::unique_ptr<QMessageBox> NewErrorBox(const TMessageBox& Box, QWidget* Parent) {
@@ -50,6 +55,30 @@ std::unique_ptr<QMessageBox> NewErrorBox(const TMessageBox& Box, QWidget* Parent
   Dialog->button(QMessageBox::Ok)
       ->setText(Box.Translated ? QtOwnText("QPlatformTheme", "OK") : QStringLiteral("OK"));
   return Dialog;
+}
+
+std::unique_ptr<QMessageBox> NewQuestionBox(const TQuestionBox& Box, QWidget* Parent) {
+  auto Dialog = std::make_unique<QMessageBox>(QMessageBox::Warning, Box.Caption, QString(),
+                                              QMessageBox::NoButton, Parent);
+  Dialog->setTextFormat(Qt::PlainText);
+  Dialog->setText(Box.Text);
+  Dialog->addButton(Box.Proceed, QMessageBox::AcceptRole);
+  QPushButton* Keep = Dialog->addButton(Box.Keep, QMessageBox::RejectRole);
+  Dialog->setDefaultButton(Keep);
+  Dialog->setEscapeButton(Keep);
+  return Dialog;
+}
+
+void SetQuestionPresenter(TQuestionPresenter Presenter) {
+  InstalledQuestionPresenter() = std::move(Presenter);
+}
+
+bool AskQuestion(const TQuestionBox& Box) {
+  const TQuestionPresenter& Presenter = InstalledQuestionPresenter();
+  if (Presenter) return Presenter(Box);
+  const std::unique_ptr<QMessageBox> Dialog = NewQuestionBox(Box, QApplication::activeWindow());
+  Dialog->exec();
+  return Dialog->buttonRole(Dialog->clickedButton()) == QMessageBox::AcceptRole;
 }
 
 void SetMessagePresenter(TMessagePresenter Presenter) {
