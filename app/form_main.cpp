@@ -34,6 +34,10 @@ constexpr const char* UnreadableSettingsMark = "Default value: Settings.ini coul
 constexpr const char* StopAndQuitButton = "Stop and Quit";
 constexpr const char* GoOnButton = "Go On";
 constexpr const char* MarkedFieldStyle = "QLineEdit { border: 2px solid #d00000; }";
+// The question before a Write with an implausible change; Return and Escape both cancel, so only
+// a deliberate choice of Write sends such a value.
+constexpr const char* ImplausibleWriteCaption = "Write";
+constexpr const char* ImplausibleCancelCaption = "Cancel";
 
 // Packets are byte strings: one character of the send line per byte on the wire.
 std::string PacketBytes(const QString& Text) {
@@ -393,9 +397,12 @@ bool TForm1::MayQuit() {
   if (!Sequencer_.Running()) return true;
   AskingToQuit_ = true;
   // The question's nested loop keeps the timer ticking, so the transfer goes on meanwhile.
-  const bool Stop = AskQuestion({QString::fromUtf8(ApplicationTitle),
-                                 QString::fromStdString(QuitQuestionText(*Sequencer_.Transfer())),
-                                 StopAndQuitButton, GoOnButton});
+  TMessageBox Question{QString::fromUtf8(ApplicationTitle),
+                       QString::fromStdString(QuitQuestionText(*Sequencer_.Transfer()))};
+  Question.Buttons = {StopAndQuitButton, GoOnButton};
+  Question.DefaultButton = 1;
+  Question.EscapeButton = 1;
+  const bool Stop = AskQuestion(Question) == 0;
   AskingToQuit_ = false;
   if (!Stop) return false;
   Status->stop();
@@ -554,6 +561,15 @@ std::string TForm1::ClockTime() {
 
 void TForm1::ShowError(const std::string& Text, const std::string& Title) {
   ShowErrorBox(QString::fromStdString(Title), QString::fromStdString(Text));
+}
+
+bool TForm1::AskToWrite(const std::vector<TValueChange>& Changes) {
+  TMessageBox Box{QString::fromUtf8(ApplicationTitle),
+                  QString::fromStdString(ImplausibleChangesText(Changes))};
+  Box.Buttons = {ImplausibleWriteCaption, ImplausibleCancelCaption};
+  Box.DefaultButton = 1;
+  Box.EscapeButton = 1;
+  return AskQuestion(Box) == 0;
 }
 
 // Field texts travel as byte strings, one character per byte.

@@ -165,6 +165,7 @@ class TForm1 : public QMainWindow, public TTransferHost {
   void ShowTransferResult(const std::string& Result) override;
   std::string ClockTime() override;
   void ShowError(const std::string& Text, const std::string& Title) override;
+  bool AskToWrite(const std::vector<TValueChange>& Changes) override;
   std::string FieldText(std::size_t Row) const override;
   void SetFieldText(std::size_t Row, const std::string& Text) override;
 

@@ -14,8 +14,18 @@
 namespace tolvane {
 namespace {
 
-void RunMessageBox(const TMessageBox& Box) {
-  NewErrorBox(Box, QApplication::activeWindow())->exec();
+void RunMessageBox(TMessageBox& Box) {
+  if (Box.Buttons.isEmpty()) {
+    NewErrorBox(Box, QApplication::activeWindow())->exec();
+    return;
+  }
+  const std::unique_ptr<QMessageBox> Dialog = NewQuestionBox(Box, QApplication::activeWindow());
+  Dialog->exec();
+  // Each button is named after its index; closing the box presses the escape button.
+  bool Numbered = false;
+  const QAbstractButton* Pressed = Dialog->clickedButton();
+  const int Index = Pressed != nullptr ? Pressed->objectName().toInt(&Numbered) : 0;
+  if (Numbered) Box.Answer = Index;
 }
 
 // Loaded for the language the catalogs are read in (again when that changes); not installed in
@@ -40,9 +50,13 @@ TMessagePresenter& InstalledPresenter() {
   return Installed;
 }
 
-TQuestionPresenter& InstalledQuestionPresenter() {
-  static TQuestionPresenter Installed;
-  return Installed;
+void Present(TMessageBox& Box) {
+  const TMessagePresenter& Presenter = InstalledPresenter();
+  if (Presenter) {
+    Presenter(Box);
+  } else {
+    RunMessageBox(Box);
+  }
 }
 
 }  // namespace
@@ -57,28 +71,20 @@ std::unique_ptr<QMessageBox> NewErrorBox(const TMessageBox& Box, QWidget* Parent
   return Dialog;
 }
 
-std::unique_ptr<QMessageBox> NewQuestionBox(const TQuestionBox& Box, QWidget* Parent) {
+std::unique_ptr<QMessageBox> NewQuestionBox(const TMessageBox& Box, QWidget* Parent) {
   auto Dialog = std::make_unique<QMessageBox>(QMessageBox::Warning, Box.Caption, QString(),
                                               QMessageBox::NoButton, Parent);
   Dialog->setTextFormat(Qt::PlainText);
   Dialog->setText(Box.Text);
-  Dialog->addButton(Box.Proceed, QMessageBox::AcceptRole);
-  QPushButton* Keep = Dialog->addButton(Box.Keep, QMessageBox::RejectRole);
-  Dialog->setDefaultButton(Keep);
-  Dialog->setEscapeButton(Keep);
+  for (int Index = 0; Index < Box.Buttons.size(); ++Index) {
+    QPushButton* Button =
+        Dialog->addButton(Box.Buttons[Index], Index == Box.EscapeButton ? QMessageBox::RejectRole
+                                                                        : QMessageBox::AcceptRole);
+    Button->setObjectName(QString::number(Index));
+    if (Index == Box.DefaultButton) Dialog->setDefaultButton(Button);
+    if (Index == Box.EscapeButton) Dialog->setEscapeButton(Button);
+  }
   return Dialog;
-}
-
-void SetQuestionPresenter(TQuestionPresenter Presenter) {
-  InstalledQuestionPresenter() = std::move(Presenter);
-}
-
-bool AskQuestion(const TQuestionBox& Box) {
-  const TQuestionPresenter& Presenter = InstalledQuestionPresenter();
-  if (Presenter) return Presenter(Box);
-  const std::unique_ptr<QMessageBox> Dialog = NewQuestionBox(Box, QApplication::activeWindow());
-  Dialog->exec();
-  return Dialog->buttonRole(Dialog->clickedButton()) == QMessageBox::AcceptRole;
 }
 
 void SetMessagePresenter(TMessagePresenter Presenter) {
@@ -91,13 +97,14 @@ QString QtOwnText(const char* Context, const char* Text) {
 }
 
 void ShowErrorBox(const QString& Caption, const QString& Text, bool Translated) {
-  const TMessageBox Box{Caption, Text, Translated};
-  const TMessagePresenter& Presenter = InstalledPresenter();
-  if (Presenter) {
-    Presenter(Box);
-  } else {
-    RunMessageBox(Box);
-  }
+  TMessageBox Box{Caption, Text, Translated};
+  Present(Box);
+}
+
+int AskQuestion(TMessageBox Question) {
+  Question.Answer = Question.EscapeButton;
+  Present(Question);
+  return Question.Answer;
 }
 
 }  // namespace tolvane

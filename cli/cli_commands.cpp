@@ -10,6 +10,7 @@
 #include "logic/files/settings_path.h"
 #include "logic/files/values_file.h"
 #include "logic/transfer/line_lost_message.h"
+#include "logic/transfer/plausibility_guard.h"
 #include "logic/transfer/transfer_report.h"
 #include "serialport/base/system_error_cause.h"
 #include "serialport/base/value_names.h"
@@ -142,12 +143,48 @@ int Read(TCliLine& Line, const TCliOptions& Options, std::ostream& Out, std::ost
   return ExitDone;
 }
 
-int Write(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Values,
-          std::ostream& Err) {
-  if (!Connect(Line, Options, Err)) return ExitLine;
+void ReportChanges(const std::vector<TValueChange>& Changes, std::ostream& Err,
+                   const std::string& Prefix) {
+  for (const std::string& Line : ImplausibleChangesLines(Changes)) Err << Prefix << Line << "\n";
+}
+
+// The present values are read as a Compare reads them, which neither writes nor backs up; the
+// report is every change, implausible ones first, and the exit status is the guard's.
+int DryRun(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Values,
+           std::ostream& Out, std::ostream& Err) {
   Line.SetFields(Values);
+  Line.Sequencer().ButtonCompareClick();
+  Line.RunTransfer();
+  if (!LineStillThere(Line, Err)) return ExitLine;
+  const TRegisterTransfer* Done = LastFinished(Line, TRegisterTransferKind::Compare);
+  const std::optional<TRegisterTexts> Present = Done ? Done->Replies() : std::nullopt;
+  if (!Present) {
+    ReportBoxes(Line, Err);
+    Err << Program << "the controller's present values could not be read; nothing was written\n";
+    return ExitRegisters;
+  }
+  const std::vector<TValueChange> Changes = ChangesBetween(*Present, Values);
+  for (const TValueChange& Change : Changes) Out << ChangeLine(Change) << "\n";
+  if (!AnyImplausible(Changes) || Options.Force) return ExitDone;
+  Err << Program << "write would refuse an implausible change; --force writes it anyway\n";
+  return ExitUsage;
+}
+
+int Write(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Values,
+          std::ostream& Out, std::ostream& Err) {
+  if (!Connect(Line, Options, Err)) return ExitLine;
+  if (Options.DryRun) return DryRun(Line, Options, Values, Out, Err);
+  Line.SetFields(Values);
+  Line.SetForce(Options.Force);
   Line.Sequencer().ButtonWriteClick();
   Line.RunTransfer();
+  if (!Line.Questioned().empty() && !Options.Force) {
+    ReportChanges(Line.Questioned(), Err, Program);
+    Err << Program << "nothing was written; --force writes these values anyway\n";
+    return ExitUsage;
+  }
+  if (!Line.Questioned().empty())
+    ReportChanges(Line.Questioned(), Err, std::string(Program) + "warning: ");
   for (const std::string& File : Line.BackupFiles()) {
     Err << Program << "the controller's values before the write are kept in " << File << "\n";
   }
@@ -262,7 +299,7 @@ int RunCliCommand(const TCliOptions& Options, std::ostream& Out, std::ostream& E
       case TCliCommand::Read:
         return Read(Line, Options, Out, Err);
       case TCliCommand::Write:
-        return Write(Line, Options, *Values, Err);
+        return Write(Line, Options, *Values, Out, Err);
       case TCliCommand::Compare:
         return Compare(Line, Options, *Values, Out, Err);
       case TCliCommand::Ports:

@@ -49,6 +49,10 @@ class TCliLine : public TTransferHost {
   TComPort& Port() { return Port_; }
   TTransferSequencer& Sequencer() { return Sequencer_; }
   const std::vector<std::string>& Boxes() const { return Boxes_; }
+  // The changes of a Write with an implausible one, as the guard listed them; empty without.
+  const std::vector<TValueChange>& Questioned() const { return Questioned_; }
+  // Whether such a Write goes ahead (--force).
+  void SetForce(bool Force) { Force_ = Force; }
   const std::vector<std::string>& BackupFiles() const { return Backups_.Files; }
   // The transfers that ran to their end, in order.
   const std::vector<TRegisterTransfer>& Finished() const { return Finished_; }
@@ -84,6 +88,11 @@ class TCliLine : public TTransferHost {
   void ShowTransferResult(const std::string& Result) override;
   std::string ClockTime() override;
   void ShowError(const std::string& Text, const std::string& Title) override;
+  // The guard's question is answered by --force; it is kept for the report either way.
+  bool AskToWrite(const std::vector<TValueChange>& Changes) override {
+    Questioned_ = Changes;
+    return Force_;
+  }
   void StoreSet() override {}
 
  private:
@@ -101,6 +110,8 @@ class TCliLine : public TTransferHost {
   std::int64_t NextTickNs_ = 0;
   std::array<std::string, RegisterCount> Fields_;
   std::vector<std::string> Boxes_;
+  std::vector<TValueChange> Questioned_;
+  bool Force_ = false;
   std::vector<TRegisterTransfer> Finished_;
   std::optional<std::int32_t> LineLost_;
   int Position_ = 0;

@@ -32,7 +32,8 @@ std::optional<int> PollsWithin(const std::string& Text) {
 }  // namespace
 
 std::string CliUsage() {
-  return "Usage: tolvane-cli [--port PORT] [--baud N] [--timeout S] [--json] read|write|compare "
+  return "Usage: tolvane-cli [--port PORT] [--baud N] [--timeout S] [--json] read|compare FILE\n"
+         "       tolvane-cli [--port PORT] [--baud N] [--timeout S] [--force] [--dry-run] write "
          "FILE\n"
          "       tolvane-cli [--json] ports\n"
          "       tolvane-cli --help | --version\n";
@@ -45,7 +46,9 @@ std::string CliHelp() {
          "\n"
          "Commands:\n"
          "  read FILE      read the registers and save them to FILE\n"
-         "  write FILE     back up the controller's values, write FILE's values, read them back\n"
+         "  write FILE     back up the controller's values, write FILE's values, read them back;\n"
+         "                 a change that is negative, more than 4 times or less than 1/4 of the\n"
+         "                 controller's present value is refused unless --force is given\n"
          "  compare FILE   print each key whose value differs from FILE\n"
          "  ports          print the serial ports of this machine\n"
          "\n"
@@ -54,13 +57,16 @@ std::string CliHelp() {
          "  --baud N       the baud rate\n"
          "  --timeout S    give up on the identification after S seconds (at most 15)\n"
          "  --json         report on standard output as one JSON document\n"
+         "  --force        write: write implausible changes too\n"
+         "  --dry-run      write: print the changes FILE would make and write nothing\n"
          "  --help         print this help\n"
          "  --version      print the version\n"
          "\n"
          "Exit status:\n"
          "  0  done: read and saved, written and verified, or equal\n"
          "  1  a register did not answer, does not hold what was written, or differs\n"
-         "  2  usage error, a bad or missing FILE, or output that cannot be written\n"
+         "  2  usage error, a bad or missing FILE, output that cannot be written, or an\n"
+         "     implausible change refused (write, also with --dry-run, without --force)\n"
          "  3  the port cannot be opened, the controller does not identify, or the line was "
          "lost\n";
 }
@@ -85,6 +91,10 @@ TParsedCli ParseCliOptions(const std::vector<std::string>& Args) {
     }
     if (Arg == "--json") {
       Options.Json = true;
+    } else if (Arg == "--force") {
+      Options.Force = true;
+    } else if (Arg == "--dry-run") {
+      Options.DryRun = true;
     } else if (Arg == "--port" || Arg == "--baud" || Arg == "--timeout") {
       if (Index + 1 >= Args.size()) {
         Result.Error = Arg + " needs a value";
@@ -130,6 +140,9 @@ TParsedCli ParseCliOptions(const std::vector<std::string>& Args) {
     return Result;
   }
   if (Wanted == 2) Options.File = Words[1];
+  if ((Options.Force || Options.DryRun) && Options.Command != TCliCommand::Write) {
+    Result.Error = std::string(Options.Force ? "--force" : "--dry-run") + " goes with write only";
+  }
   return Result;
 }
 

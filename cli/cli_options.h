@@ -10,8 +10,9 @@ namespace tolvane {
 
 inline constexpr int ExitDone = 0;
 inline constexpr int ExitRegisters = 1;  // a register did not answer or does not hold the value
-inline constexpr int ExitUsage = 2;      // a usage error, or a values file that does not pass
-inline constexpr int ExitLine = 3;       // no port, no controller, or the line was lost
+// A usage error, a values file that does not pass, or a write refused for an implausible change.
+inline constexpr int ExitUsage = 2;
+inline constexpr int ExitLine = 3;  // no port, no controller, or the line was lost
 
 enum class TCliCommand : std::uint8_t { Read, Write, Compare, Ports };
 
@@ -24,6 +25,10 @@ struct TCliOptions {
   std::optional<int> IdentificationPolls;
   // The report on standard output as one JSON document (read, compare, ports).
   bool Json = false;
+  // write: an implausible change is written all the same.
+  bool Force = false;
+  // write: the changes are printed and nothing is written or backed up.
+  bool DryRun = false;
 };
 
 // What the command line asks for: a command, or only the help or the version.

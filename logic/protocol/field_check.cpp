@@ -22,8 +22,12 @@ int DigitValue(char Character, int Base) {
 }  // namespace
 
 bool IsWholeInteger(std::string_view Text) {
+  return WholeIntegerValue(Text).has_value();
+}
+
+std::optional<std::int32_t> WholeIntegerValue(std::string_view Text) {
   std::size_t Position = Text.find_first_not_of(' ');
-  if (Position == std::string_view::npos) return false;
+  if (Position == std::string_view::npos) return std::nullopt;
   Text.remove_prefix(Position);
 
   bool Negative = false;
@@ -41,18 +45,18 @@ bool IsWholeInteger(std::string_view Text) {
     }
   }
 
-  if (Text.empty()) return false;
+  if (Text.empty()) return std::nullopt;
   // One past the largest magnitude: -2147483648 is allowed, +2147483648 is not.
   const std::int64_t Limit =
       static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::max()) + (Negative ? 1 : 0);
   std::int64_t Magnitude = 0;
   for (char Character : Text) {
     const int Digit = DigitValue(Character, Base);
-    if (Digit < 0) return false;
+    if (Digit < 0) return std::nullopt;
     Magnitude = Magnitude * Base + Digit;
-    if (Magnitude > Limit) return false;
+    if (Magnitude > Limit) return std::nullopt;
   }
-  return true;
+  return static_cast<std::int32_t>(Negative ? -Magnitude : Magnitude);
 }
 
 bool IsValidFieldText(std::string_view Text) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace tolvane {
@@ -14,6 +16,8 @@ inline constexpr std::size_t FieldTextLength = 5;
 // digits. The value must fit in a signed 32-bit integer, so "2147483648" fails; a five-character
 // text can never come near that limit.
 bool IsWholeInteger(std::string_view Text);
+// The value of a text in that syntax; nothing for a text that is not a whole integer.
+std::optional<std::int32_t> WholeIntegerValue(std::string_view Text);
 
 // The field check: a whole integer of exactly FieldTextLength characters.
 bool IsValidFieldText(std::string_view Text);

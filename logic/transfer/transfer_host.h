@@ -4,8 +4,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "logic/protocol/field_texts.h"
+#include "logic/transfer/plausibility_guard.h"
 
 namespace tolvane {
 
@@ -43,6 +45,10 @@ class TTransferHost : public TFieldTexts {
 
   // A modal error box with the error icon and a single "OK" button.
   virtual void ShowError(const std::string& Text, const std::string& Title) = 0;
+  // The question before a Write with an implausible change (ImplausibleChangesText), with
+  // "Write" and "Cancel": true when the operator chose Write. Cancel, Escape and closing the box
+  // send nothing.
+  virtual bool AskToWrite(const std::vector<TValueChange>& Changes) = 0;
   // Writes the settings file from the current values; may raise.
   virtual void StoreSet() = 0;
 };

@@ -110,6 +110,10 @@ std::string BackupFailedResultText(const std::string& Time) {
   return "Write not started: no backup at " + Time;
 }
 
+std::string WriteCancelledResultText(const std::string& Time) {
+  return "Write cancelled: nothing written at " + Time;
+}
+
 std::string BackupReadStoppedResultText(TTransferStop Stop, const std::string& Time) {
   return "Write stopped " + StopReason(Stop) + " before its backup: nothing written at " + Time;
 }

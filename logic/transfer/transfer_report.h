@@ -50,6 +50,8 @@ std::string CompareResultText(const TRegisterTransfer& Transfer, const std::stri
 std::string NotStartedResultText(TRegisterTransferKind Kind);
 // A Write that did not start because its backup is missing.
 std::string BackupFailedResultText(const std::string& Time);
+// A Write whose implausible changes the operator did not confirm.
+std::string WriteCancelledResultText(const std::string& Time);
 std::string BackupReadStoppedResultText(TTransferStop Stop, const std::string& Time);
 
 }  // namespace tolvane

@@ -7,6 +7,7 @@
 #include "logic/protocol/controller_protocol.h"
 #include "logic/protocol/field_check.h"
 #include "logic/protocol/register_table.h"
+#include "logic/transfer/plausibility_guard.h"
 
 namespace tolvane {
 
@@ -31,15 +32,36 @@ void TTransferSequencer::ButtonWriteClick() {
       return;
     }
   }
-  if (Backups_ == nullptr) {
-    StartWrite(Values, {});
-  } else if (KnownValues_) {
-    if (const auto File = BackUp(*KnownValues_, TBackupEvent::BeforeWrite))
-      StartWrite(Values, *File);
+  if (KnownValues_) {
+    WriteOver(*KnownValues_, Values);
+  } else if (Backups_ == nullptr) {
+    StartWrite(Values, {});  // nothing to set the values against, nowhere to back up
   } else {
     // The replies of this read only go into the backup; the fields keep the values to write.
     Start(TRegisterTransfer::ReadForBackup(Values));
   }
+}
+
+void TTransferSequencer::WriteOver(TRegisterTexts Present, const TRegisterTexts& Values) {
+  if (!ConfirmedChanges(Present, Values)) return;
+  if (Backups_ == nullptr) {
+    StartWrite(Values, {});
+  } else if (const auto File = BackUp(Present, TBackupEvent::BeforeWrite)) {
+    StartWrite(Values, *File);
+  }
+}
+
+bool TTransferSequencer::ConfirmedChanges(const TRegisterTexts& Present,
+                                          const TRegisterTexts& Values) {
+  const std::vector<TValueChange> Changes = ChangesBetween(Present, Values);
+  if (!AnyImplausible(Changes)) return true;
+  const bool Write = Host_.AskToWrite(Changes);
+  // The question's nested loop keeps the timer and the port going: the values answered for only
+  // while the connection that read them is still open and nothing else has started.
+  if (Write && Host_.PortConnected() && !Transfer_ && KnownValues_ == Present) return true;
+  Host_.ShowTransferResult(WriteCancelledResultText(Host_.ClockTime()));
+  Host_.FocusField(Changes.front().Row);
+  return false;
 }
 
 void TTransferSequencer::ButtonCompareClick() {
@@ -125,9 +147,7 @@ void TTransferSequencer::Finish() {
   const std::vector<std::size_t> Marked = Kind.MarkedRows(Done);
   if (Marked.empty() && Kind.FollowUp == TTransferFollowUp::SaveAndWrite) {
     if (OnFinished) OnFinished(Done);
-    if (const auto File = BackUp(*Done.Replies(), TBackupEvent::BeforeWrite)) {
-      StartWrite(Done.Values(), *File);
-    }
+    WriteOver(*Done.Replies(), Done.Values());
     return;
   }
   for (std::size_t Row : Marked) Host_.MarkField(Row, Kind.Mark(Done, Row));

@@ -16,6 +16,10 @@
 // backup is written; a read for it that stays incomplete, or a backup that fails, stops it with
 // one box. Every complete Read is saved as well.
 //
+// Once the present values are known, and before the backup, each value that will change is set
+// against the one the controller holds (plausibility_guard.h): a Write with an implausible change
+// asks the operator first, listing every change; a Write without one asks nothing.
+//
 // Everything runs on the user-interface thread, one handler at a time, so no lock is needed.
 #pragma once
 
@@ -106,6 +110,12 @@ class TTransferSequencer {
  private:
   void Start(TRegisterTransfer Transfer);
   void StartWrite(const TRegisterTexts& Values, const std::string& BackupFile);
+  // The present values are known: the guard's question where a change is implausible, then the
+  // backup, then the Write.
+  // Present is a copy: the question's nested loop may forget the known values meanwhile.
+  void WriteOver(TRegisterTexts Present, const TRegisterTexts& Values);
+  // False when a change is implausible and the operator did not choose Write.
+  bool ConfirmedChanges(const TRegisterTexts& Present, const TRegisterTexts& Values);
   // Saves Values as the backup of Event and gives the file; a failure is shown in one box and
   // gives nothing.
   std::optional<std::string> BackUp(const TRegisterTexts& Values, TBackupEvent Event);

@@ -180,5 +180,31 @@ TEST_F(StallingServerConnect, ASilentServerFailsTheOpeningNamingItWhileTheWindow
   EXPECT_LT(Longest, HeldLimitMs);
 }
 
+// The server answers the opening and then stops answering anything: the Disconnect's notice and
+// the closing's line changes find no answer, and the window must not wait for one.
+TEST_F(StallingServerConnect, ADisconnectFromAServerThatStoppedAnsweringLeavesTheWindowFree) {
+  bool Stalled = false;
+  Server.SetAnswerRule([&Stalled](const test::TFakeComPortServer::TCommand& Command)
+                           -> std::optional<std::vector<std::uint8_t>> {
+    if (Stalled) return std::nullopt;
+    return std::vector<std::uint8_t>(Command.begin() + 1, Command.end());
+  });
+  Find<QToolButton>("Button_Open")->click();
+  RunFor(5000, [this] { return !Form->Opening(); });
+  ASSERT_TRUE(Form->ComPort().Connected());
+  Stalled = true;
+  RunFor(100);
+  Longest = 0;
+  Since.restart();
+  Find<QToolButton>("Button_Open")->click();
+  RunFor(300);
+  EXPECT_FALSE(Form->ComPort().Connected());
+  EXPECT_EQ(StateText(), "Disconnected");
+  EXPECT_NE(Server.Received(6).find("DI;"), std::string::npos) << "the notice still goes out";
+  std::printf("GUI thread held at most %lld ms by a Disconnect from a stalled server\n",
+              static_cast<long long>(Longest));
+  EXPECT_LT(Longest, HeldLimitMs);
+}
+
 }  // namespace
 }  // namespace tolvane

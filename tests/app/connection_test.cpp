@@ -285,12 +285,13 @@ TEST_F(Connection, QuittingDuringAWriteAsksAndGoOnLetsItRunToItsEnd) {
   Find<QToolButton>("Button7")->click();
   for (int Tick = 0; Tick < 6; ++Tick) Form->StatusTimer();
   Find<QAction>("MMExit")->trigger();
-  ASSERT_EQ(Messages.Questions.size(), 1u);
-  EXPECT_EQ(Messages.Questions[0].Caption.toStdString(), ApplicationTitle);
-  EXPECT_EQ(Messages.Questions[0].Text,
-            "A Write is running: 6 of 11 registers written. Stop it and quit?");
-  EXPECT_EQ(Messages.Questions[0].Proceed, "Stop and Quit");
-  EXPECT_EQ(Messages.Questions[0].Keep, "Go On");
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  const TMessageBox Question = Messages.Boxes[0];
+  EXPECT_EQ(Question.Caption.toStdString(), ApplicationTitle);
+  EXPECT_EQ(Question.Text, "A Write is running: 6 of 11 registers written. Stop it and quit?");
+  EXPECT_EQ(Question.Buttons, QStringList({"Stop and Quit", "Go On"}));
+  EXPECT_EQ(Question.DefaultButton, 1);
+  EXPECT_EQ(Question.EscapeButton, 1);
   EXPECT_TRUE(Form->isVisible());
   ASSERT_TRUE(Form->Sequencer().Running());
 
@@ -303,10 +304,10 @@ TEST_F(Connection, QuittingDuringAWriteAsksAndGoOnLetsItRunToItsEnd) {
   Form->StatusTimer();
   EXPECT_FALSE(Form->Sequencer().Running());
   EXPECT_TRUE(Form->TransferResult().startsWith("Written and verified 11 of 11"));
-  EXPECT_TRUE(Messages.Boxes.empty());
+  EXPECT_EQ(Messages.Boxes.size(), 1u);
 
   EXPECT_TRUE(Form->close());
-  EXPECT_EQ(Messages.Questions.size(), 1u) << "nothing runs, nothing to ask";
+  EXPECT_EQ(Messages.Boxes.size(), 1u) << "nothing runs, nothing to ask";
 }
 
 // Stop and Quit ends a Write as Disconnect does, with its marks and its box, and nothing more goes
@@ -318,15 +319,16 @@ TEST_F(Connection, StopAndQuitEndsTheTransferWithItsBoxThenTheWindowCloses) {
   Form->ButtonReadClick();
   for (std::size_t Row = 0; Row < 3; ++Row) {
     Form->StatusTimer();
-    Form->ComDataPacket1Packet(nullptr, "ST" + std::string(RegisterTable[Row].Address) + "00001");
+    Form->ComDataPacket1Packet(nullptr, "ST" + std::string(RegisterTable[Row].Address) +
+                                            std::string(RegisterTable[Row].Default));
   }
   EXPECT_FALSE(Form->close());
-  ASSERT_EQ(Messages.Questions.size(), 1u);
-  EXPECT_EQ(Messages.Questions[0].Text,
-            "A Read is running: 3 of 11 registers read. Stop it and quit?");
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_EQ(Messages.Boxes[0].Text, "A Read is running: 3 of 11 registers read. Stop it and quit?");
   for (std::size_t Row = 3; Row < RegisterCount; ++Row) {
     Form->StatusTimer();
-    Form->ComDataPacket1Packet(nullptr, "ST" + std::string(RegisterTable[Row].Address) + "00001");
+    Form->ComDataPacket1Packet(nullptr, "ST" + std::string(RegisterTable[Row].Address) +
+                                            std::string(RegisterTable[Row].Default));
   }
   Form->StatusTimer();
 
@@ -335,13 +337,13 @@ TEST_F(Connection, StopAndQuitEndsTheTransferWithItsBoxThenTheWindowCloses) {
   ASSERT_EQ(Form->Sequencer().Transfer()->Kind(), TRegisterTransferKind::Write);
   for (int Tick = 0; Tick < 6; ++Tick) Form->StatusTimer();
   Controller.EverythingSent();
-  Messages.QuestionAnswer = true;
+  Messages.Press = "Stop and Quit";
   EXPECT_TRUE(Form->close());
-  EXPECT_EQ(Messages.Questions.size(), 2u);
   EXPECT_FALSE(Form->isVisible());
   EXPECT_FALSE(Form->Sequencer().Running());
-  ASSERT_EQ(Messages.Boxes.size(), 1u);
-  EXPECT_EQ(SplitBackupLines(Messages.Boxes[0].Text.toStdString()).first,
+  ASSERT_EQ(Messages.Boxes.size(), 3u) << "the question, then the box of the Write cut short";
+  EXPECT_TRUE(Messages.Boxes[1].Text.startsWith("A Write is running: 6 of 11 registers written."));
+  EXPECT_EQ(SplitBackupLines(Messages.Boxes[2].Text.toStdString()).first,
             "Write stopped on quitting after 6 of 11 registers; none verified.\n"
             "Written, not verified: Ua max, V; Ia max, mA; Ug max, V; Ig max, mA; Time ON; Time "
             "OFF.\n"

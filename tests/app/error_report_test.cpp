@@ -2,11 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QPushButton>
-#include <QTimer>
-#include <QtTest/QTest>
 #include <stdexcept>
 
 #include "logic/transfer/application_title.h"
@@ -63,32 +58,6 @@ TEST(GeneralErrorReport, TheBoxShowsItsTextAsPlainText) {
   const std::unique_ptr<QMessageBox> Box = NewErrorBox({"Title", Said}, nullptr);
   EXPECT_EQ(Box->textFormat(), Qt::PlainText);
   EXPECT_EQ(Box->text(), Said);
-}
-
-// A question keeps things as they are unless the operator picks the other button: Keep is the
-// default button and the Escape key, and only Proceed answers true.
-TEST(QuestionBox, KeepIsTheDefaultAndEscapeAndOnlyProceedAnswersYes) {
-  const TQuestionBox Question{"Title", "A Write is running.", "Stop and Quit", "Go On"};
-  const std::unique_ptr<QMessageBox> Box = NewQuestionBox(Question, nullptr);
-  ASSERT_NE(Box->defaultButton(), nullptr);
-  EXPECT_EQ(Box->defaultButton()->text(), "Go On");
-  EXPECT_EQ(Box->escapeButton(), static_cast<QAbstractButton*>(Box->defaultButton()));
-  EXPECT_EQ(Box->textFormat(), Qt::PlainText);
-
-  for (const int Key : {int(Qt::Key_Escape), int(Qt::Key_Return)}) {
-    QTimer::singleShot(0, [Key] {
-      QWidget* Open = QApplication::activeModalWidget();
-      if (Open != nullptr) QTest::keyClick(Open, Qt::Key(Key));
-    });
-    EXPECT_FALSE(AskQuestion(Question)) << Key;
-  }
-  QTimer::singleShot(0, [] {
-    auto* Open = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (Open == nullptr) return;
-    for (QAbstractButton* Button : Open->buttons())
-      if (Button->text() == "Stop and Quit") Button->click();
-  });
-  EXPECT_TRUE(AskQuestion(Question));
 }
 
 TEST(GeneralErrorReport, ShowsTheDetailOnASecondLineAfterTheFullStop) {

@@ -1,5 +1,5 @@
-// Installs presenters that record the boxes instead of showing them, for the life of the object;
-// each question is answered with QuestionAnswer (true: its Proceed button).
+// Installs a message presenter that records the boxes instead of showing them, for the life of
+// the object. A question is answered with the button named Press, or else as Escape would.
 #pragma once
 
 #include <vector>
@@ -11,22 +11,17 @@ namespace tolvane {
 class TRecordedMessages {
  public:
   TRecordedMessages() {
-    SetMessagePresenter([this](const TMessageBox& Box) { Boxes.push_back(Box); });
-    SetQuestionPresenter([this](const TQuestionBox& Box) {
-      Questions.push_back(Box);
-      return QuestionAnswer;
+    SetMessagePresenter([this](TMessageBox& Box) {
+      if (Box.Buttons.contains(Press)) Box.Answer = int(Box.Buttons.indexOf(Press));
+      Boxes.push_back(Box);
     });
   }
-  ~TRecordedMessages() {
-    SetMessagePresenter({});
-    SetQuestionPresenter({});
-  }
+  ~TRecordedMessages() { SetMessagePresenter({}); }
   TRecordedMessages(const TRecordedMessages&) = delete;
   TRecordedMessages& operator=(const TRecordedMessages&) = delete;
 
   std::vector<TMessageBox> Boxes;
-  std::vector<TQuestionBox> Questions;
-  bool QuestionAnswer = false;
+  QString Press;
 };
 
 }  // namespace tolvane

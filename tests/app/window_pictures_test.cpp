@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
 #include <QStringList>
@@ -15,11 +16,13 @@
 
 #include "app/error_report.h"
 #include "app/form_about.h"
+#include "app/message_presenter.h"
 #include "app/views/adjustments_view.h"
 #include "app/views/control_view.h"
 #include "app/views/glyphs.h"
 #include "app/views/terminal_view.h"
 #include "app/views/window_fonts.h"
+#include "logic/transfer/plausibility_guard.h"
 #include "serialport/port/com_port.h"
 #include "window_pictures.h"
 
@@ -127,6 +130,45 @@ TEST(WindowPictures, ErrorBoxForAMissingPortNamesTheDeviceAndTheReason) {
   Guarded([&] { Port.OpenPort(); });
   EXPECT_EQ(Text,
             "Unable to open com port (error code: 2)\n/dev/ttyUSB97: No such file or directory");
+}
+
+// The question before an implausible Write, as the default presenter runs it: a warning whose
+// whole text is plain, its buttons in order; Escape gives the escape button, a click its own.
+TEST(WindowPictures, TheQuestionBeforeAnImplausibleWriteIsPlainAndAnswersItsButtons) {
+  TRegisterTexts Present = {"02900", "00850", "00550", "00200", "00025", "00060",
+                            "00005", "00020", "00003", "00015", "00030"};
+  TRegisterTexts Values = Present;
+  Values[0] = "29000";
+  TMessageBox Question{
+      "Tolvane", QString::fromStdString(ImplausibleChangesText(ChangesBetween(Present, Values)))};
+  Question.Buttons = {"Write", "Cancel"};
+  Question.DefaultButton = 1;
+  Question.EscapeButton = 1;
+  for (const bool Escape : {true, false}) {
+    QString Shown;
+    QStringList Buttons;
+    QTimer::singleShot(0, [&] {
+      auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(Box, nullptr);
+      EXPECT_EQ(Box->textFormat(), Qt::PlainText);
+      EXPECT_EQ(Box->icon(), QMessageBox::Warning);
+      EXPECT_EQ(Box->defaultButton()->text(), "Cancel");
+      Shown = Box->text();
+      for (QAbstractButton* Button : Box->buttons()) Buttons << Button->text();
+      if (Escape) {
+        SavePicture(*Box, "implausible_write_question");
+        QKeyEvent Key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(Box, &Key);
+      } else {
+        Box->buttons().at(Buttons.indexOf("Write"))->click();
+      }
+    });
+    EXPECT_EQ(AskQuestion(Question), Escape ? 1 : 0);
+    EXPECT_EQ(Shown, Question.Text);
+    EXPECT_TRUE(Shown.contains("Ua max, V: 02900 -> 29000 (10 times the present value)"));
+    Buttons.sort();
+    EXPECT_EQ(Buttons, QStringList({"Cancel", "Write"}));
+  }
 }
 
 TEST(WindowPictures, GlyphSheet) {

@@ -193,6 +193,87 @@ TEST_F(CommandLine, WriteBacksUpFirstAndTheReadBackFindsAnUnstoredRegister) {
   EXPECT_EQ(Same.Out, "");
 }
 
+// A slipped digit is refused with the guard's lines, and nothing reaches the registers or the
+// backups; --dry-run reads the present values and prints every change, implausible ones first,
+// writing and backing up nothing; --force writes the slip all the same.
+TEST_F(CommandLine, AnImplausibleChangeIsRefusedUnlessForcedAndADryRunOnlyLists) {
+  StartSimulator();
+  std::vector<std::string> Slip = Held;
+  Slip[4] = "00030";
+  Slip[0] = "29000";
+  WriteFile("slip.ini", ValuesText(Slip));
+  const TRun Refused = Cli({"write", "slip.ini"});
+  EXPECT_EQ(Refused.Exit, ExitUsage) << Refused.Err;
+  EXPECT_NE(Refused.Err.find("tolvane-cli: 1 of 2 changes is implausible: negative, more than 4 "
+                             "times or less than 1/4 of the controller's present value.\n"
+                             "tolvane-cli: Ua max, V: 02900 -> 29000 (10 times the present value)\n"
+                             "tolvane-cli: Also changing:\n"
+                             "tolvane-cli: Time ON: 00025 -> 00030\n"
+                             "tolvane-cli: nothing was written"),
+            std::string::npos)
+      << Refused.Err;
+
+  const TRun Dry = Cli({"write", "--dry-run", "slip.ini"});
+  EXPECT_EQ(Dry.Exit, ExitUsage) << Dry.Err;
+  EXPECT_EQ(Dry.Out,
+            "Ua max, V: 02900 -> 29000 (10 times the present value)\nTime ON: 00025 -> 00030\n");
+  std::vector<std::string> Plausible = Slip;
+  Plausible[0] = "03100";
+  WriteFile("plausible.ini", ValuesText(Plausible));
+  const TRun DryPlausible = Cli({"--dry-run", "write", "plausible.ini"});
+  EXPECT_EQ(DryPlausible.Exit, ExitDone) << DryPlausible.Err;
+  EXPECT_EQ(DryPlausible.Out, "Ua max, V: 02900 -> 03100\nTime ON: 00025 -> 00030\n");
+  EXPECT_NE(SimulatorLog().find("register 0032 read"), std::string::npos) << SimulatorLog();
+  EXPECT_EQ(SimulatorLog().find("set to"), std::string::npos) << SimulatorLog();
+  EXPECT_TRUE(Backups().empty());
+
+  const TRun Forced = Cli({"--force", "write", "slip.ini"});
+  EXPECT_EQ(Forced.Exit, ExitDone) << Forced.Err;
+  EXPECT_NE(Forced.Err.find("tolvane-cli: warning: Ua max, V: 02900 -> 29000"), std::string::npos)
+      << Forced.Err;
+  EXPECT_NE(SimulatorLog().find("register 0012 set to 29000"), std::string::npos);
+  const auto Kept = Backups();
+  ASSERT_EQ(Kept.size(), 1u);
+  EXPECT_EQ(Kept[0].second, ValuesText(Held));
+}
+
+// Every backup opens again. A Read or Write that met a reply that is not a value leaves no
+// backup; on a controller that answers values, the Read's and the Write's backups are whole
+// values files, and the one made before the Write, written back, restores what it held.
+TEST_F(CommandLine, EveryBackupOpensAgainAndWritesTheControllerBack) {
+  const std::string Registers = File("registers.txt");
+  StartSimulator({"--registers", Registers, "--reply", "0012=12x45"});
+  std::vector<std::string> New = Held;
+  New[0] = "03100";
+  New[1] = "00900";
+  WriteFile("new.ini", ValuesText(New));
+  EXPECT_EQ(Cli({"read", "first.ini"}).Exit, ExitRegisters);
+  EXPECT_EQ(Cli({"write", "new.ini"}).Exit, ExitRegisters);
+  EXPECT_TRUE(Backups().empty());
+  EXPECT_EQ(SimulatorLog().find("set to"), std::string::npos);
+
+  StartSimulator({"--registers", Registers});  // the same registers, every reply a value
+  EXPECT_EQ(Cli({"read", "read.ini"}).Exit, ExitDone);
+  const TRun Written = Cli({"write", "new.ini"});
+  EXPECT_EQ(Written.Exit, ExitDone) << Written.Err;
+  const auto Kept = Backups();
+  ASSERT_EQ(Kept.size(), 2u);
+  std::string BeforeWrite;
+  for (const auto& [Name, Text] : Kept) {
+    EXPECT_EQ(Text, ValuesText(Held)) << Name;
+    if (Name.ends_with(" before write.ini")) BeforeWrite = (State / "tolvane" / "history" / Name);
+  }
+  ASSERT_FALSE(BeforeWrite.empty());
+  EXPECT_EQ(Cli({"compare", BeforeWrite}).Out,
+            "UaMAX: controller 03100, file 02900\n"
+            "IaMAX: controller 00900, file 00850\n");
+  const TRun Restored = Cli({"write", BeforeWrite});
+  EXPECT_EQ(Restored.Exit, ExitDone) << Restored.Err;
+  const TRun Same = Cli({"compare", "read.ini"});
+  EXPECT_EQ(Same.Exit, ExitDone) << Same.Out << Same.Err;
+  EXPECT_EQ(Backups().size(), 3u);
+}
+
 TEST_F(CommandLine, CompareNamesEachDifferingKeyWithBothValues) {
   StartSimulator({"--silent-registers", "0024"});
   std::vector<std::string> Other = Held;
@@ -260,6 +341,8 @@ TEST_F(CommandLine, UsageErrorsGiveExit2AndTheUsage) {
                                                {"--baud", "fast", "read", "x"},
                                                {"--timeout", "0", "read", "x"},
                                                {"ports", "x"},
+                                               {"--force", "read", "x"},
+                                               {"compare", "--dry-run", "x"},
                                                {"--port"}}) {
     const TRun Run = Cli(Args, false);
     EXPECT_EQ(Run.Exit, ExitUsage) << testing::PrintToString(Args);
@@ -270,6 +353,8 @@ TEST_F(CommandLine, UsageErrorsGiveExit2AndTheUsage) {
   EXPECT_EQ(Help.Exit, ExitDone);
   EXPECT_TRUE(Help.Out.starts_with("Usage: tolvane-cli")) << Help.Out;
   EXPECT_NE(Help.Out.find("--json"), std::string::npos) << Help.Out;
+  EXPECT_NE(Help.Out.find("--force"), std::string::npos) << Help.Out;
+  EXPECT_NE(Help.Out.find("--dry-run"), std::string::npos) << Help.Out;
   EXPECT_EQ(Help.Err, "");
   const TRun Version = Cli({"--version"}, false);
   EXPECT_EQ(Version.Exit, ExitDone);

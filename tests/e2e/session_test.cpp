@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QToolButton>
+#include <filesystem>
 
 #include "logic/protocol/register_table.h"
 #include "tests/app/window_pictures.h"
@@ -97,6 +98,67 @@ TEST_F(Session, WrittenValuesReachTheControllerAndTheFileAndSurviveARestart) {
   OpenWindow();
   EXPECT_EQ(FieldTexts(), Edited);
   EXPECT_FALSE(Form->ComPort().Connected());
+}
+
+// A slipped digit after a Read: the Write sets each change against what the controller holds
+// and asks in one box, with the slip first and why. Cancel (as Escape) sends nothing, backs
+// nothing up and leaves the operator's text; Write sends it; a plausible Write asks nothing.
+TEST_F(Session, AnImplausibleChangeAsksFirstAndCancelSendsNothing) {
+  StartSimulator();
+  PointSettingsAtSimulator();
+  OpenWindow();
+  ConnectAndIdentify();
+  Read();
+  ASSERT_TRUE(FieldsBecome({"02900", "00850", "00550", "00200", "00025", "00060", "00005", "00020",
+                            "00003", "00015", "00030"}));
+  const auto BackupCount = [this] {
+    const std::filesystem::path History = Form->Backups().Directory();
+    return std::filesystem::exists(History)
+               ? std::distance(std::filesystem::directory_iterator(History), {})
+               : 0;
+  };
+  const auto BackupsBefore = BackupCount();
+  const std::string FileBefore = SettingsFileText();
+  Field(0)->setText("29000");
+  Field(4)->setText("00030");
+  Find<QToolButton>("Button7")->click();
+
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  const TMessageBox& Question = Messages.Boxes[0];
+  EXPECT_EQ(Question.Text.toStdString(),
+            "1 of 2 changes is implausible: negative, more than 4 times or less than 1/4 of the "
+            "controller's present value.\n"
+            "Ua max, V: 02900 -> 29000 (10 times the present value)\n"
+            "Also changing:\n"
+            "Time ON: 00025 -> 00030\n"
+            "Nothing has been written yet. Write all 2 changes to the controller?");
+  EXPECT_EQ(Question.Buttons, QStringList({"Write", "Cancel"}));
+  EXPECT_EQ(Question.EscapeButton, 1);
+  EXPECT_EQ(Question.DefaultButton, 1) << "Return must not send a slip";
+  EXPECT_FALSE(SequenceRunning());
+  ProcessEventsFor(500ms);
+  EXPECT_EQ(LogCount(" set to "), 0) << SimulatorLog();
+  EXPECT_EQ(Field(0)->text(), "29000");
+  EXPECT_EQ(QApplication::focusWidget(), Field(0)) << "the focus goes to the implausible field";
+  EXPECT_EQ(BackupCount(), BackupsBefore);
+  EXPECT_EQ(SettingsFileText(), FileBefore);
+  EXPECT_TRUE(Form->TransferResult().startsWith("Write cancelled: nothing written"))
+      << Form->TransferResult().toStdString();
+
+  Messages.Press = "Write";
+  Write();
+  EXPECT_TRUE(ProcessEventsUntil([this] { return LogCount("register 0012 set to 29000") == 1; }))
+      << SimulatorLog();
+  EXPECT_EQ(Messages.Boxes.size(), 2u);
+  EXPECT_EQ(BackupCount(), BackupsBefore + 1);
+  ASSERT_TRUE(ProcessEventsUntil([this] { return Form->TransferResult().startsWith("Written"); }));
+  EXPECT_TRUE(Form->TransferResult().startsWith("Written and verified 11 of 11"));
+
+  Messages.Press.clear();
+  Field(1)->setText("00900");
+  Write();
+  EXPECT_TRUE(ProcessEventsUntil([this] { return LogCount("register 0014 set to 00900") == 1; }));
+  EXPECT_EQ(Messages.Boxes.size(), 2u) << "a plausible Write asks nothing";
 }
 
 TEST_F(Session, AnInvalidFieldStopsTheWriteWithNothingSentUntilItIsCorrected) {

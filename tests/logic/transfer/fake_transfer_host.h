@@ -64,6 +64,11 @@ class TFakeTransferHost : public TTransferHost {
     Calls.push_back("error " + Text + " / " + Title);
     Boxes.push_back(Text);
   }
+  bool AskToWrite(const std::vector<TValueChange>& Changes) override {
+    Calls.push_back("ask to write");
+    Questions.push_back(ImplausibleChangesText(Changes));
+    return WriteAnswer;
+  }
   void StoreSet() override {
     Calls.push_back("store");
     if (FailStore) throw std::runtime_error("Unable to write to Settings.ini");
@@ -85,6 +90,8 @@ class TFakeTransferHost : public TTransferHost {
   std::optional<std::size_t> Focused;
   std::string Result;
   std::vector<std::string> Boxes;
+  std::vector<std::string> Questions;
+  bool WriteAnswer = false;  // the answer to the question before an implausible Write
   std::vector<std::string> Sent;
   std::vector<std::string> Calls;
 };

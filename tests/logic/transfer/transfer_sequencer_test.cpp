@@ -11,6 +11,7 @@
 
 #include "fake_transfer_host.h"
 #include "logic/transfer/packet_reaction.h"
+#include "logic/transfer/plausibility_guard.h"
 
 namespace tolvane {
 namespace {
@@ -636,6 +637,49 @@ TEST_F(BackedUpTransferTest, NoWriteWithoutAWholeBackup) {
   Sequencer.ButtonWriteClick();
   EXPECT_FALSE(Sequencer.Running()) << "the values known now give the backup that fails at once";
   EXPECT_EQ(Window.Boxes.size(), 2u);
+}
+
+// Four times and a quarter of the present value are still plausible, a step beyond is not; a
+// present zero gives no scale, and a negative value is never plausible. The list names the
+// implausible changes first, each with why, and leaves out a text that spells the same number.
+TEST(PlausibilityGuard, TheRuleAtItsEdgesAndTheListOfChanges) {
+  using enum TImplausibility;
+  EXPECT_EQ(ImplausibilityOf(2900, 11600), None);
+  EXPECT_EQ(ImplausibilityOf(2900, 11601), MoreThanFourTimes);
+  EXPECT_EQ(ImplausibilityOf(2900, 725), None);
+  EXPECT_EQ(ImplausibilityOf(2900, 724), LessThanAQuarter);
+  EXPECT_EQ(ImplausibilityOf(2900, 0), LessThanAQuarter);
+  EXPECT_EQ(ImplausibilityOf(0, 99999), None);
+  EXPECT_EQ(ImplausibilityOf(0, -1), Negative);
+  EXPECT_EQ(ImplausibilityOf(2900, -1), Negative);
+  EXPECT_EQ(ImplausibilityOf(-5, 20), None);
+  EXPECT_EQ(ImplausibilityOf(-5, 21), MoreThanFourTimes);
+
+  const TRegisterTexts Present = {"02900", "00850", "00550", "00200", "00025", "00060",
+                                  "00005", "00020", "00003", "00015", "00000"};
+  TRegisterTexts Values = Present;
+  Values[0] = "29000";
+  Values[1] = "00900";
+  Values[2] = "00055";
+  Values[3] = "00000";
+  Values[4] = "$0019";  // 25, as before
+  Values[8] = "-0001";
+  Values[10] = "09999";
+  const std::vector<TValueChange> Changes = ChangesBetween(Present, Values);
+  EXPECT_TRUE(AnyImplausible(Changes));
+  EXPECT_THAT(
+      ImplausibleChangesLines(Changes),
+      ElementsAre("4 of 6 changes are implausible: negative, more than 4 times or less "
+                  "than 1/4 of the controller's present value.",
+                  "Ua max, V: 02900 -> 29000 (10 times the present value)",
+                  "Ug max, V: 00550 -> 00055 (1/10 of the present value)",
+                  "Ig max, mA: 00200 -> 00000 (zero)", "SWR HI: 00003 -> -0001 (negative)",
+                  "Also changing:", "Ia max, mA: 00850 -> 00900", "Switch Delay: 00000 -> 09999"));
+  Values[0] = "11600";
+  EXPECT_EQ(ChangeLine(ChangesBetween(Present, Values).at(3)), "Ua max, V: 02900 -> 11600");
+  EXPECT_FALSE(
+      AnyImplausible(ChangesBetween(Present, {"11600", "00213", "00550", "00200", "00025", "00060",
+                                              "00005", "00020", "00003", "00015", "00000"})));
 }
 
 TEST_F(TransferSequencerTest, ResetMarksNothingRunning) {

@@ -19,6 +19,7 @@
 #include "serialport/device/network/network_socket_posix.h"
 #include "serialport/device/network/telnet_codec.h"
 #include "serialport/dispatch/stop_signal.h"
+#include "serialport/port/background_opening.h"
 #include "serialport/port/com_port.h"
 #include "tests/support/fake_comport_server.h"
 #include "tests/support/main_window_dcb.h"
@@ -240,6 +241,61 @@ TEST_F(NetworkDevice, APortOpeningARefusingServerNamesTheServersWords) {
   } catch (const EComPort& Error) {
     EXPECT_EQ(Error.ErrorNumber(), CError_OpenFailed);
     EXPECT_EQ(Error.Detail(), Server.PortName() + ": Device open failure: Value or file not found");
+  }
+  EXPECT_FALSE(Port.Connected());
+}
+
+// The window's way to a network port: the device opens on a thread of its own, and the owner
+// opens the port on it once told, or ends the opening without waiting for the server.
+TEST_F(NetworkDevice, ABackgroundOpeningHandsTheOwnerAnOpenDeviceOrEndsAtOnce) {
+  TComPort Port(nullptr);
+  Port.SetPort(Server.PortName());
+  std::mutex Mutex;
+  std::condition_variable Changed;
+  bool Done = false;
+  const auto Tell = [&] {
+    std::lock_guard Lock(Mutex);
+    Done = true;
+    Changed.notify_all();
+  };
+  {
+    TBackgroundOpening Opening(Port, Tell);
+    std::unique_lock Lock(Mutex);
+    ASSERT_TRUE(Changed.wait_for(Lock, std::chrono::seconds(5), [&] { return Done; }));
+    ASSERT_TRUE(Opening.Finished());
+    Opening.Finish(Port);
+  }
+  ASSERT_TRUE(Port.Connected());
+  Port.WriteString("ID;");
+  EXPECT_EQ(Server.Received(3), "ID;");
+  Port.ClosePort();
+
+  Server.SetAnswerRule(
+      [](const TCommand&) -> std::optional<std::vector<std::uint8_t>> { return std::nullopt; });
+  Done = false;
+  TBackgroundOpening Stalled(Port, Tell);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(Stalled.Finished()) << "the server has not answered the rate yet";
+  const auto Began = std::chrono::steady_clock::now();
+  Stalled.Cancel();
+  EXPECT_LT(std::chrono::steady_clock::now() - Began,
+            std::chrono::milliseconds(TNetworkDevice::OpeningTimeoutMs))
+      << "the cancel does not wait for the opening's time limit";
+  EXPECT_FALSE(Port.Connected());
+
+  Server.RefuseNextWith("Port already in use");
+  Done = false;
+  TBackgroundOpening Refused(Port, Tell);
+  {
+    std::unique_lock Lock(Mutex);
+    ASSERT_TRUE(Changed.wait_for(Lock, std::chrono::seconds(5), [&] { return Done; }));
+  }
+  try {
+    Refused.Finish(Port);
+    FAIL() << "a refused opening opened the port";
+  } catch (const EComPort& Error) {
+    EXPECT_EQ(Error.ErrorNumber(), CError_OpenFailed);
+    EXPECT_EQ(Error.Detail(), Server.PortName() + ": Port already in use");
   }
   EXPECT_FALSE(Port.Connected());
 }
