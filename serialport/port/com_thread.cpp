@@ -90,9 +90,14 @@ void TComThread::DispatchEvents() {
   switch (OwnerPort.SyncMethod()) {
     case TSyncMethod::smThreadSync: {
       const TComEvents Events = CurrentEvents;
-      OwnerPort.Dispatcher().SynchronizeMeanwhile([this, Events] { DeliverWithFollowing(Events); },
-                                                  [this] { return Stopping(); }, &Call_, Delivered_,
-                                                  [this] { return WaitDuringDelivery(); });
+      const auto Deliver = [this, Events] { DeliverWithFollowing(Events); };
+      const auto Abandon = [this] { return Stopping(); };
+      if (LineIsBusy()) {
+        OwnerPort.Dispatcher().SynchronizeMeanwhile(Deliver, Abandon, &Call_, Delivered_,
+                                                    [this] { return WaitDuringDelivery(); });
+      } else {
+        OwnerPort.Dispatcher().Synchronize(Deliver, Abandon, &Call_);
+      }
       break;
     }
     case TSyncMethod::smWindowSync:
@@ -102,6 +107,17 @@ void TComThread::DispatchEvents() {
       DeliverEvents(OwnerPort, CurrentEvents);
       break;
   }
+}
+
+// A queue of a kilobyte or more means that more is on its way (a reply is a dozen bytes). Only
+// then does this thread wait on the device during the delivery: with a quiet line, what comes
+// during a delivery (the transmit-empty of a reply a handler wrote) is the owner thread's to
+// take after it, in the same hand-over.
+bool TComThread::LineIsBusy() {
+  constexpr std::uint32_t BusyLine = 1024;
+  std::uint32_t Queued = 0;
+  return CurrentEvents.Contains(TComEvent::evRxChar) &&
+         OwnerPort.Device().InputCount(Queued) == 0 && Queued >= BusyLine;
 }
 
 bool TComThread::WaitDuringDelivery() {
