@@ -129,10 +129,10 @@ TEST_F(Session, AnImplausibleChangeAsksFirstAndCancelSendsNothing) {
   const TMessageBox& Question = Messages.Boxes[0];
   EXPECT_EQ(Question.Text.toStdString(),
             "1 of 2 changes is implausible: negative, more than 4 times or less than 1/4 of the "
-            "controller's present value.\n"
+            "controller's present value.\n\n"
             "Ua max, V: 02900 -> 29000 (10 times the present value)\n"
             "Also changing:\n"
-            "Time ON: 00025 -> 00030\n"
+            "Time ON: 00025 -> 00030\n\n"
             "Nothing has been written yet. Write all 2 changes to the controller?");
   EXPECT_EQ(Question.Buttons, QStringList({"Write", "Cancel"}));
   EXPECT_EQ(Question.EscapeButton, 1);
