@@ -46,6 +46,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -252,6 +253,11 @@ class TFarEnd {
 
 double Seconds(Clock::duration Duration) {
   return std::chrono::duration<double>(Duration).count();
+}
+
+double Median(std::vector<double> Values) {
+  std::sort(Values.begin(), Values.end());
+  return Values[Values.size() / 2];
 }
 
 double ProcessCpuSeconds() {
@@ -631,10 +637,6 @@ void MeasureFlood() {
       }
       std::printf("\n");
     }
-    const auto Median = [](std::vector<double> Values) {
-      std::sort(Values.begin(), Values.end());
-      return Values[Values.size() / 2];
-    };
     for (std::size_t Index = 0; Index < PartnerCount; ++Index) {
       std::printf("  %-42s %.2fx the bare loop (median), %.0f bytes per delivery\n",
                   Partners[Index].Label, Median(Ratios[Index]), Median(BytesPerDelivery[Index]));
@@ -645,53 +647,79 @@ void MeasureFlood() {
 // --- The assembler alone ---
 
 // The assembler with the main window's stop string over about one delivery's bytes, against a
-// bare memchr pass that counts the same packet ends, for a handler that takes the packet as a
-// view and for one that takes it by const reference (the main window's).
+// bare memchr pass that counts the same packet ends, for a handler that takes the packet by
+// const reference (the main window's) and for one that takes it as a view. Three rounds, in each
+// of which the pass and the two take turns, so that the machine's drift falls on all alike;
+// every round's ratios are printed, then their medians.
 void MeasureAssembler() {
+  constexpr int Rounds = 3;
+  struct THandlerCase {
+    const char* Label;
+    std::function<void(TComDataPacket&, long long&)> Bind;
+  };
+  const THandlerCase Cases[] = {
+      {"handler by reference:",
+       [](TComDataPacket& Assembler, long long& Packets) {
+         Assembler.OnPacket = [&Packets](TObject*, const std::string&) { ++Packets; };
+       }},
+      {"handler by view:",
+       [](TComDataPacket& Assembler, long long& Packets) {
+         Assembler.OnPacket = [&Packets](TObject*, std::string_view) { ++Packets; };
+       }},
+  };
+  constexpr std::size_t CaseCount = std::size(Cases);
   for (const std::size_t Size : {std::size_t{12}, std::size_t{200}}) {
     const std::string OnePacket = FloodPacket(Size);
     std::string Chunk;
     while (Chunk.size() + OnePacket.size() <= 8192) Chunk += OnePacket;
-    const int Chunks = static_cast<int>(Work.AssemblerChunks * 8184 / Chunk.size());
+    const int Chunks =
+        std::max(1, static_cast<int>(Work.AssemblerChunks * 8184 / Chunk.size()) / Rounds);
     const double Bytes = static_cast<double>(Chunk.size()) * Chunks;
 
+    std::vector<std::unique_ptr<TComDataPacket>> Assemblers;
+    std::vector<long long> Packets(CaseCount, 0);
+    for (std::size_t Index = 0; Index < CaseCount; ++Index) {
+      Assemblers.push_back(std::make_unique<TComDataPacket>(nullptr));
+      Assemblers.back()->SetStopString(";");
+      Cases[Index].Bind(*Assemblers.back(), Packets[Index]);
+      Assemblers.back()->TakeData(Chunk);  // warmed
+      Packets[Index] = 0;
+    }
+    std::vector<double> Scans;
+    std::vector<std::vector<double>> Ratios(CaseCount);
+    std::vector<std::vector<double>> Rates(CaseCount);
+    std::vector<long long> Allocated(CaseCount, 0);
     long long Ends = 0;
-    Clock::time_point Start = Clock::now();
-    for (int I = 0; I < Chunks; ++I) Ends += CountPacketEnds(Chunk.data(), Chunk.size());
-    const double Scan = Seconds(Clock::now() - Start);
-
-    const auto Time = [&](const std::function<void(TComDataPacket&, long long&)>& Bind,
-                          const char* Label) {
-      TComDataPacket Assembler(nullptr);
-      Assembler.SetStopString(";");
-      long long Packets = 0;
-      Bind(Assembler, Packets);
-      Assembler.TakeData(Chunk);  // warmed
-      Packets = 0;
-      const long long AllocationsBefore = AllocationCount.load();
-      const Clock::time_point Begin = Clock::now();
-      for (int I = 0; I < Chunks; ++I) Assembler.TakeData(Chunk);
-      const double Elapsed = Seconds(Clock::now() - Begin);
-      const long long Allocated = AllocationCount.load() - AllocationsBefore;
+    std::printf("assembler alone, \";\" over %zu-byte packets, %d rounds:\n", Size, Rounds);
+    for (int Round = 0; Round < Rounds; ++Round) {
+      Clock::time_point Start = Clock::now();
+      for (int I = 0; I < Chunks; ++I) Ends += CountPacketEnds(Chunk.data(), Chunk.size());
+      Scans.push_back(Seconds(Clock::now() - Start));
+      std::printf("  round %d: bare memchr pass %6.0f MB/s;", Round + 1,
+                  Bytes / Scans.back() / 1e6);
+      for (std::size_t Index = 0; Index < CaseCount; ++Index) {
+        TComDataPacket& Assembler = *Assemblers[Index];
+        const long long AllocationsBefore = AllocationCount.load();
+        const Clock::time_point Begin = Clock::now();
+        for (int I = 0; I < Chunks; ++I) Assembler.TakeData(Chunk);
+        const double Elapsed = Seconds(Clock::now() - Begin);
+        Allocated[Index] += AllocationCount.load() - AllocationsBefore;
+        Rates[Index].push_back(Bytes / Elapsed / 1e6);
+        Ratios[Index].push_back(Scans.back() / Elapsed);
+        std::printf(" %.2fx", Ratios[Index].back());
+      }
+      std::printf("\n");
+    }
+    std::printf("  bare memchr pass %6.0f MB/s (median), %lld ends\n", Bytes / Median(Scans) / 1e6,
+                Ends);
+    for (std::size_t Index = 0; Index < CaseCount; ++Index) {
       std::printf(
-          "  %-22s %6.0f MB/s, %.2fx the memchr pass, %lld packets, %.3f allocations per "
-          "packet\n",
-          Label, Bytes / Elapsed / 1e6, Scan / Elapsed, Packets,
-          static_cast<double>(Allocated) / static_cast<double>(std::max(1LL, Packets)));
-    };
-    std::printf(
-        "assembler alone, \";\" over %zu-byte packets, bare memchr pass %.0f MB/s (%lld ends):\n",
-        Size, Bytes / Scan / 1e6, Ends);
-    Time(
-        [](TComDataPacket& Assembler, long long& Packets) {
-          Assembler.OnPacket = [&Packets](TObject*, const std::string&) { ++Packets; };
-        },
-        "handler by reference:");
-    Time(
-        [](TComDataPacket& Assembler, long long& Packets) {
-          Assembler.OnPacket = [&Packets](TObject*, std::string_view) { ++Packets; };
-        },
-        "handler by view:");
+          "  %-22s %6.0f MB/s, %.2fx the memchr pass (medians), %lld packets, %.3f allocations "
+          "per packet\n",
+          Cases[Index].Label, Median(Rates[Index]), Median(Ratios[Index]), Packets[Index],
+          static_cast<double>(Allocated[Index]) /
+              static_cast<double>(std::max(1LL, Packets[Index])));
+    }
   }
 }
 

@@ -1,6 +1,8 @@
 #include "serialport/packet/com_data_packet.h"
 
 #include <algorithm>
+#include <cstring>
+#include <typeinfo>
 #include <utility>
 
 #include "serialport/port/com_port.h"
@@ -57,6 +59,30 @@ std::size_t FindText(std::string_view Text, std::string_view Sought, bool Fold) 
 constexpr std::size_t SpareCapacityKept = 64 * 1024;
 
 }  // namespace
+
+// Counts a handler as running while it lives, and holds the string a const std::string& handler
+// is given: the outermost handler's own, or one per nesting level, so that a nested handler does
+// not overwrite the string an outer one holds. The memory kept aside for the handlers goes once
+// the outermost has returned.
+class TComDataPacket::THandling {
+ public:
+  explicit THandling(TComDataPacket& Packet) : Packet_(Packet) {
+    const auto Level = static_cast<std::size_t>(Packet.Handing_);
+    if (Level > 0 && Packet.NestedScratch_.size() < Level) Packet.NestedScratch_.emplace_back();
+    Scratch_ = Level == 0 ? &Packet.Scratch_ : &Packet.NestedScratch_[Level - 1];
+    ++Packet.Handing_;
+  }
+  ~THandling() {
+    if (--Packet_.Handing_ == 0 && !Packet_.Retired_.empty()) Packet_.Retired_.clear();
+  }
+  THandling(const THandling&) = delete;
+  THandling& operator=(const THandling&) = delete;
+  std::string& Scratch() const { return *Scratch_; }
+
+ private:
+  TComDataPacket& Packet_;
+  std::string* Scratch_;
+};
 
 TComDataPacket::TComDataPacket(TComponent* AOwner)
     : TComponent(AOwner), OwnLink_(std::make_unique<TComLink>()) {
@@ -121,6 +147,7 @@ void TComDataPacket::SetSize(std::int32_t Value) {
 // Text collected under the old rule would be cut wrongly under the new one. While loading, the
 // properties arrive one by one and nothing has been received yet.
 void TComDataPacket::ChangedRule() {
+  ++Changes_;
   if (!IsLoading()) ClearCollected();
 }
 
@@ -153,6 +180,7 @@ void TComDataPacket::TakeData(const std::string& Text) {
 }
 
 void TComDataPacket::TakeText(std::string_view Text) {
+  ++Changes_;
   if (!HasEndRule()) {
     Hand(&TComDataPacket::FirePacket, Text);
     return;
@@ -195,6 +223,7 @@ void TComDataPacket::ClearCollected() {
 }
 
 void TComDataPacket::ResetCollected() {
+  ++Changes_;
   InPlace_ = {};
   RetireCollected();
   Collected_.clear();
@@ -219,6 +248,7 @@ void TComDataPacket::ScanCollected() {
 // in empty text) ends the scan instead of repeating it forever.
 void TComDataPacket::ScanPackets() {
   for (;;) {
+    if (EndsAtStopByte() && ScanStopBytes()) return;
     if (!PacketOpen_) LookForStart();
     if (!PacketOpen_) return;
     const std::size_t Taken = LookForEnd();
@@ -228,6 +258,45 @@ void TComDataPacket::ScanPackets() {
       return;
     }
   }
+}
+
+bool TComDataPacket::EndsAtStopByte() const {
+  // A derived class may have its own hooks, which the general scan calls for every packet.
+  return StopString_.size() == 1 && StartString_.empty() && Size_ <= 0 && !OnCustomStart &&
+         !OnCustomStop && !(CaseInsensitive_ && IsAsciiLetter(StopString_.front())) &&
+         typeid(*this) == typeid(TComDataPacket);
+}
+
+// The general scan's steps for this rule, with the per-packet work cut to the search and the
+// call: no start to look for, the stop byte found by memchr where the text lies, the handler
+// called directly (the hooks are the component's own). What a handler sees is what the general
+// scan shows it: the packet taken out of the collected text, and no packet open while it runs.
+bool TComDataPacket::ScanStopBytes() {
+  const char Stop = StopString_.front();
+  const std::uint64_t Seen = Changes_;
+  const std::string_view Text = CollectedView();
+  const char* Next = Text.data();
+  const char* const End = Next + Text.size();
+  PacketOpen_ = true;
+  {
+    const THandling Handling(*this);
+    for (;;) {
+      if (Next == End) return true;
+      const void* Found = std::memchr(Next, Stop, static_cast<std::size_t>(End - Next));
+      if (Found == nullptr) return true;
+      const char* const Packet = Next;
+      Next = static_cast<const char*>(Found) + 1;
+      Consumed_ += static_cast<std::size_t>(Next - Packet);
+      const auto Length = static_cast<std::size_t>(Next - Packet) - (IncludeStrings_ ? 0 : 1);
+      PacketOpen_ = false;
+      if (OnPacket) OnPacket(this, TComText(std::string_view(Packet, Length), Handling.Scratch()));
+      if (PortClosedDuringRead()) break;
+      if (Changes_ != Seen || OnCustomStart || OnCustomStop) return false;
+      PacketOpen_ = true;
+    }
+  }
+  ClearCollected();
+  return true;
 }
 
 void TComDataPacket::LookForStart() {
@@ -308,20 +377,8 @@ std::string_view TComDataPacket::TakeOut(std::size_t Count) {
 }
 
 void TComDataPacket::Hand(void (TComDataPacket::*Fire)(const TComText&), std::string_view Text) {
-  struct THanding {
-    TComDataPacket& Packet;
-    ~THanding() {
-      if (--Packet.Handing_ == 0 && !Packet.Retired_.empty()) Packet.Retired_.clear();
-    }
-  } Handing{*this};
-  // A handler nested in another must not overwrite the string the outer one holds.
-  if (Handing_ > 0 && NestedScratch_.size() < static_cast<std::size_t>(Handing_)) {
-    NestedScratch_.emplace_back();
-  }
-  std::string& Scratch =
-      Handing_ == 0 ? Scratch_ : NestedScratch_[static_cast<std::size_t>(Handing_ - 1)];
-  ++Handing_;
-  (this->*Fire)(TComText(Text, Scratch));
+  const THandling Handling(*this);
+  (this->*Fire)(TComText(Text, Handling.Scratch()));
 }
 
 void TComDataPacket::RetireCollected() {

@@ -85,10 +85,18 @@ class TComDataPacket : public TComponent {
   virtual void FireCustomStop(std::string_view Str, std::int32_t& Pos);
 
  private:
+  class THandling;
+
   void ReceiveBuffer(const void* Buffer, std::int32_t Count);
   void TakeText(std::string_view Text);
   void KeepUnscanned();
   void ScanPackets();
+  // The main window's rule (packets end at one stop byte; no start string, fixed size or rules
+  // of the user's; the component's own hooks) needs no search beyond one memchr per packet.
+  bool EndsAtStopByte() const;
+  // Delivers the packets of that rule straight to OnPacket. Returns false when a handler changed
+  // the rules or the collected text, so that the general scan goes on from where it stands.
+  bool ScanStopBytes();
   void LookForStart();
   void AcceptStart(std::size_t Position);
   // Returns the number of characters the delivered packet took out of the collected text; 0
@@ -137,6 +145,10 @@ class TComDataPacket : public TComponent {
   // caller's buffer) instead of being copied in first; only what the scan leaves is kept.
   std::string_view InPlace_;
   int Handing_ = 0;  // handlers running, nested ones included
+  // Counts the changes a handler can make to the rules or to where the collected text lies (a
+  // nested piece, a discard, a new rule), so that a scan holding a view of the text sees that it
+  // went stale.
+  std::uint64_t Changes_ = 0;
   std::vector<std::vector<char>> Retired_;
   // The string a const std::string& handler is given, and one per nested handler (a deque, so
   // that growing it moves none).

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -26,7 +28,7 @@ class TComText {
   operator std::string_view() const { return View_; }  // NOLINT: implicit by design
   operator const std::string&() const {                // NOLINT: implicit by design
     if (String_ == nullptr) {
-      Scratch_->assign(View_);
+      Fill(*Scratch_, View_);
       String_ = Scratch_;
     }
     return *String_;
@@ -41,6 +43,19 @@ class TComText {
   }
 
  private:
+  // A packet of the same length as the one before (the usual case) is copied over it with no
+  // more than a memcpy; the general assign stays for a text that lies in the string itself.
+  static void Fill(std::string& Into, std::string_view Text) {
+    const char* const Begin = Into.data();
+    if (std::less_equal<>()(Begin, Text.data()) &&
+        std::less<>()(Text.data(), Begin + Into.capacity())) {
+      Into.assign(Text);
+      return;
+    }
+    Into.resize(Text.size());
+    if (!Text.empty()) std::memcpy(Into.data(), Text.data(), Text.size());
+  }
+
   std::string_view View_;
   std::string* Scratch_ = nullptr;
   mutable const std::string* String_ = nullptr;

@@ -141,6 +141,14 @@ TEST_F(ComDataPacketTest, CutsReceivedTextIntoPackets) {
        {"a[b{"},
        {"P:a[b"},
        ""},
+      {"a one-letter stop string found in either case",
+       [](TComDataPacket& P) {
+         P.SetStopString("x");
+         P.SetCaseInsensitive(true);
+       },
+       {"aXbx"},
+       {"P:a", "P:b"},
+       ""},
       {"folding leaves bytes above ASCII alone",
        [](TComDataPacket& P) {
          P.SetStopString("\xE4");
@@ -561,6 +569,81 @@ TEST_F(ComDataPacketTest, APieceTakenFromInsideAHandlerFollowsTheRestOfTheOuterO
   EXPECT_EQ(Packet.Collected(), "Y");
   Packet.TakeData(";");
   EXPECT_EQ(Events.back(), "P:Y");
+}
+
+// What a packet handler changes holds from the next packet of the same read on, as if each
+// packet had arrived in a read of its own.
+TEST_F(ComDataPacketTest, RulesAPacketHandlerChangesApplyToTheRestOfTheRead) {
+  struct TChangeCase {
+    const char* Name;
+    std::function<void(TComDataPacket&)> Change;  // made in the handler of the first packet
+    std::string Text;
+    std::vector<std::string> Expected;
+  };
+  const std::vector<TChangeCase> Cases = {
+      {"a new stop string discards the rest",
+       [](TComDataPacket& P) { P.SetStopString(":"); },
+       "a;b:c;d:",
+       {"P:a", "D:b:c;d:"}},
+      {"stop strings included from then on",
+       [](TComDataPacket& P) { P.SetIncludeStrings(true); },
+       "a;b;c;",
+       {"P:a", "P:b;", "P:c;"}},
+      {"a stop rule of the user's",
+       [](TComDataPacket& P) {
+         P.OnCustomStop = [](TObject*, std::string_view Str, std::int32_t& Pos) {
+           if (Str.size() >= 2) Pos = 2;
+         };
+       },
+       "a;bcd;e",
+       {"P:a", "P:bc", "P:d"}},
+      {"a start rule of the user's",
+       [](TComDataPacket& P) {
+         P.OnCustomStart = [](TObject*, std::string_view Str, std::int32_t& Pos) {
+           Pos = static_cast<std::int32_t>(Str.find('#')) + 1;
+         };
+       },
+       "a;xy#b;#c;",
+       {"P:a", "D:xy", "P:#b", "P:#c"}},
+  };
+  for (const TChangeCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TComDataPacket Fresh(nullptr);
+    std::vector<std::string> Seen;
+    Record(Fresh, Seen);
+    Fresh.SetStopString(";");
+    bool Changed = false;
+    std::vector<bool> OpenDuringHandler;
+    auto RecordPacket = Fresh.OnPacket;
+    Fresh.OnPacket = [&](TObject* Sender, const std::string& Str) {
+      OpenDuringHandler.push_back(Fresh.PacketOpen());
+      RecordPacket(Sender, Str);
+      if (!Changed) {
+        Changed = true;
+        Case.Change(Fresh);
+      }
+    };
+    Fresh.TakeData(Case.Text);
+    EXPECT_EQ(Seen, Case.Expected);
+    EXPECT_EQ(OpenDuringHandler, std::vector<bool>(OpenDuringHandler.size(), false));
+  }
+}
+
+// A class that overrides the packet hook hears every packet through it, whatever the rule.
+TEST_F(ComDataPacketTest, ADerivedPacketHookHearsEveryPacket) {
+  class THookedPacket : public TComDataPacket {
+   public:
+    using TComDataPacket::TComDataPacket;
+    std::vector<std::string> Hooked;
+
+   protected:
+    void FirePacket(const TComText& Str) override { Hooked.emplace_back(Str.View()); }
+  };
+  THookedPacket Hooked(nullptr);
+  MainWindowSettings(Hooked);
+  Hooked.TakeData("ID200;ST0012");
+  Hooked.TakeData("03200;");
+  EXPECT_EQ(Hooked.Hooked, (std::vector<std::string>{"ID200", "ST001203200"}));
 }
 
 // Packets are handed out where they lie: a handler taking a view reads the received piece
