@@ -1,9 +1,16 @@
-// The causes of errno values, on POSIX systems.
+// The causes of errno values, and the codes of the component's own refusals, on POSIX systems.
 #include "serialport/base/system_error_cause.h"
+#include "serialport/base/system_error_codes.h"
 
 #include <cerrno>
 
 namespace tolvane {
+
+const int NotOpenErrorCode = EBADF;
+const int BusyErrorCode = EBUSY;
+const int InvalidArgumentErrorCode = EINVAL;
+const int CancelledErrorCode = ECANCELED;
+const int InProgressErrorCode = EINPROGRESS;
 
 TSystemErrorCause SystemErrorCauseOf(int SystemErrorCode) {
   switch (SystemErrorCode) {

@@ -1,5 +1,7 @@
-// The causes of Windows system error codes (GetLastError, and Winsock's for sockets).
+// The causes of Windows system error codes (GetLastError, and Winsock's for sockets), and the
+// codes of the component's own refusals.
 #include "serialport/base/system_error_cause.h"
+#include "serialport/base/system_error_codes.h"
 
 // Winsock before windows.h, which would bring in the old Winsock otherwise.
 #include <winsock2.h>
@@ -12,6 +14,14 @@ namespace {
 constexpr int NoSuchDevice = 433;  // ERROR_NO_SUCH_DEVICE, missing from the mingw headers
 
 }  // namespace
+
+// What Windows itself says in the same cases: a COM port that someone holds is refused with
+// "access denied".
+const int NotOpenErrorCode = ERROR_INVALID_HANDLE;
+const int BusyErrorCode = ERROR_ACCESS_DENIED;
+const int InvalidArgumentErrorCode = ERROR_INVALID_PARAMETER;
+const int CancelledErrorCode = ERROR_OPERATION_ABORTED;
+const int InProgressErrorCode = ERROR_IO_INCOMPLETE;
 
 TSystemErrorCause SystemErrorCauseOf(int SystemErrorCode) {
   switch (SystemErrorCode) {

@@ -5,8 +5,9 @@
 // factory (device_factory.h) picks one by port name when a port opens. The tests have a
 // recording fake.
 //
-// Every call returns 0 on success or the system error code (errno) of the failure, read once
-// right after the failing system call. A call on a device that is not open fails with EBADF.
+// Every call returns 0 on success or the system error code (errno, or GetLastError's on Windows)
+// of the failure, read once right after the failing system call. A call on a device that is not
+// open fails with NotOpenErrorCode (system_error_codes.h names the codes of such refusals).
 //
 // Threads: the owner thread opens, closes, configures and writes; the event thread waits for
 // events; reads and status queries run on whichever thread delivers events. An implementation
@@ -18,6 +19,7 @@
 #include <string>
 
 #include "serialport/base/system_error_cause.h"
+#include "serialport/base/system_error_codes.h"
 
 namespace tolvane {
 
@@ -140,7 +142,7 @@ inline int CompleteTransfer(TOverlapped& Overlapped, std::uint32_t Transferred, 
 
 // GetOverlappedResult of a device whose transfers have always ended when their call returns.
 inline int CompletedTransferResult(const TOverlapped& Overlapped, std::uint32_t& Transferred) {
-  if (!Overlapped.Completed) return EINPROGRESS;
+  if (!Overlapped.Completed) return InProgressErrorCode;
   Transferred = Overlapped.Transferred;
   return Overlapped.Error;
 }
@@ -157,13 +159,14 @@ class TComDevice {
   virtual ~TComDevice() = default;
 
   // Opens Path exclusively for reading and writing. A second open of a device that someone
-  // already holds fails with EBUSY; a missing path with ENOENT.
+  // already holds fails with BusyErrorCode; a missing path with the system's "not found".
   virtual int Open(const std::string& Path) = 0;
   virtual int Close() = 0;
   virtual bool IsOpen() const = 0;
 
   virtual int SetupComm(std::int32_t InputSize, std::int32_t OutputSize) = 0;
-  // A setting the platform cannot express is refused (EINVAL), never silently dropped.
+  // A setting the platform cannot express is refused (InvalidArgumentErrorCode), never silently
+  // dropped.
   virtual int SetCommState(const TDcb& Dcb) = 0;
   virtual int SetCommTimeouts(const TCommTimeouts& Timeouts) = 0;
 
@@ -202,9 +205,9 @@ class TComDevice {
   // settings). Empty when there is none.
   virtual std::string TakeNote() { return {}; }
 
-  // Makes an Open under way on another thread give up at once (ECANCELED), and the settings
-  // calls after it too; for an opening that must not hold up the thread that waits for it. Safe
-  // on any thread; a device whose Open is always quick leaves it as this default, which does
+  // Makes an Open under way on another thread give up at once (CancelledErrorCode), and the
+  // settings calls after it too; for an opening that must not hold up the thread that waits for it.
+  // Safe on any thread; a device whose Open is always quick leaves it as this default, which does
   // nothing.
   virtual void CancelOpening() {}
 

@@ -1,14 +1,15 @@
 #include "serialport/device/device_core.h"
 
 #include <algorithm>
-#include <cerrno>
+
+#include "serialport/base/system_error_codes.h"
 
 namespace tolvane {
 
 TDeviceCore::TUse::TUse(TDeviceCore& Device) : Device_(Device) {
   std::lock_guard Lock(Device.Mutex_);
   if (!Device.Open_ || Device.Closing_) {
-    Error_ = EBADF;
+    Error_ = NotOpenErrorCode;
     return;
   }
   ++Device.Users_;
@@ -35,7 +36,7 @@ void TDeviceCore::MarkOpenLocked() {
 int TDeviceCore::Close() {
   {
     std::unique_lock Lock(Mutex_);
-    if (!Open_ || Closing_) return EBADF;
+    if (!Open_ || Closing_) return NotOpenErrorCode;
     Closing_ = true;
     WakeAllLocked();
     NoUsers_.wait(Lock, [this] { return Users_ == 0; });
@@ -56,14 +57,16 @@ bool TDeviceCore::IsOpen() const {
 
 int TDeviceCore::SetupComm(std::int32_t InputSize, std::int32_t OutputSize) {
   // The output size is the system's business; only nonsense is refused.
-  if (InputSize <= 0 || OutputSize < 0) return EINVAL;
+  if (InputSize <= 0 || OutputSize < 0) return InvalidArgumentErrorCode;
   TUse Use(*this);
   if (Use.Error() != 0) return Use.Error();
-  std::lock_guard Lock(Mutex_);
-  TInputQueueOptions Options = Queue_.Options();
-  Options.Capacity = std::max(static_cast<std::size_t>(InputSize), SmallestInputQueue);
-  Queue_.Configure(Options);
-  return 0;
+  {
+    std::lock_guard Lock(Mutex_);
+    TInputQueueOptions Options = Queue_.Options();
+    Options.Capacity = std::max(static_cast<std::size_t>(InputSize), SmallestInputQueue);
+    Queue_.Configure(Options);
+  }
+  return QueueSizesChanged(InputSize, OutputSize);
 }
 
 void TDeviceCore::ConfigureQueueLocked(const TDcb& Dcb) {
@@ -90,7 +93,7 @@ int TDeviceCore::GetOverlappedResult(const TOverlapped& Overlapped, std::uint32_
 
 int TDeviceCore::PurgeComm(std::uint32_t Flags) {
   constexpr std::uint32_t Known = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
-  if ((Flags & ~Known) != 0) return EINVAL;
+  if ((Flags & ~Known) != 0) return InvalidArgumentErrorCode;
   TUse Use(*this);
   if (Use.Error() != 0) return Use.Error();
   {

@@ -62,7 +62,7 @@ class TDeviceCore : public TComDevice {
     ~TUse();
     TUse(const TUse&) = delete;
     TUse& operator=(const TUse&) = delete;
-    int Error() const { return Error_; }  // EBADF when the device is not open or is closing
+    int Error() const { return Error_; }  // NotOpenErrorCode when the device is not open or closing
 
    private:
     TDeviceCore& Device_;
@@ -104,6 +104,9 @@ class TDeviceCore : public TComDevice {
   virtual int PurgeLocked(std::uint32_t Flags) = 0;
   // The same, for what must not happen with Mutex_ held (telling a server).
   virtual int PurgeUnlocked(std::uint32_t) { return 0; }
+  // After SetupComm has sized the queue, without Mutex_: a system that keeps queues of its own
+  // is told the sizes too.
+  virtual int QueueSizesChanged(std::int32_t, std::int32_t) { return 0; }
   // After Mask_ has changed; with and without Mutex_.
   virtual void MaskChangedLocked() {}
   virtual int MaskChanged() { return 0; }

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "serialport/base/com_error.h"
+#include "serialport/base/system_error_codes.h"
 #include "serialport/device/device_factory.h"
 #include "serialport/port/com_port.h"
 #include "serialport/port/com_port_apply.h"
@@ -38,7 +39,7 @@ void TBackgroundOpening::Run() {
     };
     for (const auto& [Step, Call] : Steps) {
       FailedStep_ = Step;
-      Error_ = Cancelled_ ? ECANCELED : Call();
+      Error_ = Cancelled_ ? CancelledErrorCode : Call();
       if (Error_ != 0) break;
     }
     if (Error_ != 0) Device.Close();

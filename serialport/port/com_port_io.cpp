@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "serialport/base/system_error_codes.h"
 #include "serialport/port/com_port.h"
 #include "serialport/port/com_port_link_pass.h"
 
@@ -36,7 +37,8 @@ class TOwnedTransfer {
 // A negative count, or a count without a buffer, would make the device touch memory the
 // caller does not own; it is refused as an invalid argument before the device sees it.
 void CheckBuffer(const void* Buffer, std::int32_t Count, std::int32_t ErrorNumber) {
-  if (Count < 0 || (Count > 0 && Buffer == nullptr)) throw EComPort(ErrorNumber, EINVAL);
+  if (Count < 0 || (Count > 0 && Buffer == nullptr))
+    throw EComPort(ErrorNumber, InvalidArgumentErrorCode);
 }
 
 }  // namespace
