@@ -1,5 +1,6 @@
 #include "app/form_main.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QGridLayout>
@@ -16,6 +17,7 @@
 #include "logic/transfer/application_title.h"
 #include "logic/transfer/line_lost_message.h"
 #include "logic/transfer/packet_reaction.h"
+#include "logic/transfer/stopped_report.h"
 #include "serialport/base/error_detail.h"
 #include "serialport/base/gettext_translator.h"
 #include "serialport/base/system_error_cause.h"
@@ -29,6 +31,8 @@ constexpr int WindowFontHeight = 11;
 constexpr const char* UnreadableSettingsText =
     "Settings.ini could not be read, so the fields show the default values.";
 constexpr const char* UnreadableSettingsMark = "Default value: Settings.ini could not be read.";
+constexpr const char* StopAndQuitButton = "Stop and Quit";
+constexpr const char* GoOnButton = "Go On";
 constexpr const char* MarkedFieldStyle = "QLineEdit { border: 2px solid #d00000; }";
 // The question before a Write with an implausible change; Return and Escape both cancel, so only
 // a deliberate choice of Write sends such a value.
@@ -376,6 +380,36 @@ void TForm1::Button5Click() {
 
 void TForm1::MMExitClick() {
   close();
+}
+
+void TForm1::closeEvent(QCloseEvent* Event) {
+  bool Quit = false;
+  Guarded([&] { Quit = MayQuit(); });
+  if (Quit) {
+    QMainWindow::closeEvent(Event);
+  } else {
+    Event->ignore();
+  }
+}
+
+bool TForm1::MayQuit() {
+  if (AskingToQuit_) return false;  // the question is open already
+  if (!Sequencer_.Running()) return true;
+  AskingToQuit_ = true;
+  // The question's nested loop keeps the timer ticking, so the transfer goes on meanwhile.
+  TMessageBox Question{QString::fromUtf8(ApplicationTitle),
+                       QString::fromStdString(QuitQuestionText(*Sequencer_.Transfer()))};
+  Question.Buttons = {StopAndQuitButton, GoOnButton};
+  Question.DefaultButton = 1;
+  Question.EscapeButton = 1;
+  const bool Stop = AskQuestion(Question) == 0;
+  AskingToQuit_ = false;
+  if (!Stop) return false;
+  Status->stop();
+  // It may have ended by itself while the question was open; then there is nothing to stop.
+  const std::string Stopped = Sequencer_.EndTransfer(TTransferStop::Quit);
+  if (!Stopped.empty()) ShowError(Stopped, std::string(TransferBoxTitle));
+  return true;
 }
 
 void TForm1::SelectView(QAction* Item) {

@@ -110,7 +110,15 @@ class TForm1 : public QMainWindow, public TTransferHost {
   TStatusLine* StatusLine;
   std::unique_ptr<TValuesMenu> ValuesMenu;
 
+ protected:
+  // Exit, Ctrl+Q and the window's close button end here. While a transfer runs the operator is
+  // asked once whether to stop it; Go On keeps it running and the window open.
+  void closeEvent(QCloseEvent* Event) override;
+
  private:
+  // Whether the window may close now; Stop and Quit ends the running transfer as Disconnect
+  // does, with its marks and box, and nothing more goes out.
+  bool MayQuit();
   void BuildWindow();
   void BindHandlers();
   void BuildValuesMenu();
@@ -173,6 +181,7 @@ class TForm1 : public QMainWindow, public TTransferHost {
   TModalRunner ModalRunner_;
   QString TransferResult_;
   bool TearingDown_ = false;
+  bool AskingToQuit_ = false;
   std::unique_ptr<TBackgroundOpening> Opening_;
   bool SettingConnectLook_ = false;
 };

@@ -69,6 +69,29 @@ std::string StopReason(TTransferStop Stop) {
   return {};
 }
 
+std::string QuitQuestionText(const TRegisterTransfer& Transfer) {
+  const std::string Start = "A " + std::string(Transfer.Row().Name) + " is running: ";
+  const std::string End = ". Stop it and quit?";
+  switch (Transfer.Kind()) {
+    case TRegisterTransferKind::Read:
+      return Start + std::to_string(Transfer.RowsAnswered()) + " of " + Total + " registers read" +
+             End;
+    case TRegisterTransferKind::Compare:
+      return Start + std::to_string(Transfer.RowsAnswered()) + " of " + Total +
+             " registers compared" + End;
+    case TRegisterTransferKind::ReadForBackup:
+      return Start + "its backup of the present values is being read, nothing is written yet" + End;
+    case TRegisterTransferKind::Write:
+      break;
+  }
+  const int Sent = Transfer.RowsSent();
+  return Start + std::to_string(Sent) + " of " + Total + " registers written" +
+         (Sent == static_cast<int>(RegisterCount)
+              ? ", " + CountOrNone(VerifiedCount(Transfer)) + " verified"
+              : std::string()) +
+         End;
+}
+
 std::string StoppedReadMark(const TRegisterTransfer& Transfer, std::size_t Row,
                             TTransferStop Stop) {
   const TRegisterOutcome& Outcome = Transfer.Outcomes().at(Row);

@@ -1,6 +1,7 @@
-// The operator's words for a transfer cut short by Disconnect, a lost line or quitting: the tool
-// tip of every field it did not confirm, the result line, and for a Write the box that names
-// every register by what became of it, with the way back to the values from before it.
+// The operator's words for a transfer cut short by Disconnect, a lost line or quitting: the
+// question before quitting cuts it short, the tool tip of every field it did not confirm, the
+// result line, and for a Write the box that names every register by what became of it, with the
+// way back to the values from before it.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +13,10 @@ namespace tolvane {
 
 // What follows "Write stopped ": "by Disconnect", "because the line was lost", "on quitting".
 std::string StopReason(TTransferStop Stop);
+
+// The question before quitting cuts Transfer short: "A Write is running: 6 of 11 registers
+// written. Stop it and quit?", "A Read is running: 6 of 11 registers read. ...".
+std::string QuitQuestionText(const TRegisterTransfer& Transfer);
 
 // The tool tips of a transfer cut short, one per kind; empty for a register it confirmed.
 // "Not read: the connection was lost; the field keeps its previous text."

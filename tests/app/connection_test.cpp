@@ -275,6 +275,87 @@ TEST_F(Connection, DisconnectDuringAWriteEndsItAndNamesWhatWasWritten) {
   EXPECT_EQ(Controller.EverythingSent(), "ID;ID;ID;ID;ID;") << "nothing resumes";
 }
 
+// Quitting while a Write runs asks once, with Go On the default; Go On keeps the Write running to
+// its verified end and the window open, and once nothing runs the window closes without a word.
+TEST_F(Connection, QuittingDuringAWriteAsksAndGoOnLetsItRunToItsEnd) {
+  Find<QToolButton>("Button_Open")->click();
+  Form->ComDataPacket1Packet(nullptr, "ID200");
+  ReadTheController();
+  Form->show();
+  Find<QToolButton>("Button7")->click();
+  for (int Tick = 0; Tick < 6; ++Tick) Form->StatusTimer();
+  Find<QAction>("MMExit")->trigger();
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  const TMessageBox Question = Messages.Boxes[0];
+  EXPECT_EQ(Question.Caption.toStdString(), ApplicationTitle);
+  EXPECT_EQ(Question.Text, "A Write is running: 6 of 11 registers written. Stop it and quit?");
+  EXPECT_EQ(Question.Buttons, QStringList({"Stop and Quit", "Go On"}));
+  EXPECT_EQ(Question.DefaultButton, 1);
+  EXPECT_EQ(Question.EscapeButton, 1);
+  EXPECT_TRUE(Form->isVisible());
+  ASSERT_TRUE(Form->Sequencer().Running());
+
+  for (int Tick = 6; Tick < int(RegisterCount); ++Tick) Form->StatusTimer();
+  for (std::size_t Row = 0; Row < RegisterCount; ++Row) {
+    Form->StatusTimer();
+    Form->ComDataPacket1Packet(nullptr, "ST" + std::string(RegisterTable[Row].Address) +
+                                            std::string(RegisterTable[Row].Default));
+  }
+  Form->StatusTimer();
+  EXPECT_FALSE(Form->Sequencer().Running());
+  EXPECT_TRUE(Form->TransferResult().startsWith("Written and verified 11 of 11"));
+  EXPECT_EQ(Messages.Boxes.size(), 1u);
+
+  EXPECT_TRUE(Form->close());
+  EXPECT_EQ(Messages.Boxes.size(), 1u) << "nothing runs, nothing to ask";
+}
+
+// Stop and Quit ends a Write as Disconnect does, with its marks and its box, and nothing more goes
+// out before the window closes. A Read asks in its own words.
+TEST_F(Connection, StopAndQuitEndsTheTransferWithItsBoxThenTheWindowCloses) {
+  Find<QToolButton>("Button_Open")->click();
+  Form->ComDataPacket1Packet(nullptr, "ID200");
+  Form->show();
+  Form->ButtonReadClick();
+  for (std::size_t Row = 0; Row < 3; ++Row) {
+    Form->StatusTimer();
+    Form->ComDataPacket1Packet(nullptr, "ST" + std::string(RegisterTable[Row].Address) +
+                                            std::string(RegisterTable[Row].Default));
+  }
+  EXPECT_FALSE(Form->close());
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_EQ(Messages.Boxes[0].Text, "A Read is running: 3 of 11 registers read. Stop it and quit?");
+  for (std::size_t Row = 3; Row < RegisterCount; ++Row) {
+    Form->StatusTimer();
+    Form->ComDataPacket1Packet(nullptr, "ST" + std::string(RegisterTable[Row].Address) +
+                                            std::string(RegisterTable[Row].Default));
+  }
+  Form->StatusTimer();
+
+  Find<QToolButton>("Button7")->click();  // the Read's values serve its backup
+  ASSERT_TRUE(Form->Sequencer().Running());
+  ASSERT_EQ(Form->Sequencer().Transfer()->Kind(), TRegisterTransferKind::Write);
+  for (int Tick = 0; Tick < 6; ++Tick) Form->StatusTimer();
+  Controller.EverythingSent();
+  Messages.Press = "Stop and Quit";
+  EXPECT_TRUE(Form->close());
+  EXPECT_FALSE(Form->isVisible());
+  EXPECT_FALSE(Form->Sequencer().Running());
+  ASSERT_EQ(Messages.Boxes.size(), 3u) << "the question, then the box of the Write cut short";
+  EXPECT_TRUE(Messages.Boxes[1].Text.startsWith("A Write is running: 6 of 11 registers written."));
+  EXPECT_EQ(SplitBackupLines(Messages.Boxes[2].Text.toStdString()).first,
+            "Write stopped on quitting after 6 of 11 registers; none verified.\n"
+            "Written, not verified: Ua max, V; Ia max, mA; Ug max, V; Ig max, mA; Time ON; Time "
+            "OFF.\n"
+            "Not written: Time Light; Time Sleep; SWR HI; VOX Delay; Switch Delay.");
+  EXPECT_EQ(Find<QLineEdit>("Edit_Time_Light")->toolTip(),
+            "Not written: the transfer was stopped on quitting.");
+  EXPECT_TRUE(Form->TransferResult().startsWith(
+      "Write stopped on quitting: 6 of 11 written, none verified at "));
+  EXPECT_FALSE(Form->Status->isActive());
+  EXPECT_EQ(Controller.EverythingSent(), "");
+}
+
 TEST_F(Connection, PictureOfTheConnectedWindow) {
   Form->show();
   Find<QToolButton>("Button_Open")->click();
