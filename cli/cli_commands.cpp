@@ -77,12 +77,25 @@ bool Connect(TCliLine& Line, const TCliOptions& Options, std::ostream& Err) {
     Err << Program << Note << "\n";
   const int Polls = Options.IdentificationPolls.value_or(IdentificationPolls);
   if (Line.Identify(Polls)) return true;
+  if (Line.Quit()) {
+    Err << Program << "stopped by a signal before anything was sent\n";
+    return false;
+  }
   if (Line.LineLost()) {
     Err << Program << LineLostMessage(Device, *Line.LineLost()) << "\n";
   } else {
     Err << Program << "the controller on " << Device << " did not identify: no answer to " << Polls
         << " identification polls\n";
   }
+  return false;
+}
+
+// After a transfer: one cut short by a quit signal says how far it came and what it left.
+bool NotQuit(const TCliLine& Line, std::ostream& Err) {
+  if (!Line.Quit()) return true;
+  Err << Program << "stopped by a signal"
+      << (Line.LastResult().empty() ? std::string() : ": " + Line.LastResult()) << "\n";
+  ReportBoxes(Line, Err);
   return false;
 }
 
@@ -122,9 +135,10 @@ int Read(TCliLine& Line, const TCliOptions& Options, std::ostream& Out, std::ost
     Err << Program << "cannot write " << Options.File << ": " << Why << "\n";
     return ExitUsage;
   }
-  if (!Connect(Line, Options, Err)) return ExitLine;
+  if (!Connect(Line, Options, Err)) return Line.Quit() ? ExitRegisters : ExitLine;
   Line.Sequencer().ButtonReadClick();
   Line.RunTransfer();
+  if (!NotQuit(Line, Err)) return ExitRegisters;
   if (!LineStillThere(Line, Err)) return ExitLine;
   const TRegisterTransfer* Done = LastFinished(Line, TRegisterTransferKind::Read);
   if (Done == nullptr) {
@@ -160,6 +174,7 @@ int DryRun(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Val
   Line.SetFields(Values);
   Line.Sequencer().ButtonCompareClick();
   Line.RunTransfer();
+  if (!NotQuit(Line, Err)) return ExitRegisters;
   if (!LineStillThere(Line, Err)) return ExitLine;
   const TRegisterTransfer* Done = LastFinished(Line, TRegisterTransferKind::Compare);
   const std::optional<TRegisterTexts> Present = Done ? Done->Replies() : std::nullopt;
@@ -177,12 +192,13 @@ int DryRun(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Val
 
 int Write(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Values,
           std::ostream& Out, std::ostream& Err) {
-  if (!Connect(Line, Options, Err)) return ExitLine;
+  if (!Connect(Line, Options, Err)) return Line.Quit() ? ExitRegisters : ExitLine;
   if (Options.DryRun) return DryRun(Line, Options, Values, Out, Err);
   Line.SetFields(Values);
   Line.SetForce(Options.Force);
   Line.Sequencer().ButtonWriteClick();
   Line.RunTransfer();
+  if (!NotQuit(Line, Err)) return ExitRegisters;
   if (!Line.Questioned().empty() && !Options.Force) {
     ReportChanges(Line.Questioned(), Err, Program);
     Err << Program << "nothing was written; --force writes these values anyway\n";
@@ -212,10 +228,11 @@ int Write(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Valu
 
 int Compare(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Values,
             std::ostream& Out, std::ostream& Err) {
-  if (!Connect(Line, Options, Err)) return ExitLine;
+  if (!Connect(Line, Options, Err)) return Line.Quit() ? ExitRegisters : ExitLine;
   Line.SetFields(Values);
   Line.Sequencer().ButtonCompareClick();
   Line.RunTransfer();
+  if (!NotQuit(Line, Err)) return ExitRegisters;
   if (!LineStillThere(Line, Err)) return ExitLine;
   const TRegisterTransfer* Done = LastFinished(Line, TRegisterTransferKind::Compare);
   if (Done == nullptr) {

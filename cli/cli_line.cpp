@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "cli/quit_signal.h"
 #include "logic/files/designed_port.h"
 #include "logic/protocol/controller_protocol.h"
 #include "logic/transfer/packet_reaction.h"
@@ -62,9 +63,11 @@ void TCliLine::Open() {
 
 bool TCliLine::Identify(int Polls) {
   if (Progress_) std::fprintf(stderr, "Waiting for the controller on %s ...", Port_.Port().c_str());
-  while (Port_.Connected() && !Sequencer_.Identified() && Sequencer_.IdTicks() < Polls) Turn();
+  while (Port_.Connected() && !Sequencer_.Identified() && Sequencer_.IdTicks() < Polls &&
+         !Quitting())
+    Turn();
   // The poll of the last tick may still be answered: one more turn without a tick serves it.
-  if (Port_.Connected() && !Sequencer_.Identified()) {
+  if (Port_.Connected() && !Sequencer_.Identified() && !Quit_) {
     const std::int64_t LastReply = NextTickNs_;
     while (NowNs() < LastReply && !Sequencer_.Identified()) Turn();
   }
@@ -73,7 +76,16 @@ bool TCliLine::Identify(int Polls) {
 }
 
 void TCliLine::RunTransfer() {
-  while (Port_.Connected() && Sequencer_.Running()) Turn();
+  while (Port_.Connected() && Sequencer_.Running() && !Quitting()) Turn();
+}
+
+bool TCliLine::Quitting() {
+  if (Quit_) return true;
+  if (!QuitRequested()) return false;
+  Quit_ = true;
+  const std::string Stopped = Sequencer_.EndTransfer(TTransferStop::Quit);
+  if (!Stopped.empty()) Boxes_.push_back(Stopped);
+  return true;
 }
 
 void TCliLine::SetFields(const TRegisterTexts& Values) {
@@ -127,6 +139,7 @@ void TCliLine::SetProgressLabel(const std::string& Caption) {
 }
 
 void TCliLine::ShowTransferResult(const std::string& Result) {
+  LastResult_ = Result;
   if (Progress_) std::fprintf(stderr, "\r\033[K%s\n", Result.c_str());
 }
 

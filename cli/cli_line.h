@@ -64,8 +64,13 @@ class TCliLine : public TTransferHost {
   // Ticks and serves the port until the controller has identified (true) or Polls polls went
   // unanswered, the handshake gave up or the line was lost (false).
   bool Identify(int Polls);
-  // Ticks and serves the port until no transfer runs, or the line is lost.
+  // Ticks and serves the port until no transfer runs, the line is lost or a quit signal came;
+  // the signal ends the transfer between two ticks, so the register in flight is written whole.
   void RunTransfer();
+  // A quit signal ended the identification or the transfer.
+  bool Quit() const { return Quit_; }
+  // The last result line: "Write stopped on quitting: 6 of 11 written, none verified at 14:02".
+  const std::string& LastResult() const { return LastResult_; }
   void SetFields(const TRegisterTexts& Values);
 
   // --- TTransferHost ---
@@ -99,6 +104,8 @@ class TCliLine : public TTransferHost {
   // One turn: waits for a delivery or the next tick, whichever comes first, and runs it.
   void Turn();
   void LoseLine(std::int32_t SystemErrorCode);
+  // Whether a quit signal came; the first time, the running transfer ends.
+  bool Quitting();
 
   TWakeUp Wake_;  // before the dispatcher that signals it, so that it outlives the port
   TComDispatcher Dispatcher_;
@@ -114,6 +121,8 @@ class TCliLine : public TTransferHost {
   bool Force_ = false;
   std::vector<TRegisterTransfer> Finished_;
   std::optional<std::int32_t> LineLost_;
+  bool Quit_ = false;
+  std::string LastResult_;
   int Position_ = 0;
   std::string Note_;
 };

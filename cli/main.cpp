@@ -7,6 +7,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
+#include "cli/quit_signal.h"
 #include "cli/standard_output.h"
 #include "logic/files/settings_path.h"
 #include "serialport/base/gettext_translator.h"
@@ -25,6 +26,7 @@ int main(int argc, char* argv[]) {
     std::cout << CliVersion();
   } else {
     InstallTranslations(RunningProgramPlaces().ExecutableDirectory.string());
+    CatchQuitSignals();
     Exit = RunCliCommand(Parsed.Options, std::cout, std::cerr, StandardErrorIsTerminal());
   }
   return FinishStandardOutput(Exit, std::cerr);

@@ -54,6 +54,13 @@ std::string ValuesText(const std::vector<std::string>& Values) {
   return Text;
 }
 
+int CountOf(const std::string& Text, const std::string& Sought) {
+  int Count = 0;
+  for (std::size_t At = Text.find(Sought); At != std::string::npos; At = Text.find(Sought, At + 1))
+    ++Count;
+  return Count;
+}
+
 class CommandLine : public testing::Test {
  protected:
   void StartSimulator(const std::vector<std::string>& Options = {}) {
@@ -65,6 +72,10 @@ class CommandLine : public testing::Test {
   // Runs tolvane-cli with Args (after --port and the simulator's line when it runs); stdout and
   // stderr go to files. The bound only ends a run that would otherwise hang.
   TRun Cli(std::vector<std::string> Args, bool WithPort = true) {
+    return FinishCli(StartCli(std::move(Args), WithPort));
+  }
+  // Starts tolvane-cli as Cli does and returns its process, -1 when it could not start.
+  pid_t StartCli(std::vector<std::string> Args, bool WithPort = true) {
     if (WithPort && Simulator) Args.insert(Args.begin(), {"--port", Simulator->SlavePath()});
     std::vector<std::string> Line = {TOLVANE_CLI};
     Line.insert(Line.end(), Args.begin(), Args.end());
@@ -94,8 +105,14 @@ class CommandLine : public testing::Test {
     pid_t Pid = -1;
     const int Failed = posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), Envp.data());
     posix_spawn_file_actions_destroy(&Actions);
+    return Failed == 0 ? Pid : -1;
+  }
+  // Waits for the program Cli started and reads what it wrote.
+  TRun FinishCli(pid_t Pid) {
     TRun Run;
-    if (Failed != 0) return Run;
+    if (Pid < 0) return Run;
+    const fs::path Out = OutPath;
+    const fs::path Err = Directory.Path() / "err.txt";
     const auto Deadline = std::chrono::steady_clock::now() + 60s;
     int Status = 0;
     while (::waitpid(Pid, &Status, WNOHANG) == 0) {
@@ -191,6 +208,35 @@ TEST_F(CommandLine, WriteBacksUpFirstAndTheReadBackFindsAnUnstoredRegister) {
   const TRun Same = Cli({"compare", "new.ini"});
   EXPECT_EQ(Same.Exit, ExitDone) << Same.Err;
   EXPECT_EQ(Same.Out, "");
+}
+
+// SIGINT during a Write lets the register on the line finish and stops between two registers:
+// exit 1, and every register is named as written or not written, with the backup to go back to.
+TEST_F(CommandLine, ASignalDuringAWriteStopsItBetweenRegistersAndNamesWhatWasWritten) {
+  StartSimulator();
+  WriteFile("same.ini", ValuesText(Held));
+  const pid_t Pid = StartCli({"write", "same.ini"});
+  ASSERT_GT(Pid, 0);
+  ASSERT_TRUE(testing_support::WaitForText(Log.string(), " set to ", 3)) << SimulatorLog();
+  ASSERT_EQ(::kill(Pid, SIGINT), 0);
+  const TRun Run = FinishCli(Pid);
+  EXPECT_EQ(Run.Exit, ExitRegisters) << Run.Err;
+  const std::size_t At = Run.Err.find("Write stopped on quitting after ");
+  ASSERT_NE(At, std::string::npos) << Run.Err;
+  const int Written = std::stoi(Run.Err.substr(At + 32));
+  EXPECT_GE(Written, 3);
+  EXPECT_LT(Written, int(RegisterCount)) << Run.Err;
+  // What the simulator took is exactly what the report calls written; nothing came after it.
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(CountOf(SimulatorLog(), " set to "), Written) << SimulatorLog();
+  EXPECT_NE(Run.Err.find("\nNot written: "), std::string::npos) << Run.Err;
+  EXPECT_NE(Run.Err.find("tolvane-cli: stopped by a signal: Write stopped on quitting: " +
+                         std::to_string(Written) + " of 11 written, none verified at "),
+            std::string::npos)
+      << Run.Err;
+  const auto Kept = Backups();
+  ASSERT_EQ(Kept.size(), 1u);
+  EXPECT_NE(Run.Err.find(Kept[0].first + ".\nTo go back to them"), std::string::npos) << Run.Err;
 }
 
 // A slipped digit is refused with the guard's lines, and nothing reaches the registers or the
