@@ -34,14 +34,15 @@ desktop-file-validate "$unpacked/usr/share/applications/tolvane.desktop"
 lintian --fail-on error "$package"
 echo "lintian: no errors in $package"
 
-# The Windows archive: tolvane-cli.exe (linked statically, so no DLL goes with it), its manual
-# as text and a README for Windows users.
+# The Windows archive: tolvane-cli.exe (linked statically, so no DLL goes with it), the
+# catalogs beside it, its manual as text and a README for Windows users.
 scripts/windows-build.sh
 version="$(sed -n 's/^project([^)]*VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 stage="$(mktemp -d)"
 dir="$stage/tolvane-cli-$version-win64"
 mkdir -p "$dir"
 cp build-mingw/app/tolvane-cli.exe "$dir/"
+cp -r build-mingw/app/locale "$dir/"
 MANWIDTH=80 man -l packaging/man/tolvane-cli.1 2>/dev/null | sed 's/.\x08//g; s/$/\r/' > "$dir/tolvane-cli.txt"
 sed 's/$/\r/' packaging/windows/README.txt > "$dir/README.txt"
 zip="$PWD/build-mingw/tolvane-cli-$version-win64.zip"

@@ -4,4 +4,4 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset mingw -DBUILD_TESTING=OFF >/dev/null
-cmake --build --preset mingw -j2 --target tolvane-cli
+cmake --build --preset mingw -j2 --target tolvane-cli tolvane_catalogs

@@ -10,12 +10,14 @@
 #include <string>
 
 #include "serialport/base/com_error.h"
+#include "serialport/base/mo_catalog.h"
 #include "serialport/base/translation.h"
 #include "tests/support/settings_files_fixture.h"
 
 namespace tolvane {
 namespace {
 
+using testing::ReadWholeFile;
 using testing::TScratchDirectory;
 using testing::WriteWholeFile;
 
@@ -142,6 +144,37 @@ TEST_F(TranslationTest, RemovingTranslationsRestoresEnglish) {
   EXPECT_EQ(PortErrorTexts()[CError_StoreFailed], "Failed to store settings");
   EXPECT_EQ(Translate(" (error code: %d)"), " (error code: %d)");
   EXPECT_EQ(std::getenv("LANGUAGE"), nullptr);
+}
+
+// The component's own catalog reader (Windows has no gettext) reads what msgfmt writes, in
+// either byte order, and refuses what is not a whole catalog.
+TEST_F(TranslationTest, TheOwnCatalogReaderReadsWhatMsgfmtWrites) {
+  const std::string Source = Scratch.File("plural.po");
+  WriteWholeFile(Source, std::string(GermanErrorTexts) + R"po(
+msgid "%d register"
+msgid_plural "%d registers"
+msgstr[0] "%d Register"
+msgstr[1] "%d Register (mehrere)"
+)po");
+  for (const char* Order : {"little", "big"}) {
+    const std::string Catalog = Scratch.File(std::string(Order) + ".mo");
+    const std::string Command =
+        "msgfmt --endianness=" + std::string(Order) + " -o '" + Catalog + "' '" + Source + "'";
+    ASSERT_EQ(std::system(Command.c_str()), 0) << Command;
+    const std::string Bytes = ReadWholeFile(Catalog);
+    const std::optional<TMoCatalog> Read = TMoCatalog::Parse(Bytes);
+    ASSERT_TRUE(Read) << Order;
+    EXPECT_EQ(Read->Size(), 5u) << Order << ": the header is no text";
+    const std::string* Open = Read->Find("Unable to open com port");
+    ASSERT_NE(Open, nullptr) << Order;
+    EXPECT_EQ(*Open, "Kann COM-Port nicht öffnen") << Order;
+    const std::string* Plural = Read->Find("%d register");
+    ASSERT_NE(Plural, nullptr) << Order;
+    EXPECT_EQ(*Plural, "%d Register") << Order << ": the first form";
+    EXPECT_EQ(Read->Find("Baud rate"), nullptr) << Order;
+    EXPECT_FALSE(TMoCatalog::Parse(Bytes.substr(0, Bytes.size() / 2))) << Order << ": cut short";
+  }
+  EXPECT_FALSE(TMoCatalog::Parse("[Settings]\nUaMAX=03200\n")) << "no catalog at all";
 }
 
 }  // namespace
