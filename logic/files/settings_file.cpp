@@ -38,8 +38,10 @@ TIniFile TSettingsFile::FileForWriting() const {
     std::filesystem::create_directories(std::filesystem::path(Location_.WritePath).parent_path(),
                                         Ignored);
   }
+  // A file read that cannot be read seeds nothing: the copy starts from the values shown.
   const std::string Read = ReadPath();
-  return TIniFile(Location_.WritePath, Read != Location_.WritePath ? Read : std::string());
+  const bool Seeds = Read != Location_.WritePath && !ReadError();
+  return TIniFile(Location_.WritePath, Seeds ? Read : std::string());
 }
 
 void TSettingsFile::StoreSet() {

@@ -22,11 +22,6 @@ std::filesystem::path UserConfigDirectory(const TSettingsPlaces& Places) {
   return {};
 }
 
-bool IsReadableFile(const std::string& Path) {
-  std::error_code Error;
-  return std::filesystem::is_regular_file(Path, Error) && MayReadFile(Path);
-}
-
 }  // namespace
 
 bool IsDirectoryWritable(const std::filesystem::path& Directory) {
@@ -68,7 +63,11 @@ TSettingsLocation SettingsFileLocation(const TSettingsPlaces& Places) {
   const std::string PerUser = (ConfigDirectory / SettingsFileName).string();
   std::error_code Error;
   const bool UserCopyExists = std::filesystem::exists(PerUser, Error);
-  if (!UserCopyExists && Known && IsReadableFile(Beside)) return {Beside, PerUser, true};
+  // A file beside the executable that cannot be read is still the one read until the user's
+  // copy exists, so that its failure is reported rather than passed over for the defaults.
+  if (!UserCopyExists && Known && std::filesystem::exists(Beside, Error)) {
+    return {Beside, PerUser, true};
+  }
   return {PerUser, PerUser, true};
 }
 

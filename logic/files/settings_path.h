@@ -49,7 +49,8 @@ TSettingsPlaces RunningProgramPlaces();
 //   on the system (or no user directory is known, so that the first write fails and reports
 //   that path);
 // - otherwise writes go to the user's copy; until that exists, the file beside the executable
-//   is read when there is a readable one.
+//   is read when there is one, also when it cannot be read (its failure is then reported, and
+//   the first save makes the user's copy from the values shown).
 TSettingsLocation SettingsFileLocation(const TSettingsPlaces& Places);
 
 }  // namespace tolvane

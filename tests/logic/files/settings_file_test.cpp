@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -248,6 +249,50 @@ TEST(InstalledCopyTest, ReadsTheFileBesideTheExecutableAndSavesToASeededUserCopy
                            "[Site]\nNote=kept\n"}) {
     EXPECT_NE(Copied.find(Line), std::string::npos) << Line;
   }
+}
+
+// An installed copy whose file this user may not read (mode 0600 of root, read by another
+// user): that file is still the one read, so its failure comes out with the system's reason, the
+// fields show the defaults, and no user copy is made until the operator saves; that save makes it
+// from the values shown.
+TEST(InstalledCopyTest, AnUnreadableFileBesideIsReportedAndNoUserCopyIsMadeBeforeASave) {
+  testing::TScratchDirectory Root;
+  const fs::path Bin = fs::path(Root.Path()) / "bin";
+  fs::create_directory(Bin);
+  const std::string Beside = (Bin / "Settings.ini").string();
+  const std::string UserCopy = Root.Path() + "/config/tolvane/Settings.ini";
+  testing::WriteWholeFile(Beside, "[Settings]\nUaMAX=01111\n");
+  ::chmod(Beside.c_str(), 0600);
+  ::chmod(Bin.c_str(), 0555);
+  TSettingsPlaces Places;
+  Places.ExecutableDirectory = Bin;
+  Places.ProgramName = "tolvane";
+  Places.ConfigHome = fs::path(Root.Path()) / "config";
+
+  const int Result = testing::RunWithoutPrivileges([&] {
+    const TSettingsLocation Location = SettingsFileLocation(Places);
+    if (Location.ReadPath != Beside || Location.WritePath != UserCopy) return 10;
+    TFakePortSection Port;
+    TFields Fields;
+    TSettingsFile Settings(Location, Port, Fields);
+    if (!Settings.Exists()) return 11;  // else the start would store the defaults at once
+    if (Settings.ReadError() != EACCES) return 12;
+    Settings.LoadSet();
+    if (Fields.Texts[0] != RegisterTable[0].Default) return 13;
+    if (fs::exists(UserCopy)) return 14;
+    Fields.Texts[1] = "02222";
+    try {
+      Settings.StoreSet();
+    } catch (...) {
+      return 15;
+    }
+    TFakePortSection NextPort;
+    TFields NextFields;
+    TSettingsFile(SettingsFileLocation(Places), NextPort, NextFields).LoadSet();
+    return NextFields.Texts[1] == "02222" ? 0 : 16;
+  });
+  ::chmod(Bin.c_str(), 0755);
+  EXPECT_EQ(Result, 0);
 }
 
 // One generation: every field and the port's name carry the same number.
