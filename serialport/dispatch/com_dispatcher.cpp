@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "serialport/base/application_exception.h"
+#include "serialport/dispatch/stop_signal.h"
 #include "serialport/dispatch/word_wait.h"
 
 namespace tolvane {
@@ -33,6 +34,10 @@ struct TComDispatcher::TItem {
   bool Done = false;
   bool Interrupted = false;  // the owner waits in ServeUntil from inside this item
   bool CallerSleeps = false;
+  // SynchronizeMeanwhile: the signal the caller waits on while it is in its Meanwhile, set by
+  // whoever would otherwise wake it.
+  TStopSignal* Finished = nullptr;
+  bool CallerWaitsOnSignal = false;
   std::exception_ptr Error;
 };
 
@@ -65,6 +70,7 @@ TComDispatcher::TItem& TComDispatcher::Acquire(TCallRecord& Record, TWork Work, 
   TItem& Item = *Record.Item_;
   Item.Work = std::move(Work);
   Item.WaitForEnd = WaitForEnd;
+  Item.Finished = nullptr;
   Item.Error = nullptr;
   return Item;
 }
@@ -74,6 +80,21 @@ bool TComDispatcher::Synchronize(TWork Work, const std::function<bool()>& Abando
   TCallRecord Own;
   TItem& Item = Acquire(Record != nullptr ? *Record : Own, std::move(Work), true);
   if (!Queue(Item, Abandon)) return false;
+  return Finish(Item);
+}
+
+bool TComDispatcher::SynchronizeMeanwhile(TWork Work, const std::function<bool()>& Abandon,
+                                          TCallRecord* Record, TStopSignal& Finished,
+                                          const std::function<bool()>& Meanwhile) {
+  TCallRecord Own;
+  TItem& Item = Acquire(Record != nullptr ? *Record : Own, std::move(Work), true);
+  Finished.Clear();
+  Item.Finished = &Finished;
+  if (!Queue(Item, Abandon, Meanwhile)) return false;
+  return Finish(Item);
+}
+
+bool TComDispatcher::Finish(TItem& Item) {
   std::exception_ptr Error;
   {
     // Moved out under the lock, so the owner thread never touches the exception this thread
@@ -91,7 +112,8 @@ bool TComDispatcher::HandOver(TWork Work, const std::function<bool()>& Abandon,
   return Queue(Acquire(Record != nullptr ? *Record : Own, std::move(Work), false), Abandon);
 }
 
-bool TComDispatcher::Queue(TItem& Item, const std::function<bool()>& Abandon) {
+bool TComDispatcher::Queue(TItem& Item, const std::function<bool()>& Abandon,
+                           const std::function<bool()>& Meanwhile) {
   TWakeUp WakeUp;
   {
     std::lock_guard Lock(Mutex_);
@@ -109,6 +131,17 @@ bool TComDispatcher::Queue(TItem& Item, const std::function<bool()>& Abandon) {
   const auto Finished = [&] { return Item.WaitForEnd ? Item.Done : Item.Taken; };
   const auto MayLeave = [&] { return Abandon && Item.Interrupted && Abandon(); };
   while (!Finished() && !MayLeave()) {
+    // Once the signal is set without the item having finished (Notify), the caller sleeps the
+    // rest of the wait, so that a Meanwhile that returns at once cannot make it spin.
+    if (Meanwhile && Item.Finished != nullptr && !Item.Finished->IsSet()) {
+      Item.CallerWaitsOnSignal = true;
+      Lock.unlock();
+      const bool Again = Meanwhile();
+      Lock.lock();
+      Item.CallerWaitsOnSignal = false;
+      if (!Again) Item.Finished = nullptr;
+      continue;
+    }
     const std::uint32_t Seen = Item.WakeCount.load();
     Item.CallerSleeps = true;
     Lock.unlock();
@@ -161,6 +194,7 @@ void TComDispatcher::Run(TItem& Item) {
   }
   bool WaitForEnd = false;
   bool Wake = false;
+  TStopSignal* Signal = nullptr;
   {
     std::lock_guard Lock(Mutex_);
     Running_.pop_back();
@@ -169,9 +203,11 @@ void TComDispatcher::Run(TItem& Item) {
       Item.Error = std::move(Error);  // the waiting thread alone releases it
       Item.Done = true;
       Wake = MustWakeCaller(Item);
+      if (Item.CallerWaitsOnSignal) Signal = Item.Finished;
     }
   }
   if (Wake) WakeSleeper(Item.WakeCount);
+  if (Signal != nullptr) Signal->Set();
   if ((Item.Hold.fetch_and(static_cast<std::uint8_t>(~OwnerHolds)) & RecordLetGo) != 0) {
     delete &Item;
   }
@@ -194,6 +230,7 @@ void TComDispatcher::Drain() {
 void TComDispatcher::WakeCallersOfRunningLocked() {
   for (TItem* Item : Running_) {
     if (MustWakeCaller(*Item)) WakeSleeper(Item->WakeCount);
+    if (Item->CallerWaitsOnSignal) Item->Finished->Set();
   }
 }
 

@@ -20,6 +20,8 @@
 
 namespace tolvane {
 
+class TStopSignal;
+
 class TComDispatcher {
  public:
   using TWork = std::function<void()>;
@@ -59,6 +61,13 @@ class TComDispatcher {
   // calls Notify() afterwards.
   bool Synchronize(TWork Work, const std::function<bool()>& Abandon = {},
                    TCallRecord* Record = nullptr);
+  // Synchronize, but the caller spends the wait in Meanwhile instead of asleep: Meanwhile blocks
+  // until Finished is set (the owner sets it once Work has run, and Notify sets it too), or
+  // returns earlier; it returns false when it cannot wait so any more, and the caller then sleeps
+  // as Synchronize does. Finished is cleared before Work is queued; only this call's caller
+  // waits on it.
+  bool SynchronizeMeanwhile(TWork Work, const std::function<bool()>& Abandon, TCallRecord* Record,
+                            TStopSignal& Finished, const std::function<bool()>& Meanwhile);
   // Queues Work and returns once the owner thread has taken it, before it runs. An exception
   // Work raises goes to HandleApplicationException.
   bool HandOver(TWork Work, const std::function<bool()>& Abandon = {},
@@ -74,7 +83,9 @@ class TComDispatcher {
  private:
   static TItem& Acquire(TCallRecord& Record, TWork Work, bool WaitForEnd);
   static void Release(TItem* Item);
-  bool Queue(TItem& Item, const std::function<bool()>& Abandon);
+  bool Queue(TItem& Item, const std::function<bool()>& Abandon,
+             const std::function<bool()>& Meanwhile = {});
+  bool Finish(TItem& Item);
   static bool MustWakeCaller(TItem& Item);
   void WakeCallersOfRunningLocked();
   TItem* Take();

@@ -16,6 +16,9 @@ class TStopSignal {
   TStopSignal& operator=(const TStopSignal&) = delete;
 
   void Set();
+  // Makes the signal clear again, for a signal that is reused. Only the thread that waits on it
+  // clears it, and only when nobody else may set it meanwhile.
+  void Clear();
   // Asks a flag, not the system: a wait loop checks it on every turn without a system call.
   bool IsSet() const { return Set_.load(); }
   // The platform's waitable object as an opaque number; only the platform's header reads it.

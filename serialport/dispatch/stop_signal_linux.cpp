@@ -26,4 +26,11 @@ void TStopSignal::Set() {
   [[maybe_unused]] ssize_t Written = write(StopSignalFd(*this), &One, sizeof One);
 }
 
+void TStopSignal::Clear() {
+  if (!Set_.load()) return;
+  Set_.store(false);
+  std::uint64_t Count = 0;
+  [[maybe_unused]] ssize_t Read = read(StopSignalFd(*this), &Count, sizeof Count);
+}
+
 }  // namespace tolvane

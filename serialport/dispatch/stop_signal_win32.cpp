@@ -21,4 +21,10 @@ void TStopSignal::Set() {
   SetEvent(StopSignalEvent(*this));
 }
 
+void TStopSignal::Clear() {
+  if (!Set_.load()) return;
+  Set_.store(false);
+  ResetEvent(StopSignalEvent(*this));
+}
+
 }  // namespace tolvane

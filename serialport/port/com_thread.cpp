@@ -68,6 +68,12 @@ int TComThread::WaitAndDispatch() {
       if (Result != TWaitResult::Event) return 0;
       CurrentEvents = MaskToEvents(Mask);
       DispatchEvents();
+      while (Gathered_ != 0 && !Stopping()) {
+        CurrentEvents = MaskToEvents(Gathered_);
+        Gathered_ = 0;
+        DispatchEvents();
+      }
+      if (LostDuringDelivery_) return Device.LineError();
     }
   } catch (const EComPort& Error) {
     // A step that failed because the line is gone (the modem lines of a pulled adapter, say) is
@@ -84,8 +90,14 @@ void TComThread::DispatchEvents() {
   switch (OwnerPort.SyncMethod()) {
     case TSyncMethod::smThreadSync: {
       const TComEvents Events = CurrentEvents;
-      OwnerPort.Dispatcher().Synchronize([this, Events] { DeliverWithFollowing(Events); },
-                                         [this] { return Stopping(); }, &Call_);
+      const auto Deliver = [this, Events] { DeliverWithFollowing(Events); };
+      const auto Abandon = [this] { return Stopping(); };
+      if (LineIsBusy()) {
+        OwnerPort.Dispatcher().SynchronizeMeanwhile(Deliver, Abandon, &Call_, Delivered_,
+                                                    [this] { return WaitDuringDelivery(); });
+      } else {
+        OwnerPort.Dispatcher().Synchronize(Deliver, Abandon, &Call_);
+      }
       break;
     }
     case TSyncMethod::smWindowSync:
@@ -95,6 +107,36 @@ void TComThread::DispatchEvents() {
       DeliverEvents(OwnerPort, CurrentEvents);
       break;
   }
+}
+
+// A queue of a kilobyte or more means that more is on its way (a reply is a dozen bytes). Only
+// then does this thread wait on the device during the delivery: with a quiet line, what comes
+// during a delivery (the transmit-empty of a reply a handler wrote) is the owner thread's to
+// take after it, in the same hand-over.
+bool TComThread::LineIsBusy() {
+  constexpr std::uint32_t BusyLine = 1024;
+  std::uint32_t Queued = 0;
+  return CurrentEvents.Contains(TComEvent::evRxChar) &&
+         OwnerPort.Device().InputCount(Queued) == 0 && Queued >= BusyLine;
+}
+
+bool TComThread::WaitDuringDelivery() {
+  if (LostDuringDelivery_) return false;
+  std::uint32_t Mask = 0;
+  switch (OwnerPort.Device().WaitCommEvent(Mask, Delivered_)) {
+    case TWaitResult::Event:
+      Gathered_ |= Mask;
+      return true;
+    case TWaitResult::Stopped:
+      return true;
+    case TWaitResult::LineLost:
+      // The events before the loss have been heard; the loss itself is told after them.
+      LostDuringDelivery_ = true;
+      return false;
+    case TWaitResult::Failed:
+      break;
+  }
+  return false;
 }
 
 void TComThread::DispatchLineLost(int Error) {

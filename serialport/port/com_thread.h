@@ -10,15 +10,19 @@
 //   and waits (Synchronize), smWindowSync hands one event at a time to the owner thread and goes
 //   on once it is taken (HandOver), smNone runs it on this thread. A wait that reports the line
 //   lost is delivered the same way (ProcessLineLost) and ends the loop.
-// - In smThreadSync the owner thread, after a batch, takes the events the device raised while it
-//   ran (TakeCommEvents) and delivers them too, as this thread's next waits would have; this
-//   thread is blocked in Synchronize meanwhile and does not wait on the device.
+// - In smThreadSync on a busy line this thread, while the owner thread runs a delivery, goes on
+//   waiting on the device (which moves what the system received into the device's input queue),
+//   until the delivery has ended; the events it hears meanwhile are delivered next, in one
+//   hand-over, so that a line faster than the owner thread has all that is queued carried by each
+//   hand-over. It delivers nothing itself meanwhile. The owner thread, after a batch, also takes
+//   the events the device raised while it ran (TakeCommEvents) and delivers them too.
 // - CurrentEvents is written only by this thread between waits; each delivery takes a copy, so
 //   no lock is needed. The stop flag is atomic; the stop signal is an eventfd that the device
 //   wait watches, so stopping never waits for a time-out.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <thread>
 
 #include "serialport/base/com_types.h"
@@ -50,6 +54,10 @@ class TComThread {
   // Hands the port the news that its line is gone, the same way as events; the loop then ends.
   void DispatchLineLost(int Error);
   void DeliverWithFollowing(TComEvents Events);
+  // This thread's wait while the owner thread delivers (smThreadSync); false once the device
+  // cannot be waited on any more.
+  bool WaitDuringDelivery();
+  bool LineIsBusy();
   void PostEvents();
   bool Stopping() const { return Stopping_.load(); }
 
@@ -59,6 +67,9 @@ class TComThread {
   std::atomic<bool> Stopping_{false};
   std::atomic<bool> Finished_{false};
   TComDispatcher::TCallRecord Call_;  // reused by every hand-over of this thread
+  TStopSignal Delivered_;             // set once the delivery under way has run
+  std::uint32_t Gathered_ = 0;        // device events heard while the owner thread delivered
+  bool LostDuringDelivery_ = false;
   std::thread Thread_;
 };
 

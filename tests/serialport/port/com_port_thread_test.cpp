@@ -72,6 +72,31 @@ TEST_F(ComPortThreadTest, ThreadSyncDeliversReceivedBytesOnTheOwnerThread) {
   EXPECT_FALSE(Port.Connected());
 }
 
+// While the owner thread delivers a busy line's bytes, the event thread goes on waiting on the
+// device, so that what arrives meanwhile is taken in and carried by the next hand-over.
+TEST_F(ComPortThreadTest, ThreadSyncWaitsOnTheDeviceWhileTheOwnerDeliversABusyLine) {
+  const std::string Busy(1024, 'x');
+  std::string Received;
+  bool WaitedDuringDelivery = false;
+  Link.OnRxBuf = [&](TObject*, const void* Buffer, std::int32_t Count) {
+    Received.append(static_cast<const char*>(Buffer), Count);
+    if (Received == Busy) {
+      WaitedDuringDelivery = Device.WaitForWaiter(Generous);
+      Device.InjectInput("ID200;");
+      Device.RaiseEvents(EV_RXCHAR);
+    }
+  };
+  Port.AttachLink(&Link);
+  Port.OpenPort();
+  ASSERT_TRUE(Device.WaitForWaiter(Generous));
+  Device.InjectInput(Busy);
+  Device.RaiseEvents(EV_RXCHAR);
+  Dispatcher.ServeUntil([&] { return Received.size() == Busy.size() + 6; });
+  EXPECT_TRUE(WaitedDuringDelivery);
+  EXPECT_EQ(Received, Busy + "ID200;");
+  Port.ClosePort();
+}
+
 TEST_F(ComPortThreadTest, AHandlerMayCloseThePortDuringADelivery) {
   Port.OnRxBuf = [&](TObject*, const void*, std::int32_t) { Port.ClosePort(); };
   RecordLink(Link, "L", Log);
