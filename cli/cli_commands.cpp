@@ -119,6 +119,17 @@ std::string WhyNotWritable(const std::string& Path) {
   return {};
 }
 
+// Each register that gave no value, with what it sent instead.
+void ReportSilentRows(const TRegisterTransfer& Done, std::ostream& Err) {
+  for (std::size_t Row : Done.SilentRows()) {
+    if (Done.Outcomes()[Row].NotAValue) {
+      Err << Program << KeyAndLabel(Row) << ": " << NoValueText(Done, Row, "") << "\n";
+    } else {
+      Err << Program << "no reply from the controller for " << KeyAndLabel(Row) << "\n";
+    }
+  }
+}
+
 int Read(TCliLine& Line, const TCliOptions& Options, std::ostream& Out, std::ostream& Err) {
   if (const std::string Why = WhyNotWritable(Options.File); !Why.empty()) {
     Err << Program << "cannot write " << Options.File << ": " << Why << "\n";
@@ -136,13 +147,7 @@ int Read(TCliLine& Line, const TCliOptions& Options, std::ostream& Out, std::ost
   }
   const std::optional<TRegisterTexts> Values = Done->Replies();
   if (!Values) {
-    for (std::size_t Row : Done->SilentRows()) {
-      if (Done->Outcomes()[Row].NotAValue) {
-        Err << Program << KeyAndLabel(Row) << ": " << NoValueText(*Done, Row, "") << "\n";
-      } else {
-        Err << Program << "no reply from the controller for " << KeyAndLabel(Row) << "\n";
-      }
-    }
+    ReportSilentRows(*Done, Err);
     Err << Program << Options.File << " was not written\n";
     return ExitRegisters;
   }
@@ -174,7 +179,7 @@ int DryRun(TCliLine& Line, const TCliOptions& Options, const TRegisterTexts& Val
   const TRegisterTransfer* Done = LastFinished(Line, TRegisterTransferKind::Compare);
   const std::optional<TRegisterTexts> Present = Done ? Done->Replies() : std::nullopt;
   if (!Present) {
-    ReportBoxes(Line, Err);
+    if (Done) ReportSilentRows(*Done, Err);
     Err << Program << "the controller's present values could not be read; nothing was written\n";
     return ExitRegisters;
   }

@@ -107,9 +107,11 @@ std::vector<std::string> ImplausibleChangesLines(const std::vector<TValueChange>
 }
 
 std::string ImplausibleChangesText(const std::vector<TValueChange>& All) {
-  std::string Text;
-  for (const std::string& Line : ImplausibleChangesLines(All)) Text += Line + "\n";
-  return Text + "Nothing has been written yet. Write " +
+  // Blank lines set the list apart, since a narrow box wraps the longer lines.
+  const std::vector<std::string> Lines = ImplausibleChangesLines(All);
+  std::string Text = Lines.front() + "\n";
+  for (std::size_t Index = 1; Index < Lines.size(); ++Index) Text += "\n" + Lines[Index];
+  return Text + "\n\nNothing has been written yet. Write " +
          (All.size() == 1 ? std::string("it") : "all " + Changes(All.size())) +
          " to the controller?";
 }

@@ -47,7 +47,8 @@ std::string ChangeLine(const TValueChange& Change);
 // The list of a Write with an implausible change: a line that says what is implausible, then
 // every change, the implausible ones first, the others after "Also changing:".
 std::vector<std::string> ImplausibleChangesLines(const std::vector<TValueChange>& Changes);
-// The question: those lines, then that nothing has been written yet.
+// The question: those lines, the list between blank lines, then that nothing has been written
+// yet.
 std::string ImplausibleChangesText(const std::vector<TValueChange>& Changes);
 
 }  // namespace tolvane

@@ -6,7 +6,9 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 #include <filesystem>
+#include <set>
 
+#include "logic/files/values_file.h"
 #include "logic/protocol/register_table.h"
 #include "tests/app/window_pictures.h"
 #include "tests/e2e/utility_session.h"
@@ -127,10 +129,10 @@ TEST_F(Session, AnImplausibleChangeAsksFirstAndCancelSendsNothing) {
   const TMessageBox& Question = Messages.Boxes[0];
   EXPECT_EQ(Question.Text.toStdString(),
             "1 of 2 changes is implausible: negative, more than 4 times or less than 1/4 of the "
-            "controller's present value.\n"
+            "controller's present value.\n\n"
             "Ua max, V: 02900 -> 29000 (10 times the present value)\n"
             "Also changing:\n"
-            "Time ON: 00025 -> 00030\n"
+            "Time ON: 00025 -> 00030\n\n"
             "Nothing has been written yet. Write all 2 changes to the controller?");
   EXPECT_EQ(Question.Buttons, QStringList({"Write", "Cancel"}));
   EXPECT_EQ(Question.EscapeButton, 1);
@@ -159,6 +161,64 @@ TEST_F(Session, AnImplausibleChangeAsksFirstAndCancelSendsNothing) {
   Write();
   EXPECT_TRUE(ProcessEventsUntil([this] { return LogCount("register 0014 set to 00900") == 1; }));
   EXPECT_EQ(Messages.Boxes.size(), 2u) << "a plausible Write asks nothing";
+}
+
+// Every backup opens again. A Read that met a reply that is not a value saves none; on a
+// controller that answers values, the Read and the Write save theirs, and the one made before the
+// Write, opened with File, Open Values and written, gives the controller back what it held.
+TEST_F(Session, EveryBackupOpensAgainAndWritesTheControllerBack) {
+  const auto BackupNames = [this] {
+    std::set<std::string> Names;
+    const std::filesystem::path History = Form->Backups().Directory();
+    if (!std::filesystem::exists(History)) return Names;
+    for (const auto& Entry : std::filesystem::directory_iterator(History)) {
+      Names.insert(Entry.path().string());
+    }
+    return Names;
+  };
+  StartSimulator({"--reply", "0012=12x45"});
+  PointSettingsAtSimulator();
+  OpenWindow();
+  const std::set<std::string> Before = BackupNames();
+  ConnectAndIdentify();
+  Read();
+  ASSERT_EQ(Messages.Boxes.size(), 1u);
+  EXPECT_TRUE(Messages.Boxes[0].Text.contains("the controller sent \"12x45\""))
+      << Messages.Boxes[0].Text.toStdString();
+  EXPECT_EQ(BackupNames(), Before) << "no backup holds a value that is not one";
+  CloseWindow();
+
+  Simulator.reset();
+  StartSimulator();  // the same register file, every reply a value
+  PointSettingsAtSimulator();
+  OpenWindow();
+  ConnectAndIdentify();
+  Read();
+  const std::vector<std::string> Held = {"02900", "00850", "00550", "00200", "00025", "00060",
+                                         "00005", "00020", "00003", "00015", "00030"};
+  ASSERT_TRUE(FieldsBecome(Held));
+  Field(0)->setText("03100");
+  Write();
+  ASSERT_TRUE(ProcessEventsUntil([this] { return Form->TransferResult().startsWith("Written"); }));
+  std::string BeforeWrite;
+  for (const std::string& Name : BackupNames()) {
+    if (Before.contains(Name)) continue;
+    const TValuesFileContent Content = ReadValuesFile(Name);
+    ASSERT_TRUE(Content.Values) << Name << ": " << Content.Problem;
+    EXPECT_EQ(std::vector<std::string>(Content.Values->begin(), Content.Values->end()), Held);
+    if (Name.ends_with(" before write.ini")) BeforeWrite = Name;
+  }
+  EXPECT_EQ(BackupNames().size(), Before.size() + 2) << "after read, before write";
+  ASSERT_FALSE(BeforeWrite.empty());
+
+  Form->SetFileDialogRunner(
+      [&](TFileDialogKind, const QString&) { return QString::fromStdString(BeforeWrite); });
+  Form->MMOpenValuesClick();
+  EXPECT_EQ(FieldTexts(), Held);
+  Write();
+  EXPECT_TRUE(ProcessEventsUntil([this] { return LogCount("register 0012 set to 02900") == 1; }))
+      << SimulatorLog();
+  EXPECT_EQ(Messages.Boxes.size(), 1u) << Messages.Boxes.back().Text.toStdString();
 }
 
 TEST_F(Session, AnInvalidFieldStopsTheWriteWithNothingSentUntilItIsCorrected) {
