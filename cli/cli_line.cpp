@@ -139,6 +139,7 @@ void TCliLine::SetProgressLabel(const std::string& Caption) {
 }
 
 void TCliLine::ShowTransferResult(const std::string& Result) {
+  if (Result.empty()) return;
   LastResult_ = Result;
   if (Progress_) std::fprintf(stderr, "\r\033[K%s\n", Result.c_str());
 }

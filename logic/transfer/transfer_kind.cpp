@@ -28,18 +28,18 @@ std::string NoBackup(const TRegisterTransfer&, const std::string& Time) {
 
 // In the order of TRegisterTransferKind.
 const std::array<TTransferKindRow, 4> KindTable{{
-    {TRegisterTransferKind::Read, "Read", "", false, true, false, TTransferFollowUp::SaveAfterRead,
-     Silent, MissingReplyMark, MissingRepliesText, ReadResultText, StoppedResultText, NothingToSay,
-     StoppedReadMark},
-    {TRegisterTransferKind::Write, "Write", "", true, true, true, TTransferFollowUp::None,
-     Unconfirmed, UnconfirmedWriteMark, UnconfirmedWriteText, WriteResultText, StoppedResultText,
-     StoppedWriteText, StoppedWriteMark},
-    {TRegisterTransferKind::Compare, "Compare", "", false, false, false, TTransferFollowUp::None,
-     Unconfirmed, ComparedMark, DifferencesText, CompareResultText, StoppedResultText, NothingToSay,
-     StoppedCompareMark},
-    {TRegisterTransferKind::ReadForBackup, "Write", ReadingForBackupNote, false, false, false,
-     TTransferFollowUp::SaveAndWrite, Silent, MissingReplyMark, IncompleteBackupReadText, NoBackup,
-     BackupReadStopped, NothingToSay, StoppedBackupReadMark},
+    {TRegisterTransferKind::Read, "Read", ReadingNote, ReadingNote, false, true, false,
+     TTransferFollowUp::SaveAfterRead, Silent, MissingReplyMark, MissingRepliesText, ReadResultText,
+     StoppedResultText, NothingToSay, StoppedReadMark},
+    {TRegisterTransferKind::Write, "Write", WritingNote, CheckingWrittenNote, true, true, true,
+     TTransferFollowUp::None, Unconfirmed, UnconfirmedWriteMark, UnconfirmedWriteText,
+     WriteResultText, StoppedResultText, StoppedWriteText, StoppedWriteMark},
+    {TRegisterTransferKind::Compare, "Compare", ComparingNote, ComparingNote, false, false, false,
+     TTransferFollowUp::None, Unconfirmed, ComparedMark, DifferencesText, CompareResultText,
+     StoppedResultText, NothingToSay, StoppedCompareMark},
+    {TRegisterTransferKind::ReadForBackup, "Write", ReadingForBackupNote, ReadingForBackupNote,
+     false, false, false, TTransferFollowUp::SaveAndWrite, Silent, MissingReplyMark,
+     IncompleteBackupReadText, NoBackup, BackupReadStopped, NothingToSay, StoppedBackupReadMark},
 }};
 
 }  // namespace

@@ -31,8 +31,9 @@ struct TTransferKindRow {
   TRegisterTransferKind Kind;
   // The word in result lines: "Read not started: ...". The read for a backup is part of a Write.
   std::string_view Name;
-  // The line over the bar while it runs; empty shows the bar alone.
+  // The line over the bar while it runs, and while it reads back what it sent.
   std::string_view RunningNote;
+  std::string_view ReadBackNote;
   bool SendsValues;        // the values go out before every register is requested
   bool ShowsReplies;       // replies reach the fields
   bool ChangesController;  // cut short, it leaves the controller holding what nobody has read

@@ -12,8 +12,12 @@
 
 namespace tolvane {
 
-inline constexpr std::string_view ReadingForBackupNote =
-    "Reading the present values for the backup";
+// The progress panel's caption while each kind of transfer runs.
+inline constexpr std::string_view ReadingNote = "Reading";
+inline constexpr std::string_view WritingNote = "Writing";
+inline constexpr std::string_view CheckingWrittenNote = "Checking what was written";
+inline constexpr std::string_view ComparingNote = "Comparing";
+inline constexpr std::string_view ReadingForBackupNote = "Reading for the backup";
 
 // The box after a Read with silent registers; empty when every register answered.
 std::string MissingRepliesText(const TRegisterTransfer& Transfer);

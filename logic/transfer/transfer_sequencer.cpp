@@ -95,6 +95,7 @@ void TTransferSequencer::Start(TRegisterTransfer Transfer) {
   Transfer_ = std::move(Transfer);
   LateRepliesIgnored_ = {};
   Host_.ClearFieldMarks();
+  Host_.ShowTransferResult("");  // the last one's result no longer describes the fields
   Host_.SetTransferRunning(true);
   Host_.SetProgressPosition(ProgressMin);
   Host_.SetProgressLabel("0" + std::string(PercentSign));
@@ -117,7 +118,10 @@ void TTransferSequencer::TransferPart() {
 }
 
 std::string TTransferSequencer::RunningNote() const {
-  return Transfer_ ? std::string(Transfer_->Row().RunningNote) : std::string();
+  if (!Transfer_) return {};
+  const TTransferKindRow& Kind = Transfer_->Row();
+  const bool ReadingBack = Kind.SendsValues && Transfer_->RowsSent() == int(RegisterCount);
+  return std::string(ReadingBack ? Kind.ReadBackNote : Kind.RunningNote);
 }
 
 void TTransferSequencer::ShowProgressOf(const TRegisterTransfer& Transfer) {
@@ -237,7 +241,7 @@ void TTransferSequencer::ArmIdentification() {
 void TTransferSequencer::ConfirmIdentification() {
   if (WaitID_) Identified_ = true;
   WaitID_ = false;
-  if (Transfer_) Host_.SetProgressNote("");
+  if (Transfer_) Host_.SetProgressNote(RunningNote());
 }
 
 void TTransferSequencer::RegisterValueReceived(std::size_t Row, const std::string& Value) {

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <optional>
 
@@ -183,7 +184,7 @@ TEST_F(StallingServerConnect, ASilentServerFailsTheOpeningNamingItWhileTheWindow
 // The server answers the opening and then stops answering anything: the Disconnect's notice and
 // the closing's line changes find no answer, and the window must not wait for one.
 TEST_F(StallingServerConnect, ADisconnectFromAServerThatStoppedAnsweringLeavesTheWindowFree) {
-  bool Stalled = false;
+  std::atomic<bool> Stalled = false;  // read on the server's thread
   Server.SetAnswerRule([&Stalled](const test::TFakeComPortServer::TCommand& Command)
                            -> std::optional<std::vector<std::uint8_t>> {
     if (Stalled) return std::nullopt;

@@ -102,10 +102,13 @@ class TransferSequencerTest : public testing::Test {
 
 TEST_F(TransferSequencerTest, ReadRequestsOneRegisterPerTickAndFillsTheProgressBar) {
   Identify();
+  Window.Result = "Read 11 of 11 at 13:58";
   Sequencer.ButtonReadClick();
   EXPECT_TRUE(Window.ProgressVisible);
   EXPECT_TRUE(Window.TransferRunning);
   EXPECT_EQ(Window.Position, 0);
+  EXPECT_EQ(Window.Note, "Reading");
+  EXPECT_EQ(Window.Result, "") << "the last result no longer holds once a transfer starts";
 
   for (int Step = 1; Step <= 11; ++Step) {
     Ticks(1);
@@ -218,6 +221,12 @@ TEST_F(TransferSequencerTest, WriteSendsTheCheckedValuesThenVerifiesEachByReadin
   EXPECT_THAT(Window.Calls,
               ElementsAre("transfer running", "position 0", "show progress", "store"));
   Window.Fields[2] = "00001";  // typed after the press: this Write must not send it
+  // The panel says what runs: the writes, then the read-back.
+  EXPECT_EQ(Window.Note, "Writing");
+  Ticks(10);
+  EXPECT_EQ(Window.Note, "Writing");
+  Ticks(2);
+  EXPECT_EQ(Window.Note, "Checking what was written");
   TicksUntilDone();
   std::vector<std::string> Writes = DefaultWrites;
   Writes[1] = "ST0014 1234;";
@@ -297,7 +306,7 @@ TEST_F(TransferSequencerTest, NoRegisterPacketBeforeTheControllerIdentifies) {
   EXPECT_EQ(Window.TakeSent(), std::vector<std::string>(20, "ID;"));
 
   Sequencer.ConfirmIdentification();
-  EXPECT_EQ(Window.Note, "");
+  EXPECT_EQ(Window.Note, "Writing");
   Ticks(1);
   EXPECT_THAT(Window.TakeSent(), ElementsAre("ST001203200;"));
 }
@@ -480,6 +489,7 @@ TEST_F(TransferSequencerTest, CompareNamesEachDifferenceAndLeavesTheFieldsAlone)
   Identify();
   const auto Before = Window.Fields;
   Sequencer.ButtonCompareClick();
+  EXPECT_EQ(Window.Note, "Comparing");
   TicksUntilDone();
   EXPECT_THAT(Window.TakeSent(), ElementsAreArray(Concat(AllReadRequests, {"ST0018;"})));
   EXPECT_EQ(Window.Fields, Before) << "the comparison's replies never reach the fields";
