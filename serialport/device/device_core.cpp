@@ -1,8 +1,10 @@
 #include "serialport/device/device_core.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "serialport/base/system_error_codes.h"
+#include "serialport/device/read_plan.h"
 
 namespace tolvane {
 
@@ -89,6 +91,49 @@ int TDeviceCore::SetCommTimeouts(const TCommTimeouts& Timeouts) {
 
 int TDeviceCore::GetOverlappedResult(const TOverlapped& Overlapped, std::uint32_t& Transferred) {
   return CompletedTransferResult(Overlapped, Transferred);
+}
+
+int TDeviceCore::ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) {
+  using TClock = std::chrono::steady_clock;
+  Overlapped = {};
+  TUse Use(*this);
+  if (Use.Error() != 0) return CompleteTransfer(Overlapped, 0, Use.Error());
+  auto* Out = static_cast<std::uint8_t*>(Buffer);
+  std::uint32_t Got = 0;
+  std::unique_lock Lock(Mutex_);
+  const TReadPlan Plan = PlanRead(Timeouts_, Count);
+  const std::uint64_t Aborts = RxAborts_;
+  std::optional<TClock::time_point> TotalDeadline;
+  if (Plan.Total) TotalDeadline = TClock::now() + *Plan.Total;
+  std::optional<TClock::time_point> IntervalDeadline;
+  for (;;) {
+    if (Closing_) return CompleteTransfer(Overlapped, Got, NotOpenErrorCode);
+    if (RxAborts_ != Aborts) return CompleteTransfer(Overlapped, Got, CancelledErrorCode);
+    const std::uint32_t Before = Got;
+    Got += static_cast<std::uint32_t>(Queue_.Take(Out + Got, Count - Got));
+    if (Got > Before) {
+      QueueHasRoomLocked();
+      if (Plan.Interval) IntervalDeadline = TClock::now() + *Plan.Interval;
+    }
+    if (Got == Count) break;
+    // Bytes already read are handed over; the loss shows at the next read.
+    if (LineError_ != 0) {
+      if (Got == 0) return CompleteTransfer(Overlapped, 0, LineError_);
+      break;
+    }
+    if (Plan.ReturnAtOnce || (Plan.ReturnOnFirstByte && Got > 0)) break;
+    const std::optional<TClock::time_point> Deadline =
+        EarlierDeadline(TotalDeadline, IntervalDeadline);
+    if (!Deadline) {
+      Changed_.wait(Lock);
+    } else if (Changed_.wait_until(Lock, *Deadline) == std::cv_status::timeout) {
+      const std::uint32_t Late = static_cast<std::uint32_t>(Queue_.Take(Out + Got, Count - Got));
+      if (Late > 0) QueueHasRoomLocked();
+      Got += Late;
+      break;
+    }
+  }
+  return CompleteTransfer(Overlapped, Got, 0);
 }
 
 int TDeviceCore::PurgeComm(std::uint32_t Flags) {

@@ -2,12 +2,15 @@
 // in progress, the input queue, the event mask and the pending events, the line-lost latch, the
 // time-outs and the abort counters, and the calls made of them alone (SetupComm,
 // SetCommTimeouts, InputCount, ClearCommError, TakeCommEvents, LineError) with the shared halves
-// of SetCommMask, PurgeComm and Close.
+// of SetCommMask, PurgeComm and Close. ReadFile reads the queue with the classic time-out rules,
+// for a backend whose own thread fills the queue from its system; a backend that reads its
+// system in the caller's thread replaces it.
 //
 // A backend derives from it and supplies its operating-system calls: Open (which ends with
-// MarkOpenLocked), SetCommState, ReadFile, WriteFile, GetCommModemStatus and WaitCommEvent, and
-// the hooks below, which say how its blocked calls are woken and what its system does on a
-// purge, a new mask and a close.
+// MarkOpenLocked), SetCommState, WriteFile, GetCommModemStatus and WaitCommEvent, and the hooks
+// below, which say how its blocked calls are woken and what its system does on a purge, a new
+// mask and a close. Whatever ends a read's wait (new input, a purge, a lost line, Close) also
+// notifies Changed_.
 //
 // Threads: as com_device.h says. Mutex_ guards every member here and whatever the backend
 // guards with it; it is never held across a blocking call. The hooks whose names end in Locked
@@ -45,6 +48,9 @@ class TDeviceCore : public TComDevice {
   int SetupComm(std::int32_t InputSize, std::int32_t OutputSize) final;
   int SetCommTimeouts(const TCommTimeouts& Timeouts) final;
   int GetOverlappedResult(const TOverlapped& Overlapped, std::uint32_t& Transferred) override;
+  // Takes what the queue holds, waiting for more as the time-outs say; a purge's abort ends it
+  // with CancelledErrorCode, Close with NotOpenErrorCode, a lost line once nothing is left.
+  int ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) override;
 
   int PurgeComm(std::uint32_t Flags) final;
   int ClearCommError(std::uint32_t& Errors, std::uint32_t& InQueue) final;
@@ -94,6 +100,8 @@ class TDeviceCore : public TComDevice {
   virtual void WakeWaiterLocked() = 0;
   // After LoseLineLocked has woken the waiter: whatever else must hear of the loss.
   virtual void LineLostLocked() {}
+  // A read has taken bytes from the queue: a filler that stopped on a full queue may go on.
+  virtual void QueueHasRoomLocked() {}
   // The bytes waiting to be read, for InputCount and ClearCommError.
   virtual std::uint32_t CountInputLocked() { return static_cast<std::uint32_t>(Queue_.Size()); }
   // Line errors the backend learns outside the queue (driver counters, a server's reports),
@@ -112,6 +120,7 @@ class TDeviceCore : public TComDevice {
   virtual int MaskChanged() { return 0; }
 
   mutable std::mutex Mutex_;
+  std::condition_variable Changed_;  // input, an abort, a lost line or closing
   bool Closing_ = false;
   TInputQueue Queue_;
   // 0 while the line is there; once it has gone, the system's reason (LineError).

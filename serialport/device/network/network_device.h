@@ -27,7 +27,6 @@
 
 #include <array>
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -64,8 +63,8 @@ class TNetworkDevice final : public TDeviceCore {
 
   // RFC 2217 sends the settings to the server; raw TCP only checks them.
   int SetCommState(const TDcb& Dcb) override;
-  // Reads take what the reader thread has queued; writes go to the socket, framed for telnet.
-  int ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) override;
+  // Reads take what the reader thread has queued (the core's ReadFile); writes go to the
+  // socket, framed for telnet.
   int WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) override;
 
   // The modem lines as the server last reported them.
@@ -76,6 +75,8 @@ class TNetworkDevice final : public TDeviceCore {
   // The waiter sleeps in poll() on an eventfd; a lost line also ends writes and reads.
   void WakeWaiterLocked() override;
   void LineLostLocked() override;
+  // A reader stopped on a full queue goes on reading.
+  void QueueHasRoomLocked() override;
   // Closing wakes the reader thread, and then joins it and closes the socket.
   void WakeAllLocked() override;
   void ReleaseSystem() override;
@@ -119,7 +120,6 @@ class TNetworkDevice final : public TDeviceCore {
   void NoteOnce(const std::string& What);
   void NoteOnceLocked(const std::string& What);
 
-  std::condition_variable Changed_;  // input, an answer, a lost line, an abort or closing
   std::mutex SendMutex_;
   int Fd_ = -1;
   int ReaderWake_ = -1;

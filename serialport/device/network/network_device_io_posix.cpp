@@ -1,4 +1,4 @@
-// Line settings, reading, writing, purging and the event side of the network device.
+// Line settings, writing, purging and the event side of the network device.
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -238,46 +238,6 @@ int TNetworkDevice::WriteFile(const void* Buffer, std::uint32_t Count, TOverlapp
   if (Written > 0) AddEventsLocked(EV_TXEMPTY);
   if (IsLineLostError(Error)) LoseLineLocked(Error);
   return CompleteTransfer(Overlapped, Written, Error);
-}
-
-int TNetworkDevice::ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) {
-  Overlapped = {};
-  TUse Use(*this);
-  if (Use.Error() != 0) return CompleteTransfer(Overlapped, 0, Use.Error());
-  auto* Out = static_cast<std::uint8_t*>(Buffer);
-  std::uint32_t Got = 0;
-  std::unique_lock Lock(Mutex_);
-  const TReadPlan Plan = PlanRead(Timeouts_, Count);
-  const std::uint64_t Aborts = RxAborts_;
-  std::optional<TClock::time_point> TotalDeadline;
-  if (Plan.Total) TotalDeadline = TClock::now() + *Plan.Total;
-  std::optional<TClock::time_point> IntervalDeadline;
-  for (;;) {
-    if (Closing_) return CompleteTransfer(Overlapped, Got, EBADF);
-    if (RxAborts_ != Aborts) return CompleteTransfer(Overlapped, Got, ECANCELED);
-    const std::uint32_t Before = Got;
-    Got += static_cast<std::uint32_t>(Queue_.Take(Out + Got, Count - Got));
-    if (Got > Before) {
-      if (ReaderStarved_) SignalWake(ReaderWake_);
-      if (Plan.Interval) IntervalDeadline = TClock::now() + *Plan.Interval;
-    }
-    if (Got == Count) break;
-    // Bytes already read are handed over; the loss shows at the next read.
-    if (LineError_ != 0) {
-      if (Got == 0) return CompleteTransfer(Overlapped, 0, LineError_);
-      break;
-    }
-    if (Plan.ReturnAtOnce || (Plan.ReturnOnFirstByte && Got > 0)) break;
-    const std::optional<TClock::time_point> Deadline =
-        EarlierDeadline(TotalDeadline, IntervalDeadline);
-    if (!Deadline) {
-      Changed_.wait(Lock);
-    } else if (Changed_.wait_until(Lock, *Deadline) == std::cv_status::timeout) {
-      Got += static_cast<std::uint32_t>(Queue_.Take(Out + Got, Count - Got));
-      break;
-    }
-  }
-  return CompleteTransfer(Overlapped, Got, 0);
 }
 
 int TNetworkDevice::PurgeLocked(std::uint32_t Flags) {

@@ -302,6 +302,10 @@ void TNetworkDevice::TakeSubnegotiationLocked(const TSubnegotiation& Sub) {
   Answers_[AnswerKind(Command, Value)] = {++AnswerSerial_, Value};
 }
 
+void TNetworkDevice::QueueHasRoomLocked() {
+  if (ReaderStarved_) SignalWake(ReaderWake_);
+}
+
 void TNetworkDevice::WakeWaiterLocked() {
   SignalWake(EventWake_);
 }

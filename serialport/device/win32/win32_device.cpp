@@ -146,6 +146,10 @@ void TWin32Device::WakeAllLocked() {
   Changed_.notify_all();
 }
 
+void TWin32Device::QueueHasRoomLocked() {
+  if (WatcherStarved_) SetEvent(WatchWake_);
+}
+
 void TWin32Device::WakeWaiterLocked() {
   SetEvent(EventWake_);
 }

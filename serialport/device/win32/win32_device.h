@@ -26,7 +26,6 @@
 // calls sleep on event handles of their own, which new input, purges, a lost line and Close set.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -43,8 +42,7 @@ class TWin32Device final : public TDeviceCore {
   // Path names a communications device (\\.\COM5).
   int Open(const std::string& Path) override;
   int SetCommState(const TDcb& Dcb) override;
-  // Reads take what the watcher has queued; writes go to the driver.
-  int ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) override;
+  // Reads take what the watcher has queued (the core's ReadFile); writes go to the driver.
   int WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) override;
   int GetCommModemStatus(std::uint32_t& Status) override;
   TWaitResult WaitCommEvent(std::uint32_t& Mask, const TStopSignal& Stop) override;
@@ -56,6 +54,8 @@ class TWin32Device final : public TDeviceCore {
   void WakeWaiterLocked() override;
   // A lost line also ends the reads and writes in progress.
   void LineLostLocked() override;
+  // A watcher stopped on a full queue goes on reading the driver.
+  void QueueHasRoomLocked() override;
   void WakeAllLocked() override;
   // Ends the watcher, then closes the handle and the events.
   void ReleaseSystem() override;
@@ -81,9 +81,8 @@ class TWin32Device final : public TDeviceCore {
   // The driver's mask: every hardware event, or, where the driver refuses the modem lines'
   // events, those it takes; 0 when it takes none, and the watcher then looks every few ms.
   std::uint32_t DriverMask_ = 0;
-  std::condition_variable Changed_;  // input, an abort, a lost line or closing
-  bool WatcherStarved_ = false;      // the queue was full, so the watcher stopped reading
-  std::uint32_t DriverErrors_ = 0;   // CE_ flags the driver reported, not yet handed out
+  bool WatcherStarved_ = false;     // the queue was full, so the watcher stopped reading
+  std::uint32_t DriverErrors_ = 0;  // CE_ flags the driver reported, not yet handed out
   std::thread Watcher_;
 };
 

@@ -1,4 +1,4 @@
-// Reading, writing, purging and the event wait of the Windows device, with the classic time-out
+// Writing, purging and the event wait of the Windows device, with the classic time-out
 // rules.
 #include <algorithm>
 #include <chrono>
@@ -30,46 +30,6 @@ DWORD WaitTime(std::optional<TClock::time_point> Deadline) {
 }
 
 }  // namespace
-
-int TWin32Device::ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) {
-  Overlapped = {};
-  TUse Use(*this);
-  if (Use.Error() != 0) return CompleteTransfer(Overlapped, 0, Use.Error());
-  auto* Out = static_cast<std::uint8_t*>(Buffer);
-  std::uint32_t Got = 0;
-  std::unique_lock Lock(Mutex_);
-  const TReadPlan Plan = PlanRead(Timeouts_, Count);
-  const std::uint64_t Aborts = RxAborts_;
-  std::optional<TClock::time_point> TotalDeadline;
-  if (Plan.Total) TotalDeadline = TClock::now() + *Plan.Total;
-  std::optional<TClock::time_point> IntervalDeadline;
-  for (;;) {
-    if (Closing_) return CompleteTransfer(Overlapped, Got, NotOpenErrorCode);
-    if (RxAborts_ != Aborts) return CompleteTransfer(Overlapped, Got, CancelledErrorCode);
-    const std::uint32_t Before = Got;
-    Got += static_cast<std::uint32_t>(Queue_.Take(Out + Got, Count - Got));
-    if (Got > Before) {
-      if (WatcherStarved_) SetEvent(WatchWake_);
-      if (Plan.Interval) IntervalDeadline = TClock::now() + *Plan.Interval;
-    }
-    if (Got == Count) break;
-    // Bytes already read are handed over; the loss shows at the next read.
-    if (LineError_ != 0) {
-      if (Got == 0) return CompleteTransfer(Overlapped, 0, LineError_);
-      break;
-    }
-    if (Plan.ReturnAtOnce || (Plan.ReturnOnFirstByte && Got > 0)) break;
-    const std::optional<TClock::time_point> Deadline =
-        EarlierDeadline(TotalDeadline, IntervalDeadline);
-    if (!Deadline) {
-      Changed_.wait(Lock);
-    } else if (Changed_.wait_until(Lock, *Deadline) == std::cv_status::timeout) {
-      Got += static_cast<std::uint32_t>(Queue_.Take(Out + Got, Count - Got));
-      break;
-    }
-  }
-  return CompleteTransfer(Overlapped, Got, 0);
-}
 
 int TWin32Device::WriteFile(const void* Buffer, std::uint32_t Count, TOverlapped& Overlapped) {
   Overlapped = {};
