@@ -122,10 +122,14 @@ bool TComDispatcher::Queue(TItem& Item, const std::function<bool()>& Abandon,
     (Tail_ != nullptr ? Tail_->Next : Head_) = &Item;
     Tail_ = &Item;
     Queued_.fetch_add(1, std::memory_order_release);
+    QueuedCount_.fetch_add(1, std::memory_order_relaxed);
     WakeUp = WakeUp_;
   }
   Changed_.notify_all();  // an owner waiting in ServeUntil takes it
-  if (WakeUp) WakeUp();
+  if (WakeUp) {
+    OwnerWakeUpCount_.fetch_add(1, std::memory_order_relaxed);
+    WakeUp();
+  }
 
   std::unique_lock Lock(Mutex_);
   const auto Finished = [&] { return Item.WaitForEnd ? Item.Done : Item.Taken; };
@@ -158,6 +162,7 @@ bool TComDispatcher::Queue(TItem& Item, const std::function<bool()>& Abandon,
 bool TComDispatcher::MustWakeCaller(TItem& Item) {
   if (!Item.CallerSleeps) return false;
   Item.WakeCount.fetch_add(1);
+  CallerWakeUpCount_.fetch_add(1, std::memory_order_relaxed);
   return true;
 }
 
@@ -247,6 +252,12 @@ void TComDispatcher::ServeUntil(const std::function<bool()>& Done) {
     Changed_.wait(Lock, [&] { return Head_ != nullptr || Done(); });
     if (Head_ == nullptr) return;  // Done, and nothing left to serve
   }
+}
+
+TComDispatcher::TCounts TComDispatcher::Counts() const {
+  return {QueuedCount_.load(std::memory_order_relaxed),
+          OwnerWakeUpCount_.load(std::memory_order_relaxed),
+          CallerWakeUpCount_.load(std::memory_order_relaxed)};
 }
 
 void TComDispatcher::Notify() {
