@@ -51,8 +51,10 @@ class TComDispatcher {
   TComDispatcher(const TComDispatcher&) = delete;
   TComDispatcher& operator=(const TComDispatcher&) = delete;
 
-  // Called from the queuing thread after each new item; may be called on any thread. Copied
-  // for each call, so a callable that allocates when copied costs an allocation per item.
+  // Called from the queuing thread after a new item unless an earlier call has not been
+  // followed by a Drain yet (the owner, woken once, takes every item queued by then); may be
+  // called on any thread. Copied for each call, so a callable that allocates when copied costs
+  // an allocation per wake-up.
   void SetWakeUp(TWakeUp WakeUp);
 
   // Runs Work on the owner thread and waits until it has run; an exception it raises is
@@ -111,6 +113,9 @@ class TComDispatcher {
   std::atomic<int> Queued_{0};
   std::vector<TItem*> Running_;  // the items the owner thread is inside, innermost last
   TWakeUp WakeUp_;
+  // Set by the wake-up, cleared when a drain begins: while it is set the owner is sure to drain
+  // what is queued, and the hook is not called again.
+  std::atomic<bool> WakePending_{false};
   std::atomic<std::uint64_t> QueuedCount_{0};
   std::atomic<std::uint64_t> OwnerWakeUpCount_{0};
   std::atomic<std::uint64_t> CallerWakeUpCount_{0};

@@ -2,7 +2,6 @@
 
 #include <array>
 
-#include "serialport/base/application_exception.h"
 #include "serialport/base/com_error.h"
 #include "serialport/device/event_mask.h"
 #include "serialport/dispatch/com_dispatcher.h"
@@ -183,22 +182,19 @@ void TComThread::DeliverEvents(TCustomComPort& Port, TComEvents Events) {
   }
 }
 
+// One hand-over per batch: the owner thread, once it takes it, runs the window procedure for each
+// event of the batch in turn, as for one message each.
 void TComThread::PostEvents() {
   TCustomComPort& Port = OwnerPort;
-  for (TComEvent Event : DeliveryOrder) {
-    if (!CurrentEvents.Contains(Event)) continue;
-    const std::uint32_t Bit = EventMaskBits[static_cast<std::size_t>(Event)];
-    const bool Accepted = OwnerPort.Dispatcher().HandOver(
-        [&Port, Bit] {
-          try {
-            Port.EventWindowProc(CM_COMPORT, Bit);
-          } catch (...) {
-            HandleApplicationException(&Port, std::current_exception());
-          }
-        },
-        [this] { return Stopping(); }, &Call_);
-    if (!Accepted) return;
-  }
+  const TComEvents Events = CurrentEvents;
+  OwnerPort.Dispatcher().HandOver(
+      [&Port, Events] {
+        for (TComEvent Event : DeliveryOrder) {
+          if (Events.Contains(Event))
+            Port.EventWindowProc(CM_COMPORT, EventMaskBits[static_cast<std::size_t>(Event)]);
+        }
+      },
+      [this] { return Stopping(); }, &Call_);
 }
 
 }  // namespace tolvane

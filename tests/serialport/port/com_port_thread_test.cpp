@@ -128,14 +128,12 @@ TEST_F(ComPortThreadTest, AHandlerClosingThePortWhileItClosesAddsNothing) {
     EXPECT_TRUE(Port.Connected());
     Port.ClosePort();
   };
-  std::atomic<int> Queued{0};
-  Dispatcher.SetWakeUp([&] { ++Queued; });
-  const auto WaitUntilQueued = [&](int Count) {
+  const auto WaitUntilQueued = [&](std::uint64_t Count) {
     const auto Deadline = std::chrono::steady_clock::now() + Generous;
-    while (Queued < Count && std::chrono::steady_clock::now() < Deadline) {
+    while (Dispatcher.Counts().Queued < Count && std::chrono::steady_clock::now() < Deadline) {
       std::this_thread::yield();
     }
-    return Queued >= Count;
+    return Dispatcher.Counts().Queued >= Count;
   };
   Port.OpenPort();
   ASSERT_TRUE(Device.WaitForWaiter(Generous));
@@ -163,15 +161,18 @@ TEST_F(ComPortThreadTest, AHandlerClosingThePortWhileItClosesAddsNothing) {
   EXPECT_EQ(AfterClose, 1);
 }
 
-TEST_F(ComPortThreadTest, WindowSyncSendsOneMessagePerEventInDeliveryOrder) {
+// One message per event, in delivery order, all of one batch carried by one hand-over.
+TEST_F(ComPortThreadTest, WindowSyncSendsOneMessagePerEventInDeliveryOrderInOneHandOver) {
   Port.SetSyncMethod(TSyncMethod::smWindowSync);
   RecordPortEvents(Port, Log);
   Port.OpenPort();
   ASSERT_TRUE(Device.WaitForWaiter(Generous));
   Log.clear();
+  const std::uint64_t QueuedBefore = Dispatcher.Counts().Queued;
   Device.RaiseEvents(EV_RING | EV_RLSD);
   Dispatcher.ServeUntil([&] { return Log.size() >= 2; });
   EXPECT_EQ(Log, (TEventLog{"Ring", "RLSDChange false"}));
+  EXPECT_EQ(Dispatcher.Counts().Queued - QueuedBefore, 1u);
   Port.ClosePort();
 }
 
