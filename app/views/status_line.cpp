@@ -23,8 +23,16 @@ TStatusLine::TStatusLine(QWidget* Parent) : QStatusBar(Parent) {
   StateLabel->setObjectName("StatusState");
   TransferLabel = new TAnnouncedLabel(this);
   TransferLabel->setObjectName("StatusTransfer");
-  // The port and the state keep their room; the transfer result takes what is left and its
-  // whole text is in the tool tip when it does not fit.
+  TransferLabel->setWordWrap(true);
+  TransferLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  // Two lines as the label lays them out, which can be taller than twice the line spacing.
+  TransferLabel->setMinimumHeight(
+      TransferLabel->fontMetrics()
+          .boundingRect(QRect(0, 0, 1000, 1000), Qt::TextWordWrap, QStringLiteral("X\nX"))
+          .height());
+  // The port and the state keep their room; the transfer result takes what is left and wraps
+  // onto a second line, which the line keeps room for, so a stopped transfer's result (some 85
+  // characters) is whole at the window's starting size. Its whole text is also the tool tip.
   for (QLabel* Label :
        {PortLabel, static_cast<QLabel*>(StateLabel), static_cast<QLabel*>(TransferLabel)})
     Label->setContentsMargins(4, 0, 4, 0);

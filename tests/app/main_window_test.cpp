@@ -11,6 +11,7 @@
 #include <QtTest/QTest>
 
 #include "logic/transfer/application_title.h"
+#include "logic/transfer/transfer_report.h"
 #include "main_window_fixture.h"
 #include "window_pictures.h"
 
@@ -388,7 +389,8 @@ TEST_F(MainWindow, PicturesOfEachView) {
   for (const char* Sent : {"ID;", "ST0012;"}) Form->PanelTerminal->AppendSent(Sent);
   Form->PanelTerminal->AppendPacket("ID200");
   Form->PanelTerminal->AppendPacket("ST001203200");
-  Form->StatusLine->SetTransferResult("Read: all 11 registers");
+  Form->StatusLine->SetTransferResult(
+      BackupReadStoppedResultText(TTransferStop::LineLost, "14:02"));
   const QSize Starting = Form->size();
   const std::pair<QSize, const char*> Sizes[] = {
       {Starting, ""}, {QSize(1, 1), "_minimum"}, {QSize(900, 600), "_900x600"}};
@@ -404,6 +406,25 @@ TEST_F(MainWindow, PicturesOfEachView) {
       SavePicture(*Form, QString(Picture) + Suffix);
     }
   }
+}
+
+// The longest result a transfer leaves, a Write stopped by a lost line before its backup, is
+// whole at the starting size, beside a USB adapter's name and the lost line's state.
+TEST_F(MainWindow, TheLongestResultIsWholeAtTheStartingSize) {
+  Form->show();
+  TStatusLine& Line = *Form->StatusLine;
+  Line.ShowPort("/dev/ttyUSB0");
+  Line.ShowLineLost();
+  const std::string Result = BackupReadStoppedResultText(TTransferStop::LineLost, "14:02");
+  Line.SetTransferResult(Result);
+  QApplication::processEvents();
+  const QRect Room = Line.TransferLabel->contentsRect();
+  const QRect Needed = Line.TransferLabel->fontMetrics().boundingRect(
+      Room, int(Line.TransferLabel->alignment()) | Qt::TextWordWrap,
+      QString::fromStdString(Result));
+  EXPECT_TRUE(Room.contains(Needed)) << "room " << Room.width() << "x" << Room.height()
+                                     << ", needed " << Needed.width() << "x" << Needed.height();
+  EXPECT_TRUE(ControlsOutsideTheirParent(*Form).isEmpty());
 }
 
 }  // namespace
