@@ -24,6 +24,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <thread>
 
 #include "serialport/base/com_types.h"
@@ -58,7 +59,7 @@ class TComThread {
   // This thread's wait while the owner thread delivers (smThreadSync); false once the device
   // cannot be waited on any more.
   bool WaitDuringDelivery();
-  bool LineIsBusy();
+  std::optional<std::uint32_t> CountForHandOver();
   void PostEvents();
   bool Stopping() const { return Stopping_.load(); }
 

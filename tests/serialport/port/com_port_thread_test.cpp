@@ -176,6 +176,33 @@ TEST_F(ComPortThreadTest, WindowSyncSendsOneMessagePerEventInDeliveryOrderInOneH
   Port.ClosePort();
 }
 
+// A report of received data whose bytes an earlier delivery already took costs no hand-over:
+// the event thread goes back to its wait without the owner thread, and the next report is
+// delivered as ever.
+TEST_F(ComPortThreadTest, AReceptionReportWithNothingQueuedIsNotHandedOver) {
+  RecordPortEvents(Port, Log);
+  for (const TSyncMethod Sync : {TSyncMethod::smThreadSync, TSyncMethod::smWindowSync}) {
+    Port.SetSyncMethod(Sync);
+    Port.OpenPort();
+    ASSERT_TRUE(Device.WaitForWaiter(Generous));
+    Log.clear();
+    const std::uint64_t QueuedBefore = Dispatcher.Counts().Queued;
+    const std::size_t WaitsBefore = Device.CallsNamed("WaitCommEvent").size();
+    Device.RaiseEvents(EV_RXCHAR);
+    const auto Deadline = std::chrono::steady_clock::now() + Generous;
+    while (Device.CallsNamed("WaitCommEvent").size() == WaitsBefore &&
+           std::chrono::steady_clock::now() < Deadline) {
+      std::this_thread::yield();
+    }
+    ASSERT_GT(Device.CallsNamed("WaitCommEvent").size(), WaitsBefore);
+    Device.RaiseEvents(EV_RING);
+    Dispatcher.ServeUntil([&] { return !Log.empty(); });
+    EXPECT_EQ(Log, (TEventLog{"Ring"}));
+    EXPECT_EQ(Dispatcher.Counts().Queued - QueuedBefore, 1u);
+    Port.ClosePort();
+  }
+}
+
 TEST_F(ComPortThreadTest, WithoutSyncTheEventThreadRunsTheHandlers) {
   Port.SetSyncMethod(TSyncMethod::smNone);
   std::promise<std::pair<std::int32_t, std::thread::id>> Heard;
