@@ -15,9 +15,11 @@ namespace tolvane {
 
 // The event thread wakes the GUI thread by writing to an eventfd that the Qt loop watches: no
 // event object is allocated per hand-over, and the wake-up callable (one descriptor) is stored
-// inline wherever it is copied. The descriptor is never closed, so a wake-up that another thread
-// copied just before the application object went away never writes to a reused descriptor; it
-// merely counts up an eventfd that nobody reads any more.
+// inline wherever it is copied. One wake-up carries all that is queued: the notifier drains
+// the whole queue, and the dispatcher does not call the hook again until a drain has begun, so
+// a busy event thread costs no write per item. The descriptor is never closed, so a wake-up that
+// another thread copied just before the application object went away never writes to a reused
+// descriptor; it merely counts up an eventfd that nobody reads any more.
 void BindDispatcherToQt(TComDispatcher& Dispatcher) {
   const int WakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (WakeFd < 0) throw std::system_error(errno, std::generic_category(), "eventfd");

@@ -12,7 +12,8 @@
 //     system calls and heap allocations per round trip on the port's side (not the far end's);
 //   - the receive throughput of a flood of 12-byte and of 200-byte packets, every packet
 //     counted, with the port in each SyncMethod against a bare read loop that splits on ";" on
-//     the same pseudo-terminal, in three interleaved rounds;
+//     the same pseudo-terminal, in five interleaved rounds, with what each spends per 1000
+//     packets (processor time, context switches, reads or deliveries, hand-overs and wake-ups);
 //   - the assembler's own throughput for both sizes, against a bare memchr pass over the same
 //     bytes;
 //   - the processor time of the process while the port is open and silent;
@@ -24,7 +25,8 @@
 // && build-release/benchmarks/port_benchmark [roundtrip] [flood] [assembler] [idle] [handover]
 // [remote]
 // With --short every measurement runs a hundredth of its work (CI's smoke run): the figures are
-// then too few to mean anything.
+// then too few to mean anything. --flood-partner=bare|threadsync|windowsync|none runs the flood
+// with that partner alone, for counting its system calls from outside (strace -c -f).
 #include <fcntl.h>
 #include <linux/futex.h>
 #include <linux/perf_event.h>
@@ -116,9 +118,10 @@ struct TWork {
   int AssemblerChunks;
   int IdleMilliseconds;
 };
-constexpr TWork FullWork = {5000, 20000, 2000000, 25000, 5000};
+constexpr TWork FullWork = {5000, 20000, 4000000, 25000, 5000};
 constexpr TWork ShortWork = {50, 200, 20000, 250, 50};
 TWork Work = FullWork;
+std::string FloodPartnerOnly;                   // empty: every partner
 constexpr const char* Packet = "ST001203200;";  // 12 bytes, a controller reply
 constexpr std::size_t PacketSize = 12;
 constexpr char Reply[] = "OK;";
@@ -523,23 +526,72 @@ int FloodPacketCount(std::size_t Size) {
   return static_cast<int>(static_cast<long long>(Work.FloodPackets) * PacketSize / Size);
 }
 
-// The far end sends Packets packets of OnePacket; returns the seconds until Serve, on this
-// thread, has seen them all.
-double TimeFlood(const TFarEnd& FarEnd, const std::string& OnePacket, int Packets,
-                 const std::function<void()>& Serve) {
+// What the receiving side spent in one flood, the far end's writer thread left out: every count
+// is of the process minus that thread's own share.
+struct TFloodCost {
+  double Seconds = 0;
+  double CpuSeconds = 0;
+  long long Syscalls = 0;
+  long long VoluntarySwitches = 0;
+  long long InvoluntarySwitches = 0;
+  long long Reads = 0;  // read() calls of the bare loop, deliveries (OnRxBuf) of the port
+  tolvane::TComDispatcher::TCounts Dispatcher;
+};
+
+struct TUsage {
+  double CpuSeconds = 0;
+  long long Voluntary = 0;
+  long long Involuntary = 0;
+
+  static TUsage Of(int Who) {
+    rusage Usage{};
+    getrusage(Who, &Usage);
+    return {static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
+                static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6,
+            Usage.ru_nvcsw, Usage.ru_nivcsw};
+  }
+};
+
+// The far end's writer thread sends Packets packets of OnePacket in writes of about 4 KB, as
+// fast as the pseudo-terminal takes them; returns the time until Serve, on this thread, has seen
+// them all, and what the receiving side spent until then and in Finish (which ends the threads
+// the receiver started: a thread's system calls count once it has ended).
+TFloodCost TimeFlood(const TFarEnd& FarEnd, const std::string& OnePacket, int Packets,
+                     const std::function<void()>& Serve, const std::function<void()>& Finish) {
   const std::string Chunk = FloodChunk(OnePacket);
   const int PerChunk = static_cast<int>(Chunk.size() / OnePacket.size());
   const int Chunks = Packets / PerChunk;
   const int Rest = Packets - Chunks * PerChunk;
+  TUsage FarSpent;
+  long long FarSyscalls = 0;
+  const TUsage Before = TUsage::Of(RUSAGE_SELF);
+  const long long SyscallsBefore = ProcessSyscalls ? ProcessSyscalls->Read() : 0;
+  const auto DispatcherBefore = tolvane::TComDispatcher::Default().Counts();
   const Clock::time_point Start = Clock::now();
   std::thread Far([&] {
+    const TSyscallCounter Own(false);
+    const long long OwnBefore = Own.Read();
     for (int I = 0; I < Chunks; ++I) FarEnd.Send(Chunk.data(), Chunk.size());
     FarEnd.Send(Chunk.data(), static_cast<std::size_t>(Rest) * OnePacket.size());
+    FarSpent = TUsage::Of(RUSAGE_THREAD);
+    // The counter's own reads: one here, one before the loop.
+    FarSyscalls = Own.Read() - OwnBefore + 1;
   });
   Serve();
-  const double Elapsed = Seconds(Clock::now() - Start);
+  TFloodCost Cost;
+  Cost.Seconds = Seconds(Clock::now() - Start);
   Far.join();
-  return Elapsed;
+  if (Finish) Finish();
+  const TUsage After = TUsage::Of(RUSAGE_SELF);
+  Cost.CpuSeconds = After.CpuSeconds - Before.CpuSeconds - FarSpent.CpuSeconds;
+  Cost.VoluntarySwitches = After.Voluntary - Before.Voluntary - FarSpent.Voluntary;
+  Cost.InvoluntarySwitches = After.Involuntary - Before.Involuntary - FarSpent.Involuntary;
+  if (ProcessSyscalls) Cost.Syscalls = ProcessSyscalls->Read() - SyscallsBefore - FarSyscalls;
+  const auto DispatcherAfter = tolvane::TComDispatcher::Default().Counts();
+  Cost.Dispatcher = {DispatcherAfter.Queued - DispatcherBefore.Queued,
+                     DispatcherAfter.OwnerWakeUps - DispatcherBefore.OwnerWakeUps,
+                     DispatcherAfter.CallerWakeUps - DispatcherBefore.CallerWakeUps};
+  return Cost;
 }
 
 long long CountPacketEnds(const char* Bytes, std::size_t Count) {
@@ -553,29 +605,30 @@ long long CountPacketEnds(const char* Bytes, std::size_t Count) {
 }
 
 // One thread that reads the pseudo-terminal and splits what it reads on ";".
-double BareFloodSeconds(const TFarEnd& FarEnd, const std::string& OnePacket, int Packets) {
+TFloodCost BareFlood(const TFarEnd& FarEnd, const std::string& OnePacket, int Packets) {
   const int Fd = FarEnd.OpenRawSlave();
-  const double Elapsed = TimeFlood(FarEnd, OnePacket, Packets, [Fd, Packets] {
-    char Buffer[65536];
-    long long Received = 0;
-    while (Received < Packets) {
-      const ssize_t Read = read(Fd, Buffer, sizeof Buffer);
-      if (Read <= 0) break;
-      Received += CountPacketEnds(Buffer, static_cast<std::size_t>(Read));
-    }
-  });
+  long long Reads = 0;
+  TFloodCost Cost = TimeFlood(FarEnd, OnePacket, Packets,
+                              [Fd, Packets, &Reads] {
+                                char Buffer[65536];
+                                long long Received = 0;
+                                while (Received < Packets) {
+                                  const ssize_t Read = read(Fd, Buffer, sizeof Buffer);
+                                  if (Read <= 0) break;
+                                  ++Reads;
+                                  Received +=
+                                      CountPacketEnds(Buffer, static_cast<std::size_t>(Read));
+                                }
+                              },
+                              {});
   close(Fd);
-  return Elapsed;
+  Cost.Reads = Reads;
+  return Cost;
 }
-
-struct TPortFlood {
-  double Seconds = 0;
-  double BytesPerDelivery = 0;
-};
 
 // The port on the same pseudo-terminal, with the assembler cutting on ";" and a handler that
 // counts, the way the main window takes its packets (by const reference).
-TPortFlood PortFlood(const TFarEnd& FarEnd, tolvane::TSyncMethod SyncMethod,
+TFloodCost PortFlood(const TFarEnd& FarEnd, tolvane::TSyncMethod SyncMethod,
                      const std::string& OnePacket, int Packets) {
   TComPort Port(nullptr);
   Port.SetName("ComPort");
@@ -591,55 +644,115 @@ TPortFlood PortFlood(const TFarEnd& FarEnd, tolvane::TSyncMethod SyncMethod,
   long long Deliveries = 0;
   Port.OnRxBuf = [&](TObject*, const void*, std::int32_t) { ++Deliveries; };
   Port.OpenPort();
-  TPortFlood Result;
-  Result.Seconds = TimeFlood(FarEnd, OnePacket, Packets, [] { QCoreApplication::exec(); });
-  Port.ClosePort();
-  Result.BytesPerDelivery = static_cast<double>(static_cast<long long>(Packets) *
-                                                static_cast<long long>(OnePacket.size())) /
-                            static_cast<double>(std::max(1LL, Deliveries));
-  return Result;
+  TFloodCost Cost = TimeFlood(
+      FarEnd, OnePacket, Packets, [] { QCoreApplication::exec(); }, [&Port] { Port.ClosePort(); });
+  Cost.Reads = Deliveries;
+  return Cost;
 }
 
 struct TFloodPartner {
   const char* Label;
-  tolvane::TSyncMethod SyncMethod;
+  std::function<TFloodCost(const TFarEnd&, const std::string&, int)> Run;
 };
 
-// For each packet size, three rounds; in each round the bare loop and the port in each
-// SyncMethod take turns on the same pseudo-terminal, so that the machine's drift falls on all
-// alike. Every round's ratios are printed, then their medians.
+double Spread(const std::vector<double>& Values, bool Highest) {
+  return Highest ? *std::max_element(Values.begin(), Values.end())
+                 : *std::min_element(Values.begin(), Values.end());
+}
+
+// For each packet size, five rounds; in each round the bare loop and the port in each
+// SyncMethod take turns on the same pseudo-terminal, the order turning by one every round, so
+// that the machine's drift and the order's own effect fall on all alike. Every round prints the
+// bare loop's rate and each port's ratio to it; then each partner's median ratio with the lowest
+// and highest, and what it spent per 1000 packets (medians of the rounds): processor time,
+// system calls, voluntary and involuntary context switches, reads or deliveries, and the
+// dispatcher's hand-overs, wake-ups of the owner thread and of the event thread.
 void MeasureFlood() {
-  constexpr int Rounds = 3;
+  constexpr int Rounds = 5;
+  const auto PortWith = [](tolvane::TSyncMethod SyncMethod) {
+    return [SyncMethod](const TFarEnd& FarEnd, const std::string& OnePacket, int Packets) {
+      return PortFlood(FarEnd, SyncMethod, OnePacket, Packets);
+    };
+  };
   const TFloodPartner Partners[] = {
-      {"port, smThreadSync (the window's wiring)", tolvane::TSyncMethod::smThreadSync},
-      {"port, smWindowSync", tolvane::TSyncMethod::smWindowSync},
-      {"port, smNone", tolvane::TSyncMethod::smNone},
+      {"bare read loop", BareFlood},
+      {"port, smThreadSync (the window's wiring)", PortWith(tolvane::TSyncMethod::smThreadSync)},
+      {"port, smWindowSync", PortWith(tolvane::TSyncMethod::smWindowSync)},
+      {"port, smNone", PortWith(tolvane::TSyncMethod::smNone)},
   };
   constexpr std::size_t PartnerCount = std::size(Partners);
+  if (!FloodPartnerOnly.empty()) {
+    const char* const Names[] = {"bare", "threadsync", "windowsync", "none"};
+    const auto Found = std::find(std::begin(Names), std::end(Names), FloodPartnerOnly);
+    if (Found == std::end(Names)) throw std::runtime_error("unknown flood partner");
+    const TFloodPartner& Partner = Partners[Found - std::begin(Names)];
+    for (const std::size_t Size : {std::size_t{12}, std::size_t{200}}) {
+      const TFarEnd FarEnd;
+      const TFloodCost Cost = Partner.Run(FarEnd, FloodPacket(Size), FloodPacketCount(Size));
+      std::printf("receive flood, %s alone, %d packets of %zu bytes: %.1f MB/s\n", Partner.Label,
+                  FloodPacketCount(Size), Size,
+                  static_cast<double>(FloodPacketCount(Size)) * static_cast<double>(Size) /
+                      Cost.Seconds / 1e6);
+    }
+    return;
+  }
   for (const std::size_t Size : {std::size_t{12}, std::size_t{200}}) {
     const std::string OnePacket = FloodPacket(Size);
     const int Packets = FloodPacketCount(Size);
+    const double Thousands = Packets / 1000.0;
     const TFarEnd FarEnd;
-    std::vector<double> Bare;
+    std::vector<double> BareRates;
     std::vector<std::vector<double>> Ratios(PartnerCount);
-    std::vector<std::vector<double>> BytesPerDelivery(PartnerCount);
-    std::printf("receive flood, %d packets of %zu bytes, every packet counted, %d rounds:\n",
-                Packets, Size, Rounds);
+    std::vector<std::vector<std::vector<double>>> Per1000(PartnerCount);
+    std::printf(
+        "receive flood, %d packets of %zu bytes, every packet counted, %d rounds in turning "
+        "order:\n",
+        Packets, Size, Rounds);
     for (int Round = 0; Round < Rounds; ++Round) {
-      Bare.push_back(BareFloodSeconds(FarEnd, OnePacket, Packets));
-      std::printf("  round %d: bare read loop %6.1f MB/s;", Round + 1,
-                  static_cast<double>(Packets) * static_cast<double>(Size) / Bare.back() / 1e6);
+      std::vector<TFloodCost> Costs(PartnerCount);
+      for (std::size_t Step = 0; Step < PartnerCount; ++Step) {
+        const std::size_t Index = (Step + static_cast<std::size_t>(Round)) % PartnerCount;
+        Costs[Index] = Partners[Index].Run(FarEnd, OnePacket, Packets);
+      }
+      BareRates.push_back(static_cast<double>(Packets) * static_cast<double>(Size) /
+                          Costs[0].Seconds / 1e6);
+      std::printf("  round %d: bare read loop %6.1f MB/s; ports", Round + 1, BareRates.back());
       for (std::size_t Index = 0; Index < PartnerCount; ++Index) {
-        const TPortFlood Flood = PortFlood(FarEnd, Partners[Index].SyncMethod, OnePacket, Packets);
-        Ratios[Index].push_back(Bare.back() / Flood.Seconds);
-        BytesPerDelivery[Index].push_back(Flood.BytesPerDelivery);
-        std::printf(" %.2fx", Ratios[Index].back());
+        const TFloodCost& Cost = Costs[Index];
+        Ratios[Index].push_back(Costs[0].Seconds / Cost.Seconds);
+        if (Index > 0) std::printf(" %.2fx", Ratios[Index].back());
+        Per1000[Index].push_back(
+            {Cost.CpuSeconds * 1e6 / Thousands, Cost.Syscalls / Thousands,
+             Cost.VoluntarySwitches / Thousands, Cost.InvoluntarySwitches / Thousands,
+             Cost.Reads / Thousands, Cost.Dispatcher.Queued / Thousands,
+             Cost.Dispatcher.OwnerWakeUps / Thousands, Cost.Dispatcher.CallerWakeUps / Thousands});
       }
       std::printf("\n");
     }
+    std::printf("  bare read loop %.1f MB/s (median, %.1f-%.1f)\n", Median(BareRates),
+                Spread(BareRates, false), Spread(BareRates, true));
+    for (std::size_t Index = 1; Index < PartnerCount; ++Index) {
+      std::printf("  %-42s %.2fx the bare loop (median of the rounds, %.2f-%.2fx)\n",
+                  Partners[Index].Label, Median(Ratios[Index]), Spread(Ratios[Index], false),
+                  Spread(Ratios[Index], true));
+    }
+    std::printf(
+        "  per 1000 packets (medians)                 cpu us  syscalls  vol.sw invol.sw  reads "
+        "hand-overs owner-wakes caller-wakes\n");
     for (std::size_t Index = 0; Index < PartnerCount; ++Index) {
-      std::printf("  %-42s %.2fx the bare loop (median), %.0f bytes per delivery\n",
-                  Partners[Index].Label, Median(Ratios[Index]), Median(BytesPerDelivery[Index]));
+      std::vector<double> Medians;
+      for (std::size_t Column = 0; Column < Per1000[Index][0].size(); ++Column) {
+        std::vector<double> Values;
+        for (const auto& Row : Per1000[Index]) Values.push_back(Row[Column]);
+        Medians.push_back(Median(Values));
+      }
+      // Without the kernel's trace points there is no system call count (strace -c -f gives one).
+      char Syscalls[16] = "n/a";
+      if (ProcessSyscalls != nullptr && ProcessSyscalls->Available())
+        std::snprintf(Syscalls, sizeof Syscalls, "%.1f", Medians[1]);
+      std::printf("  %-42s %7.0f %9s %7.1f %8.1f %6.1f %10.1f %11.1f %12.1f\n",
+                  Partners[Index].Label, Medians[0], Syscalls, Medians[2], Medians[3], Medians[4],
+                  Medians[5], Medians[6], Medians[7]);
     }
   }
 }
@@ -773,6 +886,14 @@ int main(int argc, char* argv[]) {
       {"handover", MeasureHandOver},   {"remote", MeasureRemoteRoundTrip},
   };
   std::vector<std::string> Chosen(argv + 1, argv + argc);
+  constexpr std::string_view PartnerOption = "--flood-partner=";
+  for (auto Option = Chosen.begin(); Option != Chosen.end(); ++Option) {
+    if (Option->starts_with(PartnerOption)) {
+      FloodPartnerOnly = Option->substr(PartnerOption.size());
+      Chosen.erase(Option);
+      break;
+    }
+  }
   if (const auto Short = std::find(Chosen.begin(), Chosen.end(), "--short");
       Short != Chosen.end()) {
     Work = ShortWork;

@@ -121,11 +121,17 @@ bool TComDispatcher::Queue(TItem& Item, const std::function<bool()>& Abandon,
     Item.Taken = Item.Done = Item.Interrupted = Item.CallerSleeps = false;
     (Tail_ != nullptr ? Tail_->Next : Head_) = &Item;
     Tail_ = &Item;
-    Queued_.fetch_add(1, std::memory_order_release);
+    // Sequentially consistent with the pending wake-up: either a drain that has begun sees this
+    // item, or this thread sees no wake-up pending and calls the hook.
+    Queued_.fetch_add(1);
+    QueuedCount_.fetch_add(1, std::memory_order_relaxed);
     WakeUp = WakeUp_;
   }
   Changed_.notify_all();  // an owner waiting in ServeUntil takes it
-  if (WakeUp) WakeUp();
+  if (WakeUp && !WakePending_.exchange(true)) {
+    OwnerWakeUpCount_.fetch_add(1, std::memory_order_relaxed);
+    WakeUp();
+  }
 
   std::unique_lock Lock(Mutex_);
   const auto Finished = [&] { return Item.WaitForEnd ? Item.Done : Item.Taken; };
@@ -158,6 +164,7 @@ bool TComDispatcher::Queue(TItem& Item, const std::function<bool()>& Abandon,
 bool TComDispatcher::MustWakeCaller(TItem& Item) {
   if (!Item.CallerSleeps) return false;
   Item.WakeCount.fetch_add(1);
+  CallerWakeUpCount_.fetch_add(1, std::memory_order_relaxed);
   return true;
 }
 
@@ -214,11 +221,12 @@ void TComDispatcher::Run(TItem& Item) {
   if (!WaitForEnd && Error) HandleApplicationException(nullptr, Error);
 }
 
-// An item queued after the emptiness check comes with its own wake-up, so nothing is missed;
-// a drain that finds the queue empty leaves without taking the mutex, which the caller it has
-// just released wants at that moment.
+// An item queued after the pending wake-up was cleared comes with a wake-up of its own, so
+// nothing is missed; a drain that finds the queue empty leaves without taking the mutex, which
+// the caller it has just released wants at that moment.
 void TComDispatcher::Drain() {
-  while (Queued_.load(std::memory_order_acquire) > 0) {
+  WakePending_.store(false);
+  while (Queued_.load() > 0) {
     TItem* Item = Take();
     if (Item == nullptr) return;
     Run(*Item);
@@ -247,6 +255,12 @@ void TComDispatcher::ServeUntil(const std::function<bool()>& Done) {
     Changed_.wait(Lock, [&] { return Head_ != nullptr || Done(); });
     if (Head_ == nullptr) return;  // Done, and nothing left to serve
   }
+}
+
+TComDispatcher::TCounts TComDispatcher::Counts() const {
+  return {QueuedCount_.load(std::memory_order_relaxed),
+          OwnerWakeUpCount_.load(std::memory_order_relaxed),
+          CallerWakeUpCount_.load(std::memory_order_relaxed)};
 }
 
 void TComDispatcher::Notify() {

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <mutex>
@@ -50,8 +51,10 @@ class TComDispatcher {
   TComDispatcher(const TComDispatcher&) = delete;
   TComDispatcher& operator=(const TComDispatcher&) = delete;
 
-  // Called from the queuing thread after each new item; may be called on any thread. Copied
-  // for each call, so a callable that allocates when copied costs an allocation per item.
+  // Called from the queuing thread after a new item unless an earlier call has not been
+  // followed by a Drain yet (the owner, woken once, takes every item queued by then); may be
+  // called on any thread. Copied for each call, so a callable that allocates when copied costs
+  // an allocation per wake-up.
   void SetWakeUp(TWakeUp WakeUp);
 
   // Runs Work on the owner thread and waits until it has run; an exception it raises is
@@ -80,13 +83,23 @@ class TComDispatcher {
   void ServeUntil(const std::function<bool()>& Done);
   void Notify();
 
+  // What the dispatcher has done since it was made, for benchmarks: items queued, wake-ups of
+  // the owner thread (the hook's calls) and wake-ups of callers asleep on their items. Relaxed
+  // counts, exact once the threads that use the dispatcher are quiet.
+  struct TCounts {
+    std::uint64_t Queued = 0;
+    std::uint64_t OwnerWakeUps = 0;
+    std::uint64_t CallerWakeUps = 0;
+  };
+  TCounts Counts() const;
+
  private:
   static TItem& Acquire(TCallRecord& Record, TWork Work, bool WaitForEnd);
   static void Release(TItem* Item);
   bool Queue(TItem& Item, const std::function<bool()>& Abandon,
              const std::function<bool()>& Meanwhile = {});
   bool Finish(TItem& Item);
-  static bool MustWakeCaller(TItem& Item);
+  bool MustWakeCaller(TItem& Item);
   void WakeCallersOfRunningLocked();
   TItem* Take();
   void Run(TItem& Item);
@@ -100,6 +113,12 @@ class TComDispatcher {
   std::atomic<int> Queued_{0};
   std::vector<TItem*> Running_;  // the items the owner thread is inside, innermost last
   TWakeUp WakeUp_;
+  // Set by the wake-up, cleared when a drain begins: while it is set the owner is sure to drain
+  // what is queued, and the hook is not called again.
+  std::atomic<bool> WakePending_{false};
+  std::atomic<std::uint64_t> QueuedCount_{0};
+  std::atomic<std::uint64_t> OwnerWakeUpCount_{0};
+  std::atomic<std::uint64_t> CallerWakeUpCount_{0};
 };
 
 }  // namespace tolvane

@@ -6,8 +6,9 @@
 // - The owner thread (the one that opens the port) calls every member; no member takes a lock.
 // - While the port is open with Events, one event thread waits on the device and hands each
 //   batch of events to the delivery steps (RunEventStep) on the thread SyncMethod chooses:
-//   smThreadSync runs them on the owner thread and waits, smWindowSync hands each event over and
-//   goes on once it is taken, smNone runs them on the event thread itself. Handlers of the
+//   smThreadSync runs them on the owner thread and waits, smWindowSync hands the batch over (the
+//   window procedure then runs once per event) and goes on once it is taken, smNone runs them on
+//   the event thread itself. Handlers of the
 //   published events and links run there, one at a time (serialport/port/com_thread.h).
 // - The owner thread reaches the event thread only through the dispatcher
 //   (serialport/dispatch/com_dispatcher.h). ClosePort stops the event thread and waits for it

@@ -1,8 +1,8 @@
 #include "serialport/port/com_thread.h"
 
 #include <array>
+#include <optional>
 
-#include "serialport/base/application_exception.h"
 #include "serialport/base/com_error.h"
 #include "serialport/device/event_mask.h"
 #include "serialport/dispatch/com_dispatcher.h"
@@ -87,12 +87,25 @@ int TComThread::WaitAndDispatch() {
 }
 
 void TComThread::DispatchEvents() {
+  const std::optional<std::uint32_t> Queued = CountForHandOver();
+  if (Queued && *Queued == 0) {
+    // The bytes of this report rode on an earlier delivery (its count took them in): the
+    // reception step would find nothing and call nothing, so the report costs no hand-over.
+    // Bytes that come later raise a report of their own.
+    CurrentEvents.Exclude(TComEvent::evRxChar);
+    if (CurrentEvents.Empty()) return;
+  }
   switch (OwnerPort.SyncMethod()) {
     case TSyncMethod::smThreadSync: {
       const TComEvents Events = CurrentEvents;
       const auto Deliver = [this, Events] { DeliverWithFollowing(Events); };
       const auto Abandon = [this] { return Stopping(); };
-      if (LineIsBusy()) {
+      // A queue of a kilobyte or more means that more is on its way (a reply is a dozen bytes).
+      // Only then does this thread wait on the device during the delivery: with a quiet line,
+      // what comes during a delivery (the transmit-empty of a reply a handler wrote) is the
+      // owner thread's to take after it, in the same hand-over.
+      constexpr std::uint32_t BusyLine = 1024;
+      if (Queued && *Queued >= BusyLine) {
         OwnerPort.Dispatcher().SynchronizeMeanwhile(Deliver, Abandon, &Call_, Delivered_,
                                                     [this] { return WaitDuringDelivery(); });
       } else {
@@ -109,15 +122,14 @@ void TComThread::DispatchEvents() {
   }
 }
 
-// A queue of a kilobyte or more means that more is on its way (a reply is a dozen bytes). Only
-// then does this thread wait on the device during the delivery: with a quiet line, what comes
-// during a delivery (the transmit-empty of a reply a handler wrote) is the owner thread's to
-// take after it, in the same hand-over.
-bool TComThread::LineIsBusy() {
-  constexpr std::uint32_t BusyLine = 1024;
+// The bytes waiting, for a report of received data that is to be handed over; none when there
+// is no such report, no hand-over, or the count failed (the delivery then meets the failure).
+std::optional<std::uint32_t> TComThread::CountForHandOver() {
+  if (OwnerPort.SyncMethod() == TSyncMethod::smNone || !CurrentEvents.Contains(TComEvent::evRxChar))
+    return std::nullopt;
   std::uint32_t Queued = 0;
-  return CurrentEvents.Contains(TComEvent::evRxChar) &&
-         OwnerPort.Device().InputCount(Queued) == 0 && Queued >= BusyLine;
+  if (OwnerPort.Device().InputCount(Queued) != 0) return std::nullopt;
+  return Queued;
 }
 
 bool TComThread::WaitDuringDelivery() {
@@ -183,22 +195,19 @@ void TComThread::DeliverEvents(TCustomComPort& Port, TComEvents Events) {
   }
 }
 
+// One hand-over per batch: the owner thread, once it takes it, runs the window procedure for each
+// event of the batch in turn, as for one message each.
 void TComThread::PostEvents() {
   TCustomComPort& Port = OwnerPort;
-  for (TComEvent Event : DeliveryOrder) {
-    if (!CurrentEvents.Contains(Event)) continue;
-    const std::uint32_t Bit = EventMaskBits[static_cast<std::size_t>(Event)];
-    const bool Accepted = OwnerPort.Dispatcher().HandOver(
-        [&Port, Bit] {
-          try {
-            Port.EventWindowProc(CM_COMPORT, Bit);
-          } catch (...) {
-            HandleApplicationException(&Port, std::current_exception());
-          }
-        },
-        [this] { return Stopping(); }, &Call_);
-    if (!Accepted) return;
-  }
+  const TComEvents Events = CurrentEvents;
+  OwnerPort.Dispatcher().HandOver(
+      [&Port, Events] {
+        for (TComEvent Event : DeliveryOrder) {
+          if (Events.Contains(Event))
+            Port.EventWindowProc(CM_COMPORT, EventMaskBits[static_cast<std::size_t>(Event)]);
+        }
+      },
+      [this] { return Stopping(); }, &Call_);
 }
 
 }  // namespace tolvane

@@ -7,8 +7,9 @@
 //   loop to end while serving the port's dispatcher, so a delivery in progress can finish.
 // - The loop runs on its own thread and touches the port only through its device (whose calls
 //   are safe across threads) and through the delivery: smThreadSync runs it on the owner thread
-//   and waits (Synchronize), smWindowSync hands one event at a time to the owner thread and goes
-//   on once it is taken (HandOver), smNone runs it on this thread. A wait that reports the line
+//   and waits (Synchronize), smWindowSync hands the batch to the owner thread, which runs the
+//   window procedure for each of its events in turn, and goes on once it is taken (HandOver),
+//   smNone runs it on this thread. A wait that reports the line
 //   lost is delivered the same way (ProcessLineLost) and ends the loop.
 // - In smThreadSync on a busy line this thread, while the owner thread runs a delivery, goes on
 //   waiting on the device (which moves what the system received into the device's input queue),
@@ -23,6 +24,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <thread>
 
 #include "serialport/base/com_types.h"
@@ -57,7 +59,7 @@ class TComThread {
   // This thread's wait while the owner thread delivers (smThreadSync); false once the device
   // cannot be waited on any more.
   bool WaitDuringDelivery();
-  bool LineIsBusy();
+  std::optional<std::uint32_t> CountForHandOver();
   void PostEvents();
   bool Stopping() const { return Stopping_.load(); }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "serialport/base/application_exception.h"
+#include "serialport/dispatch/stop_signal.h"
 
 namespace tolvane {
 namespace {
@@ -106,20 +107,38 @@ TEST(ComDispatcherTest, AnAbandonedSynchronizeStillRunsAndIsWaitedFor) {
   EXPECT_TRUE(Result);
 }
 
-TEST(ComDispatcherTest, WakeUpIsCalledForEveryQueuedItem) {
+// The owner, once woken, drains all that is queued: items queued before it begins to drain ride
+// on the one wake-up, and an item queued after the drain has begun brings a wake-up of its own.
+TEST(ComDispatcherTest, WakeUpIsCalledOnceForAllItemsQueuedBeforeTheOwnerDrains) {
   TComDispatcher Dispatcher;
   std::atomic<int> WakeUps{0};
   Dispatcher.SetWakeUp([&] { ++WakeUps; });
-  std::atomic<bool> Returned{false};
-  std::thread Worker([&] {
-    Dispatcher.Synchronize([] {});
-    Dispatcher.HandOver([] {});
-    Returned = true;
+  std::atomic<int> PastWakeUp{0};
+  std::atomic<int> Returned{0};
+  // The caller's Meanwhile runs once its wake-up, if any, has been called.
+  const auto Caller = [&] {
+    TStopSignal Finished;
+    Dispatcher.SynchronizeMeanwhile([] {}, {}, nullptr, Finished,
+                                    [&] {
+                                      ++PastWakeUp;
+                                      return false;
+                                    });
+    ++Returned;
     Dispatcher.Notify();
-  });
-  Dispatcher.ServeUntil([&] { return Returned.load(); });
-  Worker.join();
+  };
+  std::thread First(Caller);
+  std::thread Second(Caller);
+  while (PastWakeUp.load() < 2) std::this_thread::yield();
+  EXPECT_EQ(WakeUps.load(), 1);
+  Dispatcher.ServeUntil([&] { return Returned.load() == 2; });
+  First.join();
+  Second.join();
+
+  std::thread Third(Caller);
+  Dispatcher.ServeUntil([&] { return Returned.load() == 3; });
+  Third.join();
   EXPECT_EQ(WakeUps.load(), 2);
+  EXPECT_EQ(Dispatcher.Counts().OwnerWakeUps, 2u);
 }
 
 // Closing serves the deliveries still queued; one that has started is waited for, so the event

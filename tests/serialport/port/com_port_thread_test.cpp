@@ -128,14 +128,12 @@ TEST_F(ComPortThreadTest, AHandlerClosingThePortWhileItClosesAddsNothing) {
     EXPECT_TRUE(Port.Connected());
     Port.ClosePort();
   };
-  std::atomic<int> Queued{0};
-  Dispatcher.SetWakeUp([&] { ++Queued; });
-  const auto WaitUntilQueued = [&](int Count) {
+  const auto WaitUntilQueued = [&](std::uint64_t Count) {
     const auto Deadline = std::chrono::steady_clock::now() + Generous;
-    while (Queued < Count && std::chrono::steady_clock::now() < Deadline) {
+    while (Dispatcher.Counts().Queued < Count && std::chrono::steady_clock::now() < Deadline) {
       std::this_thread::yield();
     }
-    return Queued >= Count;
+    return Dispatcher.Counts().Queued >= Count;
   };
   Port.OpenPort();
   ASSERT_TRUE(Device.WaitForWaiter(Generous));
@@ -163,16 +161,46 @@ TEST_F(ComPortThreadTest, AHandlerClosingThePortWhileItClosesAddsNothing) {
   EXPECT_EQ(AfterClose, 1);
 }
 
-TEST_F(ComPortThreadTest, WindowSyncSendsOneMessagePerEventInDeliveryOrder) {
+// One message per event, in delivery order, all of one batch carried by one hand-over.
+TEST_F(ComPortThreadTest, WindowSyncSendsOneMessagePerEventInDeliveryOrderInOneHandOver) {
   Port.SetSyncMethod(TSyncMethod::smWindowSync);
   RecordPortEvents(Port, Log);
   Port.OpenPort();
   ASSERT_TRUE(Device.WaitForWaiter(Generous));
   Log.clear();
+  const std::uint64_t QueuedBefore = Dispatcher.Counts().Queued;
   Device.RaiseEvents(EV_RING | EV_RLSD);
   Dispatcher.ServeUntil([&] { return Log.size() >= 2; });
   EXPECT_EQ(Log, (TEventLog{"Ring", "RLSDChange false"}));
+  EXPECT_EQ(Dispatcher.Counts().Queued - QueuedBefore, 1u);
   Port.ClosePort();
+}
+
+// A report of received data whose bytes an earlier delivery already took costs no hand-over:
+// the event thread goes back to its wait without the owner thread, and the next report is
+// delivered as ever.
+TEST_F(ComPortThreadTest, AReceptionReportWithNothingQueuedIsNotHandedOver) {
+  RecordPortEvents(Port, Log);
+  for (const TSyncMethod Sync : {TSyncMethod::smThreadSync, TSyncMethod::smWindowSync}) {
+    Port.SetSyncMethod(Sync);
+    Port.OpenPort();
+    ASSERT_TRUE(Device.WaitForWaiter(Generous));
+    Log.clear();
+    const std::uint64_t QueuedBefore = Dispatcher.Counts().Queued;
+    const std::size_t WaitsBefore = Device.CallsNamed("WaitCommEvent").size();
+    Device.RaiseEvents(EV_RXCHAR);
+    const auto Deadline = std::chrono::steady_clock::now() + Generous;
+    while (Device.CallsNamed("WaitCommEvent").size() == WaitsBefore &&
+           std::chrono::steady_clock::now() < Deadline) {
+      std::this_thread::yield();
+    }
+    ASSERT_GT(Device.CallsNamed("WaitCommEvent").size(), WaitsBefore);
+    Device.RaiseEvents(EV_RING);
+    Dispatcher.ServeUntil([&] { return !Log.empty(); });
+    EXPECT_EQ(Log, (TEventLog{"Ring"}));
+    EXPECT_EQ(Dispatcher.Counts().Queued - QueuedBefore, 1u);
+    Port.ClosePort();
+  }
 }
 
 TEST_F(ComPortThreadTest, WithoutSyncTheEventThreadRunsTheHandlers) {
