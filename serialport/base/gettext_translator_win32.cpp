@@ -14,6 +14,7 @@
 
 #include "serialport/base/com_error.h"
 #include "serialport/base/mo_catalog.h"
+#include "serialport/base/system_error_description_win32.h"
 #include "serialport/base/translation.h"
 #include "serialport/base/win32_text.h"
 
@@ -30,6 +31,12 @@ constexpr std::size_t ShortLanguageLength = 2;
 std::optional<std::map<std::string, TMoCatalog>>& Catalogs() {
   static std::optional<std::map<std::string, TMoCatalog>> Loaded;
   return Loaded;
+}
+
+// The language of the catalogs read.
+std::string& CatalogLanguage() {
+  static std::string Language;
+  return Language;
 }
 
 std::string BeforeFirstDot(const std::string& Name) {
@@ -88,10 +95,14 @@ std::string Lookup(const char* Domain, const std::string& Text) {
   return Found != nullptr ? *Found : Text;
 }
 
+// The catalogs first, then the system's own words for its errors in the catalogs' language:
+// only while a catalog is read, so that a system text is never the one translated line of a box.
 std::string TranslateResourceString(const std::string& Text) {
   const std::string InDefault = Lookup(DefaultTextDomain, Text);
   if (InDefault != Text) return InDefault;
-  return Lookup(PortTextDomain, Text);
+  const std::string InPort = Lookup(PortTextDomain, Text);
+  if (InPort != Text || !Catalogs() || Catalogs()->empty()) return InPort;
+  return SystemErrorDescriptionIn(Text, CatalogLanguage()).value_or(Text);
 }
 
 }  // namespace
@@ -114,6 +125,7 @@ void InstallTranslations(const std::string& ExecutableDir) {
     if (auto Catalog = FindCatalog(Root, Language, Domain)) Loaded.emplace(Domain, *Catalog);
   }
   Catalogs() = std::move(Loaded);
+  CatalogLanguage() = Language;
   SetTranslator(TranslateResourceString);
   TranslatePortErrorTexts();
 }
