@@ -20,11 +20,15 @@ constexpr const char* HistorySubdirectory = "tolvane/history";
 }  // namespace
 
 std::filesystem::path HistoryDirectory(const std::string& StateHome, const std::string& Home) {
+  // Made preferred, so that a name shown on Windows has one kind of separator throughout.
   const std::filesystem::path State(StateHome);
-  if (State.is_absolute()) return State / HistorySubdirectory;
-  if (!Home.empty())
-    return std::filesystem::path(Home) / DefaultStateSubdirectory / HistorySubdirectory;
-  return {};
+  std::filesystem::path Directory;
+  if (State.is_absolute()) {
+    Directory = State / HistorySubdirectory;
+  } else if (!Home.empty()) {
+    Directory = std::filesystem::path(Home) / DefaultStateSubdirectory / HistorySubdirectory;
+  }
+  return Directory.make_preferred();
 }
 
 std::filesystem::path UserHistoryDirectory() {

@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # tolvane-cli.exe end to end under Wine against the controller simulator, whose
 # pseudo-terminal is linked as COM5 of the prefix: Read, Write with its read-back, a silent
-# register, a pulled cable, bad files, and the command line a script relies on. Runs the named
-# cases (all without names; CTest runs each as a test of its own, "CliWine/<case>"), prints one
-# line per check and exits with the number of failed checks. Run through scripts/wine/hidden.sh.
+# register, a pulled cable, bad files, Ctrl+C during a write, and the command line a script
+# relies on. Runs the named cases (all without names; CTest runs each as a test of its own,
+# "CliWine/<case>"), prints one line per check and exits with the number of failed checks. Run
+# through scripts/wine/hidden.sh.
 #   scripts/wine/cli_e2e.sh CONTROLLER_SIMULATOR TOLVANE_CLI_EXE [CASE...]
 # Cases: help version read write silent-register pulled-cable bad-files absent-port full-output
+#        quit-signal
 set -uo pipefail
 [ $# -ge 2 ] || { echo "usage: $0 CONTROLLER_SIMULATOR TOLVANE_CLI_EXE [CASE...]" >&2; exit 2; }
 simulator="$(realpath "$1")" cli="$(realpath "$2")"
 shift 2
-all_cases=(help version read write silent-register pulled-cable bad-files absent-port full-output)
+all_cases=(help version read write silent-register pulled-cable bad-files absent-port full-output
+           quit-signal)
 cases=("${@:-${all_cases[@]}}")
 here="$(cd "$(dirname "$0")" && pwd)"
 export WINEPREFIX="${WINEPREFIX:-$here/../../build-mingw/wine/prefix}"
@@ -111,6 +114,24 @@ case_absent-port() {
 case_full-output() {
   (cd "$work" && "$here/run.sh" "$cli" ports > /dev/full 2> "$work/err.txt"); code=$?; err="$(cat "$work/err.txt")"
   check "ports > /dev/full fails" [ "$code" -ne 0 ]
+}
+# Ctrl+C: Wine turns the SIGINT into the console's Ctrl+C event, as Windows' console does.
+case_quit-signal() {
+  local new=("${held[@]}") i
+  for i in "${!new[@]}"; do new[$i]=$(printf %05d $((10#${held[$i]} + 1))); done
+  values "${new[@]}" > "$work/quit.ini"
+  start_simulator --delay 100
+  (cd "$work" && exec "$here/run.sh" "$cli" --port COM5 write quit.ini > "$work/out.txt" 2> "$work/err.txt") &
+  local pid=$!
+  for _ in $(seq 300); do [ "$(grep -c ' set to ' "$work/simulator.log")" -ge 3 ] && break; sleep 0.05; done
+  kill -INT "$pid"; wait "$pid"; code=$?
+  out="$(cat "$work/out.txt")" err="$(cat "$work/err.txt")"
+  local written; written=$(grep -c ' set to ' "$work/simulator.log")
+  check "Ctrl+C during a write exits 1" [ "$code" -eq 1 ]
+  check "it stops between registers and says how many were written" \
+    contains "$err" "Write stopped on quitting after $written of 11 registers"
+  check "some registers were left" [ "$written" -lt 11 ]
+  check "the backup is named with Windows separators" contains "$err" 'AppData\Local\tolvane\history\'
 }
 
 for name in "${cases[@]}"; do
