@@ -1,7 +1,12 @@
-// Windows has no sigaction: the C runtime's signal() serves instead. It sets a handler back to
-// the default action before calling it, so the second Ctrl+C quits at once, as on POSIX.
+// Windows tells a console program of Ctrl+C, Ctrl+Break and the closing of its console through a
+// handler that runs on a thread of its own. Ctrl+C and Ctrl+Break ask the command line to stop,
+// as SIGINT does on POSIX, and a second one gets the default action, which ends the program at
+// once. Closing the console asks to stop too; the handler then waits, since the system ends the
+// program as soon as it returns (or some seconds later in any case): the register in flight and
+// the report still get their turn.
+#include <windows.h>
+
 #include <atomic>
-#include <csignal>
 
 #include "cli/quit_signal.h"
 
@@ -9,27 +14,29 @@ namespace tolvane {
 namespace {
 
 std::atomic<bool> Requested{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
 
-constexpr int QuitSignals[] = {SIGINT, SIGTERM};
-
-extern "C" void NoteQuitSignal(int) {
-  Requested.store(true, std::memory_order_relaxed);
+BOOL WINAPI NoteConsoleEvent(DWORD Event) {
+  switch (Event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      return Requested.exchange(true) ? FALSE : TRUE;
+    case CTRL_CLOSE_EVENT:
+      Requested.store(true);
+      Sleep(INFINITE);
+      return TRUE;
+    default:
+      return FALSE;
+  }
 }
 
 }  // namespace
 
 void CatchQuitSignals() {
-  for (const int Signal : QuitSignals) std::signal(Signal, NoteQuitSignal);
+  SetConsoleCtrlHandler(NoteConsoleEvent, TRUE);
 }
 
 bool QuitRequested() {
-  static bool Seen = false;
-  if (Seen) return true;
-  if (!Requested.load(std::memory_order_relaxed)) return false;
-  Seen = true;
-  for (const int Signal : QuitSignals) std::signal(Signal, SIG_DFL);
-  return true;
+  return Requested.load();
 }
 
 }  // namespace tolvane
