@@ -14,7 +14,7 @@ namespace tolvane {
 std::unique_ptr<TComDevice> NewPlatformDevice();
 
 // A new device for a network port name (rfc2217://, socket://), not yet open: the network
-// backend where the platform has its sockets built, else a device that refuses to open.
+// backend, on the platform's sockets.
 std::unique_ptr<TComDevice> NewPlatformNetworkDevice();
 
 // What that device opens for PortName (on POSIX the device path: an absolute path as it is,

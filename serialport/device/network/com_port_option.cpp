@@ -1,7 +1,6 @@
 #include "serialport/device/network/com_port_option.h"
 
 #include <algorithm>
-#include <cerrno>
 
 namespace tolvane {
 namespace {
@@ -74,20 +73,22 @@ std::vector<std::uint8_t> TComPortCommand::Payload() const {
 int CheckDcbIsSane(const TDcb& Dcb) {
   if (Dcb.BaudRate == 0 || Dcb.ByteSize < 5 || Dcb.ByteSize > 8 || Dcb.Parity > SPACEPARITY ||
       Dcb.StopBits > TWOSTOPBITS)
-    return EINVAL;
+    return InvalidArgumentErrorCode;
   return 0;
 }
 
 int CheckDcbForComPort(const TDcb& Dcb) {
   if (const int Error = CheckDcbIsSane(Dcb)) return Error;
-  if (Dcb.fOutX != Dcb.fInX) return EINVAL;
-  if ((Dcb.fOutX || Dcb.fInX) && (Dcb.XonChar != Dc1 || Dcb.XoffChar != Dc3)) return EINVAL;
-  if (Dcb.fOutxCtsFlow != (Dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)) return EINVAL;
-  if (Dcb.fOutxCtsFlow && Dcb.fOutX) return EINVAL;  // one flow control at a time
-  if (Dcb.fOutxDsrFlow || Dcb.fDsrSensitivity || Dcb.fAbortOnError) return EINVAL;
+  if (Dcb.fOutX != Dcb.fInX) return InvalidArgumentErrorCode;
+  if ((Dcb.fOutX || Dcb.fInX) && (Dcb.XonChar != Dc1 || Dcb.XoffChar != Dc3))
+    return InvalidArgumentErrorCode;
+  if (Dcb.fOutxCtsFlow != (Dcb.fRtsControl == RTS_CONTROL_HANDSHAKE))
+    return InvalidArgumentErrorCode;
+  if (Dcb.fOutxCtsFlow && Dcb.fOutX) return InvalidArgumentErrorCode;  // one flow control at a time
+  if (Dcb.fOutxDsrFlow || Dcb.fDsrSensitivity || Dcb.fAbortOnError) return InvalidArgumentErrorCode;
   if (Dcb.fDtrControl > DTR_CONTROL_ENABLE || Dcb.fRtsControl > RTS_CONTROL_HANDSHAKE)
-    return EINVAL;
-  if (Dcb.fParity && Dcb.fErrorChar) return EINVAL;
+    return InvalidArgumentErrorCode;
+  if (Dcb.fParity && Dcb.fErrorChar) return InvalidArgumentErrorCode;
   return 0;
 }
 

@@ -6,7 +6,7 @@
 // DC1 and DC3, XON/XOFF in one direction only, CTS output flow without RTS handshake (and the
 // reverse), DSR output flow, DSR sensitivity, DTR handshake, RTS toggle, abort on error and
 // the replacement of bytes received with a parity error (the server never marks them). Those
-// are refused (EINVAL) rather than silently dropped.
+// are refused (InvalidArgumentErrorCode) rather than silently dropped.
 #pragma once
 
 #include <cstdint>
@@ -48,12 +48,13 @@ struct TComPortCommand {
   friend bool operator==(const TComPortCommand&, const TComPortCommand&) = default;
 };
 
-// 0, or EINVAL for a block that is nonsense on any line: no rate, a size outside 5 to 8, an
-// unknown parity or stop-bit code. A raw TCP line, which carries no settings, asks only this.
+// 0, or InvalidArgumentErrorCode for a block that is nonsense on any line: no rate, a size
+// outside 5 to 8, an unknown parity or stop-bit code. A raw TCP line, which carries no
+// settings, asks only this.
 int CheckDcbIsSane(const TDcb& Dcb);
 
-// 0, or EINVAL for a block that no server line can carry (see above) or that is nonsense (no
-// rate, a size outside 5 to 8, an unknown parity or stop-bit code).
+// 0, or InvalidArgumentErrorCode for a block that no server line can carry (see above) or that
+// is nonsense (no rate, a size outside 5 to 8, an unknown parity or stop-bit code).
 int CheckDcbForComPort(const TDcb& Dcb);
 
 // The commands that bring the server's line from Applied (nothing: unknown, so all of them) to

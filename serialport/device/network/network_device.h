@@ -22,7 +22,9 @@
 // stops reading while the queue is full, so a flood waits in TCP's buffers. The core's mutex
 // (device_core.h) guards the answers and the line state too; it is never held across a blocking
 // call. A second mutex keeps writers to the socket from interleaving a command with data. Waits
-// sleep in poll() on eventfds or on a condition variable, which Close, purge and new input wake.
+// sleep in the socket's wait (network_socket.h) on wake-ups of their own, or on a condition
+// variable, which Close, purge and new input wake. The system calls are all behind that socket
+// interface, so this logic is the same on every platform.
 #pragma once
 
 #include <array>
@@ -38,6 +40,7 @@
 #include "serialport/device/device_core.h"
 #include "serialport/device/network/com_port_option.h"
 #include "serialport/device/network/network_address.h"
+#include "serialport/device/network/network_socket.h"
 #include "serialport/device/network/telnet_codec.h"
 
 namespace tolvane {
@@ -72,7 +75,7 @@ class TNetworkDevice final : public TDeviceCore {
   TWaitResult WaitCommEvent(std::uint32_t& Mask, const TStopSignal& Stop) override;
 
  private:
-  // The waiter sleeps in poll() on an eventfd; a lost line also ends writes and reads.
+  // The waiter sleeps on a wake-up of its own; a lost line also ends writes and reads.
   void WakeWaiterLocked() override;
   void LineLostLocked() override;
   // A reader stopped on a full queue goes on reading.
@@ -105,7 +108,7 @@ class TNetworkDevice final : public TDeviceCore {
 
   // Sends Bytes, waiting for room in the socket's buffer for at most Limit (none: no limit);
   // the caller holds SendMutex_. 0 also when the time ran out (Sent then tells how far it got),
-  // ECANCELED after a transmit abort when Aborts is given, or the socket's error.
+  // CancelledErrorCode after a transmit abort when Aborts is given, or the socket's error.
   int Send(const std::vector<std::uint8_t>& Bytes, std::size_t& Sent,
            std::optional<std::chrono::milliseconds> Limit, const std::uint64_t* Aborts);
   int SendCommands(const std::vector<TComPortCommand>& Commands);
@@ -121,11 +124,14 @@ class TNetworkDevice final : public TDeviceCore {
   void NoteOnceLocked(const std::string& What);
 
   std::mutex SendMutex_;
-  int Fd_ = -1;
-  int ReaderWake_ = -1;
-  int EventWake_ = -1;
-  int TxWake_ = -1;
-  int CancelWake_ = -1;  // readable once the opening is cancelled
+  // Open while the device is open; written only by Open and ReleaseSystem, when no other thread
+  // uses it.
+  TTcpSocket Socket_;
+  bool Connected_ = false;  // Socket_ is open, as far as the threads that share it know
+  TSocketWake ReaderWake_;  // the reader's wait: room in the queue, output to send, Close
+  TSocketWake EventWake_;   // the event wait: new events, Close
+  TSocketWake TxWake_;      // a data write's wait for room: an abort, a lost line, Close
+  TSocketWake CancelWake_;  // signalled once the opening is cancelled
   bool Cancelled_ = false;
   std::thread Reader_;
   std::vector<std::uint8_t> Unsent_;

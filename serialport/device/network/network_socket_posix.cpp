@@ -1,22 +1,30 @@
-#include "serialport/device/network/network_socket_posix.h"
-
+// The network device's sockets on POSIX: BSD sockets, non-blocking throughout, waits in poll(),
+// wake-ups as eventfds.
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
-#include <map>
-#include <memory>
-#include <mutex>
-#include <thread>
+#include <vector>
+
+#include "serialport/base/system_error_codes.h"
+#include "serialport/device/device_wake_posix.h"
+#include "serialport/device/network/network_lookup.h"
+#include "serialport/device/network/network_socket.h"
 
 namespace tolvane {
+
+const int ConnectionResetErrorCode = ECONNRESET;
+const int ConnectionRefusedErrorCode = ECONNREFUSED;
+const int TimedOutErrorCode = ETIMEDOUT;
+const int ProtocolNotSupportedErrorCode = EPROTONOSUPPORT;
+const int AddressNotAvailableErrorCode = EADDRNOTAVAIL;
+
 namespace {
 
 using TClock = std::chrono::steady_clock;
@@ -26,12 +34,6 @@ struct TAddressListFree {
 };
 
 // Connects one address, waiting until Deadline; 0 and the socket, or the error.
-bool IsReadable(int Fd) {
-  if (Fd < 0) return false;
-  pollfd Poll{Fd, POLLIN, 0};
-  return poll(&Poll, 1, 0) > 0;
-}
-
 int ConnectOne(const addrinfo& Entry, TClock::time_point Deadline, int CancelFd, int& Fd) {
   Fd = socket(Entry.ai_family, Entry.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, Entry.ai_protocol);
   if (Fd < 0) return errno;
@@ -71,104 +73,9 @@ TAddressLookup& InstalledLookup() {
   return Lookup;
 }
 
-// A lookup that may outlive the wait for it: the resolver cannot be interrupted, so it runs on a
-// thread of its own. Whoever waits holds a share of it; the list it finds is freed with the last
-// share.
-struct TLookup {
-  std::mutex Mutex;
-  std::condition_variable Done;
-  bool Finished = false;
-  int Status = 0;
-  std::shared_ptr<addrinfo> List;
-};
-
-// The lookups under way, by name and service. An opening that finds its name being looked up
-// already waits for that lookup instead of starting another, so a resolver that never answers
-// holds one thread per name however often the operator presses Connect.
-struct TLookupsUnderWay {
-  std::mutex Mutex;
-  std::map<std::string, std::shared_ptr<TLookup>> ByName;
-};
-
-TLookupsUnderWay& LookupsUnderWay() {
-  static auto* Lookups = new TLookupsUnderWay;  // never destroyed: a lookup may end after exit
-  return *Lookups;
-}
-
-std::shared_ptr<TLookup> StartOrJoinLookup(const std::string& Host, const std::string& Service) {
-  TLookupsUnderWay& Lookups = LookupsUnderWay();
-  const std::string Key = Host + '\n' + Service;
-  std::lock_guard Lock(Lookups.Mutex);
-  if (const auto Found = Lookups.ByName.find(Key); Found != Lookups.ByName.end())
-    return Found->second;
-  auto Lookup = std::make_shared<TLookup>();
-  Lookups.ByName.emplace(Key, Lookup);
-  std::thread([Lookup, Key, Host, Service, Resolver = InstalledLookup()] {
-    addrinfo Hints{};
-    Hints.ai_family = AF_UNSPEC;
-    Hints.ai_socktype = SOCK_STREAM;
-    Hints.ai_flags = AI_NUMERICSERV | AI_ADDRCONFIG;
-    addrinfo* Found = nullptr;
-    const int Status = Resolver(Host.c_str(), Service.c_str(), &Hints, &Found);
-    {
-      TLookupsUnderWay& Under = LookupsUnderWay();
-      std::lock_guard Forgetting(Under.Mutex);
-      Under.ByName.erase(Key);
-    }
-    std::lock_guard Publishing(Lookup->Mutex);
-    Lookup->Finished = true;
-    Lookup->Status = Status;
-    if (Status == 0) Lookup->List.reset(Found, TAddressListFree());
-    Lookup->Done.notify_all();
-  }).detach();
-  return Lookup;
-}
-
-// getaddrinfo, waiting at most until Deadline: a name server that does not answer would
-// otherwise hold the caller for many seconds.
-int Resolve(const TNetworkAddress& Address, TClock::time_point Deadline, int CancelFd,
-            std::shared_ptr<addrinfo>& List, std::string& Reason) {
-  const std::shared_ptr<TLookup> Lookup =
-      StartOrJoinLookup(Address.Host, std::to_string(Address.Port));
-  std::unique_lock Lock(Lookup->Mutex);
-  // In short slices, so that giving up is noticed at once.
-  constexpr auto Slice = std::chrono::milliseconds(10);
-  while (!Lookup->Finished && TClock::now() < Deadline) {
-    if (IsReadable(CancelFd)) return ECANCELED;
-    Lookup->Done.wait_until(Lock, std::min(Deadline, TClock::now() + Slice));
-  }
-  if (!Lookup->Finished) {
-    Reason = "the name " + Address.Host + " could not be looked up in time";
-    return ETIMEDOUT;
-  }
-  if (Lookup->Status != 0) {
-    Reason = gai_strerror(Lookup->Status);
-    return EADDRNOTAVAIL;
-  }
-  List = Lookup->List;
-  return 0;
-}
-
-}  // namespace
-
-void SetAddressLookup(TAddressLookup Lookup) {
-  InstalledLookup() = Lookup != nullptr ? Lookup : getaddrinfo;
-}
-
-int ConnectTcp(const TNetworkAddress& Address, int TimeoutMs, int CancelFd, int& Fd,
-               std::string& Reason) {
-  Fd = -1;
-  const auto Deadline = TClock::now() + std::chrono::milliseconds(TimeoutMs);
-  std::shared_ptr<addrinfo> List;
-  if (const int Error = Resolve(Address, Deadline, CancelFd, List, Reason)) return Error;
-  int Error = EADDRNOTAVAIL;
-  for (const addrinfo* Entry = List.get(); Entry != nullptr; Entry = Entry->ai_next) {
-    Error = ConnectOne(*Entry, Deadline, CancelFd, Fd);
-    if (Error == 0 || Error == ETIMEDOUT || Error == ECANCELED) break;
-  }
-  return Error;
-}
-
+// No delay for small writes (a controller's packets are a dozen bytes), keep-alive probes for
+// an idle connection and a limit on unacknowledged data, so that a hung server or a cut network
+// path shows as ETIMEDOUT within about ten seconds instead of never.
 void ConfigureTcp(int Fd) {
   const int On = 1;
   const int IdleSeconds = 3;
@@ -182,6 +89,151 @@ void ConfigureTcp(int Fd) {
   setsockopt(Fd, IPPROTO_TCP, TCP_KEEPINTVL, &ProbeSeconds, sizeof ProbeSeconds);
   setsockopt(Fd, IPPROTO_TCP, TCP_KEEPCNT, &Probes, sizeof Probes);
   setsockopt(Fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &UnacknowledgedMs, sizeof UnacknowledgedMs);
+}
+
+// poll() on the socket (when Want asks for something) and the wake-ups.
+int PollFor(int Fd, unsigned Want, const std::intptr_t* Wakes, std::size_t WakeCount, int TimeoutMs,
+            TSocketReady& Ready) {
+  Ready = {};
+  std::vector<pollfd> Polls;
+  Polls.reserve(WakeCount + 1);
+  const auto Events = static_cast<short>(((Want & WaitReadable) ? POLLIN : 0) |
+                                         ((Want & WaitWritable) ? POLLOUT : 0));
+  // A socket not watched is left out: poll() reports a hang-up even when no events are asked
+  // for, and a loop that watches nothing on it would spin.
+  Polls.push_back({Events != 0 ? Fd : -1, Events, 0});
+  for (std::size_t Index = 0; Index < WakeCount; ++Index)
+    Polls.push_back({static_cast<int>(Wakes[Index]), POLLIN, 0});
+  if (poll(Polls.data(), Polls.size(), TimeoutMs) < 0) return errno == EINTR ? 0 : errno;
+  const short Got = Polls[0].revents;
+  Ready.Readable = (Want & WaitReadable) && (Got & (POLLIN | POLLHUP | POLLERR));
+  Ready.Writable = (Want & WaitWritable) && (Got & (POLLOUT | POLLHUP | POLLERR));
+  Ready.HungUp = (Got & (POLLHUP | POLLERR)) != 0;
+  for (std::size_t Index = 0; Index < WakeCount; ++Index)
+    if (Polls[Index + 1].revents != 0) Ready.Woken |= 1u << Index;
+  return 0;
+}
+
+}  // namespace
+
+TSocketWake::TSocketWake() : Native_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+  if (Native_ < 0) Error_ = errno;
+}
+
+TSocketWake::~TSocketWake() {
+  if (Native_ >= 0) close(static_cast<int>(Native_));
+}
+
+void TSocketWake::Signal() const {
+  if (Native_ >= 0) SignalWake(static_cast<int>(Native_));
+}
+
+void TSocketWake::Consume() const {
+  if (Native_ >= 0) ConsumeWake(static_cast<int>(Native_));
+}
+
+bool TSocketWake::IsSignalled() const {
+  if (Native_ < 0) return false;
+  pollfd Poll{static_cast<int>(Native_), POLLIN, 0};
+  return poll(&Poll, 1, 0) > 0;
+}
+
+struct TTcpSocket::TSystem {
+  int Fd = -1;
+};
+
+TTcpSocket::TTcpSocket() : System_(std::make_unique<TSystem>()) {}
+
+TTcpSocket::~TTcpSocket() {
+  Close();
+}
+
+bool TTcpSocket::IsOpen() const {
+  return System_->Fd >= 0;
+}
+
+void TTcpSocket::Close() {
+  if (System_->Fd >= 0) close(System_->Fd);
+  System_->Fd = -1;
+}
+
+int TTcpSocket::Connect(const TNetworkAddress& Address, int TimeoutMs, const TSocketWake* Cancel,
+                        std::string& Reason) {
+  Close();
+  const auto Deadline = TClock::now() + std::chrono::milliseconds(TimeoutMs);
+  const std::string Service = std::to_string(Address.Port);
+  std::shared_ptr<addrinfo> List;
+  int Status = 0;
+  const auto Resolve = [Host = Address.Host, Service,
+                        Resolver = InstalledLookup()](std::shared_ptr<addrinfo>& Found) {
+    addrinfo Hints{};
+    Hints.ai_family = AF_UNSPEC;
+    Hints.ai_socktype = SOCK_STREAM;
+    Hints.ai_flags = AI_NUMERICSERV | AI_ADDRCONFIG;
+    addrinfo* First = nullptr;
+    const int Result = Resolver(Host.c_str(), Service.c_str(), &Hints, &First);
+    if (Result == 0) Found.reset(First, TAddressListFree());
+    return Result;
+  };
+  switch (AwaitLookup(Address.Host + '\n' + Service, Resolve, Deadline, Cancel, List, Status)) {
+    case TLookupOutcome::Found:
+      break;
+    case TLookupOutcome::Cancelled:
+      return ECANCELED;
+    case TLookupOutcome::TimedOut:
+      Reason = "the name " + Address.Host + " could not be looked up in time";
+      return ETIMEDOUT;
+    case TLookupOutcome::Failed:
+      Reason = gai_strerror(Status);
+      return EADDRNOTAVAIL;
+  }
+  const int CancelFd = Cancel != nullptr ? static_cast<int>(Cancel->Native()) : -1;
+  int Error = EADDRNOTAVAIL;
+  int Fd = -1;
+  for (const addrinfo* Entry = List.get(); Entry != nullptr; Entry = Entry->ai_next) {
+    Error = ConnectOne(*Entry, Deadline, CancelFd, Fd);
+    if (Error == 0 || Error == ETIMEDOUT || Error == ECANCELED) break;
+  }
+  if (Error != 0) return Error;
+  ConfigureTcp(Fd);
+  System_->Fd = Fd;
+  return 0;
+}
+
+TSocketIo TTcpSocket::Send(const std::uint8_t* Data, std::size_t Count) {
+  for (;;) {
+    // MSG_NOSIGNAL: a peer that has gone gives EPIPE, not a signal that ends the program.
+    const ssize_t Sent = send(System_->Fd, Data, Count, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (Sent >= 0) return {TSocketIo::Done, static_cast<std::size_t>(Sent), 0};
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return {TSocketIo::WouldBlock, 0, 0};
+    return {TSocketIo::Failed, 0, errno};
+  }
+}
+
+TSocketIo TTcpSocket::Receive(std::uint8_t* Data, std::size_t Count) {
+  for (;;) {
+    const ssize_t Got = recv(System_->Fd, Data, Count, MSG_DONTWAIT);
+    if (Got > 0) return {TSocketIo::Done, static_cast<std::size_t>(Got), 0};
+    if (Got == 0) return {TSocketIo::Ended, 0, 0};
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return {TSocketIo::WouldBlock, 0, 0};
+    return {TSocketIo::Failed, 0, errno};
+  }
+}
+
+int TTcpSocket::Wait(unsigned Want, const std::intptr_t* Wakes, std::size_t WakeCount,
+                     int TimeoutMs, TSocketReady& Ready) {
+  return PollFor(System_->Fd, Want, Wakes, WakeCount, TimeoutMs, Ready);
+}
+
+int WaitForWakes(const std::intptr_t* Wakes, std::size_t WakeCount, int TimeoutMs,
+                 TSocketReady& Ready) {
+  return PollFor(-1, 0, Wakes, WakeCount, TimeoutMs, Ready);
+}
+
+void SetAddressLookup(TAddressLookup Lookup) {
+  InstalledLookup() = Lookup != nullptr ? Lookup : getaddrinfo;
 }
 
 }  // namespace tolvane

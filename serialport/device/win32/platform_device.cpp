@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "serialport/device/win32/unsupported_device.h"
+#include "serialport/device/network/network_device.h"
 #include "serialport/device/win32/win32_device.h"
 
 namespace tolvane {
@@ -27,7 +27,7 @@ std::unique_ptr<TComDevice> NewPlatformDevice() {
 }
 
 std::unique_ptr<TComDevice> NewPlatformNetworkDevice() {
-  return std::make_unique<TUnsupportedDevice>();
+  return std::make_unique<TNetworkDevice>();
 }
 
 // "COMn" opens as \\.\COMn (the only form that reaches COM10 and above); a name that is a

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-
 #include "tests/support/main_window_dcb.h"
 
 namespace tolvane {
@@ -81,7 +79,7 @@ TEST(ComPortOption, SettingsNoServerLineCanCarryAreRefused) {
   for (const auto& Case : Cases) {
     TDcb Dcb = test::MainWindowDcb();
     Case.Change(Dcb);
-    EXPECT_EQ(CheckDcbForComPort(Dcb), EINVAL) << Case.What;
+    EXPECT_EQ(CheckDcbForComPort(Dcb), InvalidArgumentErrorCode) << Case.What;
   }
 }
 

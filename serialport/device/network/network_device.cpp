@@ -1,18 +1,11 @@
 // Opening, closing and the reader thread of the network device, and what the reader makes of
 // the server's bytes.
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <chrono>
 
-#include "serialport/device/device_wake_posix.h"
+#include "serialport/base/system_error_codes.h"
 #include "serialport/device/network/network_device.h"
-#include "serialport/device/network/network_socket_posix.h"
 
 namespace tolvane {
 namespace {
@@ -36,18 +29,17 @@ std::string RefusalText(const std::vector<std::uint8_t>& Bytes) {
 
 }  // namespace
 
-TNetworkDevice::TNetworkDevice() : CancelWake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+TNetworkDevice::TNetworkDevice() = default;
 
 TNetworkDevice::~TNetworkDevice() {
   if (IsOpen()) Close();
-  if (CancelWake_ >= 0) close(CancelWake_);
 }
 
 void TNetworkDevice::CancelOpening() {
   std::lock_guard Lock(Mutex_);
   Cancelled_ = true;
-  SignalWake(CancelWake_);
-  if (TxWake_ >= 0) SignalWake(TxWake_);
+  CancelWake_.Signal();
+  TxWake_.Signal();
   Changed_.notify_all();
 }
 
@@ -62,7 +54,7 @@ std::size_t TNetworkDevice::AnswerKind(std::uint8_t Code, const std::vector<std:
 }
 
 int TNetworkDevice::Open(const std::string& Address) {
-  if (IsOpen()) return EBUSY;
+  if (IsOpen()) return BusyErrorCode;
   {
     std::lock_guard Lock(Mutex_);
     ErrorReason_.clear();
@@ -71,7 +63,7 @@ int TNetworkDevice::Open(const std::string& Address) {
   if (!Parsed) {
     std::lock_guard Lock(Mutex_);
     ErrorReason_ = "not a port name; a network port is rfc2217://HOST:PORT or socket://HOST:PORT";
-    return EINVAL;
+    return InvalidArgumentErrorCode;
   }
   if (const int Error = Connect(*Parsed)) return Error;
   {
@@ -93,31 +85,20 @@ int TNetworkDevice::Open(const std::string& Address) {
 }
 
 int TNetworkDevice::Connect(const TNetworkAddress& Address) {
-  int Fd = -1;
+  for (const TSocketWake* Wake : {&ReaderWake_, &EventWake_, &TxWake_, &CancelWake_}) {
+    if (Wake->Error() != 0) return Wake->Error();
+  }
   std::string Reason;
-  if (const int Error = ConnectTcp(Address, ConnectTimeoutMs, CancelWake_, Fd, Reason)) {
+  if (const int Error = Socket_.Connect(Address, ConnectTimeoutMs, &CancelWake_, Reason)) {
     std::lock_guard Lock(Mutex_);
     ErrorReason_ = Reason;
     return Error;
   }
-  ConfigureTcp(Fd);
-  int Wakes[3] = {-1, -1, -1};
-  for (int& Wake : Wakes) {
-    Wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (Wake < 0) {
-      const int Error = errno;
-      for (int Made : Wakes)
-        if (Made >= 0) close(Made);
-      close(Fd);
-      return Error;
-    }
-  }
+  // Left over from an earlier opening.
+  for (const TSocketWake* Wake : {&ReaderWake_, &EventWake_, &TxWake_}) Wake->Consume();
   std::lock_guard Lock(Mutex_);
   MarkOpenLocked();
-  Fd_ = Fd;
-  ReaderWake_ = Wakes[0];
-  EventWake_ = Wakes[1];
-  TxWake_ = Wakes[2];
+  Connected_ = true;
   Protocol_ = Address.Protocol;
   Codec_ = TTelnetCodec();
   TInputQueueOptions Options;
@@ -167,40 +148,36 @@ int TNetworkDevice::AwaitOpening() {
                       return Cancelled_ || LineError_ != 0 ||
                              (Telnet && (RateAnswered() || Codec_.ComPortRefused()));
                     });
-  if (Cancelled_) return ECANCELED;
+  if (Cancelled_) return CancelledErrorCode;
   if (LineError_ != 0) {
     std::vector<std::uint8_t> Said(Queue_.Size());
     Queue_.Take(Said.data(), Said.size());
     ErrorReason_ = RefusalText(Said);
-    return ErrorReason_.empty() ? LineError_ : ECONNREFUSED;
+    return ErrorReason_.empty() ? LineError_ : ConnectionRefusedErrorCode;
   }
   if (!Telnet || RateAnswered()) return 0;
   if (Codec_.ComPortRefused()) {
     ErrorReason_ = "the server does not speak RFC 2217 (for raw TCP use socket://)";
-    return EPROTONOSUPPORT;
+    return ProtocolNotSupportedErrorCode;
   }
   // Agreed and then silent, or too slow to finish even the negotiation: either way nothing
   // says the server's line is open.
   ErrorReason_ = Codec_.ComPortAgreed() ? "the server did not answer"
                                         : "the server did not answer within " +
                                               std::to_string(OpeningTimeoutMs / 1000) + " s";
-  return ETIMEDOUT;
+  return TimedOutErrorCode;
 }
 
 void TNetworkDevice::WakeAllLocked() {
-  for (int Wake : {ReaderWake_, EventWake_, TxWake_}) SignalWake(Wake);
+  for (const TSocketWake* Wake : {&ReaderWake_, &EventWake_, &TxWake_}) Wake->Signal();
   Changed_.notify_all();
 }
 
 void TNetworkDevice::ReleaseSystem() {
   if (Reader_.joinable()) Reader_.join();
   std::lock_guard Lock(Mutex_);
-  close(Fd_);
-  for (int* Wake : {&ReaderWake_, &EventWake_, &TxWake_}) {
-    close(*Wake);
-    *Wake = -1;
-  }
-  Fd_ = -1;
+  Socket_.Close();
+  Connected_ = false;
   Unsent_.clear();
 }
 
@@ -211,6 +188,7 @@ std::string TNetworkDevice::ErrorReason() const {
 
 void TNetworkDevice::ReadLoop() {
   std::uint8_t Raw[16 * 1024];
+  const std::intptr_t Wakes[] = {ReaderWake_.Native()};
   for (;;) {
     bool WatchInput = false;
     bool WatchOutput = false;
@@ -221,45 +199,43 @@ void TNetworkDevice::ReadLoop() {
       ReaderStarved_ = !WatchInput;
       WatchOutput = !Unsent_.empty();
     }
-    // While the queue is full the socket is watched for room only, or not at all: poll()
-    // reports a hang-up even when no events are asked for, and the loop would spin on it.
-    const auto Events = static_cast<short>((WatchInput ? POLLIN : 0) | (WatchOutput ? POLLOUT : 0));
-    pollfd Polls[2] = {{Events != 0 ? Fd_ : -1, Events, 0}, {ReaderWake_, POLLIN, 0}};
-    if (poll(Polls, 2, -1) < 0) {
-      if (errno == EINTR) continue;
+    // While the queue is full the socket is watched for room only, or not at all.
+    const unsigned Want = (WatchInput ? WaitReadable : 0) | (WatchOutput ? WaitWritable : 0);
+    TSocketReady Ready;
+    if (const int Error = Socket_.Wait(Want, Wakes, 1, -1, Ready)) {
       std::lock_guard Lock(Mutex_);
-      LoseLineLocked(errno);
+      LoseLineLocked(Error);
       return;
     }
-    if (Polls[1].revents != 0) ConsumeWake(ReaderWake_);
-    if (Polls[0].revents & POLLOUT) FlushUnsent();
+    if (Ready.Woken != 0) ReaderWake_.Consume();
+    if (Ready.Writable) FlushUnsent();
     if (!WatchInput) {
       // A peer gone while only room was watched for: nothing will take the rest; the loss shows
       // once reading goes on.
-      if (Polls[0].revents & (POLLHUP | POLLERR)) {
+      if (Ready.HungUp) {
         std::lock_guard Lock(Mutex_);
         Unsent_.clear();
       }
       continue;
     }
-    if ((Polls[0].revents & ~POLLOUT) == 0) continue;
+    if (!Ready.Readable) continue;
     std::size_t Asked = sizeof Raw;
     {
       std::lock_guard Lock(Mutex_);
       // A telnet stream decodes to no more bytes than it has, so this never overfills the queue.
       Asked = std::min(Asked, Queue_.FreeSpace());
     }
-    const ssize_t Count = recv(Fd_, Raw, Asked, 0);
-    if (Count < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    const TSocketIo Got = Socket_.Receive(Raw, Asked);
+    if (Got.Status == TSocketIo::WouldBlock) continue;
     std::vector<std::uint8_t> Replies;
     {
       std::lock_guard Lock(Mutex_);
-      if (Count > 0) {
-        TakeInLocked(Raw, static_cast<std::size_t>(Count), Replies);
+      if (Got.Status == TSocketIo::Done) {
+        TakeInLocked(Raw, Got.Count, Replies);
       } else {
         // The end of the stream is how a server reports every loss: it was stopped, its device
         // went away, or another client took the line.
-        LoseLineLocked(Count == 0 ? ECONNRESET : errno);
+        LoseLineLocked(Got.Status == TSocketIo::Ended ? ConnectionResetErrorCode : Got.Error);
         return;
       }
     }
@@ -303,16 +279,16 @@ void TNetworkDevice::TakeSubnegotiationLocked(const TSubnegotiation& Sub) {
 }
 
 void TNetworkDevice::QueueHasRoomLocked() {
-  if (ReaderStarved_) SignalWake(ReaderWake_);
+  if (ReaderStarved_) ReaderWake_.Signal();
 }
 
 void TNetworkDevice::WakeWaiterLocked() {
-  SignalWake(EventWake_);
+  EventWake_.Signal();
 }
 
 // Writers waiting for room in the socket and readers waiting for input give up.
 void TNetworkDevice::LineLostLocked() {
-  SignalWake(TxWake_);
+  TxWake_.Signal();
   Changed_.notify_all();
 }
 

@@ -1,16 +1,12 @@
 // Line settings, writing, purging and the event side of the network device.
-#include <poll.h>
-#include <sys/socket.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <utility>
 
-#include "serialport/device/device_wake_posix.h"
+#include "serialport/base/system_error_codes.h"
 #include "serialport/device/network/network_device.h"
 #include "serialport/device/read_plan.h"
-#include "serialport/dispatch/stop_signal_posix.h"
+#include "serialport/dispatch/stop_signal.h"
 
 namespace tolvane {
 namespace {
@@ -36,14 +32,15 @@ int TNetworkDevice::Send(const std::vector<std::uint8_t>& Bytes, std::size_t& Se
                          std::optional<TMilliseconds> Limit, const std::uint64_t* Aborts) {
   std::optional<TClock::time_point> Deadline;
   if (Limit) Deadline = TClock::now() + *Limit;
+  const std::intptr_t Wakes[] = {TxWake_.Native()};
   while (Sent < Bytes.size()) {
     bool CommandsWait = false;
     {
       std::lock_guard Lock(Mutex_);
-      if (Closing_) return EBADF;
-      if (Cancelled_) return ECANCELED;
+      if (Closing_) return NotOpenErrorCode;
+      if (Cancelled_) return CancelledErrorCode;
       if (LineError_ != 0) return LineError_;
-      if (Aborts != nullptr && TxAborts_ != *Aborts) return ECANCELED;
+      if (Aborts != nullptr && TxAborts_ != *Aborts) return CancelledErrorCode;
       // Commands queued before these bytes go first; once these have begun, later ones wait
       // for their end, so that nothing lands inside them.
       if (Sent == 0) {
@@ -52,14 +49,12 @@ int TNetworkDevice::Send(const std::vector<std::uint8_t>& Bytes, std::size_t& Se
       }
     }
     if (!CommandsWait) {
-      // MSG_NOSIGNAL: a peer that has gone gives EPIPE, not a signal that ends the program.
-      const ssize_t Count = send(Fd_, Bytes.data() + Sent, Bytes.size() - Sent, MSG_NOSIGNAL);
-      if (Count > 0) {
-        Sent += static_cast<std::size_t>(Count);
+      const TSocketIo Out = Socket_.Send(Bytes.data() + Sent, Bytes.size() - Sent);
+      if (Out.Status == TSocketIo::Failed) return Out.Error;
+      if (Out.Count > 0) {
+        Sent += Out.Count;
         continue;
       }
-      if (Count < 0 && errno == EINTR) continue;
-      if (Count < 0 && errno != EAGAIN) return errno;
     }
     int Timeout = -1;
     if (Deadline) {
@@ -67,9 +62,9 @@ int TNetworkDevice::Send(const std::vector<std::uint8_t>& Bytes, std::size_t& Se
       if (Left <= 0) return 0;
       Timeout = static_cast<int>(std::min<decltype(Left)>(Left, INT_MAX));
     }
-    pollfd Polls[2] = {{Fd_, POLLOUT, 0}, {TxWake_, POLLIN, 0}};
-    if (poll(Polls, 2, Timeout) < 0 && errno != EINTR) return errno;
-    if (Polls[1].revents != 0) ConsumeWake(TxWake_);
+    TSocketReady Ready;
+    if (const int Error = Socket_.Wait(WaitWritable, Wakes, 1, Timeout, Ready)) return Error;
+    if (Ready.Woken != 0) TxWake_.Consume();
   }
   return 0;
 }
@@ -80,7 +75,7 @@ int TNetworkDevice::SendCommands(const std::vector<TComPortCommand>& Commands) {
     TTelnetCodec::AppendSubnegotiation(Wire, telnet::ComPort, Command.Payload());
   {
     std::lock_guard Lock(Mutex_);
-    if (Closing_) return EBADF;
+    if (Closing_) return NotOpenErrorCode;
     if (LineError_ != 0) return LineError_;
   }
   // A server that takes no more commands is noticed by the missing answers.
@@ -91,7 +86,7 @@ int TNetworkDevice::SendCommands(const std::vector<TComPortCommand>& Commands) {
 void TNetworkDevice::QueueWhole(const std::vector<std::uint8_t>& Bytes) {
   {
     std::lock_guard Lock(Mutex_);
-    if (Fd_ < 0 || Closing_) return;
+    if (!Connected_ || Closing_) return;
     Unsent_.insert(Unsent_.end(), Bytes.begin(), Bytes.end());
   }
   FlushUnsent();
@@ -105,19 +100,18 @@ void TNetworkDevice::FlushUnsent() {
 }
 
 void TNetworkDevice::FlushUnsentLocked() {
-  if (Fd_ < 0 || Closing_) return;
+  if (!Connected_ || Closing_) return;
   while (!Unsent_.empty()) {
-    const ssize_t Count = send(Fd_, Unsent_.data(), Unsent_.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (Count > 0) {
-      Unsent_.erase(Unsent_.begin(), Unsent_.begin() + Count);
+    const TSocketIo Out = Socket_.Send(Unsent_.data(), Unsent_.size());
+    if (Out.Count > 0) {
+      Unsent_.erase(Unsent_.begin(), Unsent_.begin() + static_cast<std::ptrdiff_t>(Out.Count));
       continue;
     }
-    if (Count < 0 && errno == EINTR) continue;
-    if (Count < 0 && errno != EAGAIN) Unsent_.clear();  // the loss shows on the reading side
+    if (Out.Status == TSocketIo::Failed) Unsent_.clear();  // the loss shows on the reading side
     break;
   }
   // The reader watches for room while something is left.
-  if (!Unsent_.empty()) SignalWake(ReaderWake_);
+  if (!Unsent_.empty()) ReaderWake_.Signal();
 }
 
 int TNetworkDevice::AwaitAnswers(const std::vector<TComPortCommand>& Commands,
@@ -132,8 +126,8 @@ int TNetworkDevice::AwaitAnswers(const std::vector<TComPortCommand>& Commands,
              return !Command.AwaitsAnswer || Answered(Command);
            });
   });
-  if (Closing_) return EBADF;
-  if (Cancelled_) return ECANCELED;
+  if (Closing_) return NotOpenErrorCode;
+  if (Cancelled_) return CancelledErrorCode;
   if (LineError_ != 0) return LineError_;
   bool Silent = false;
   for (const TComPortCommand& Command : Commands) {
@@ -146,7 +140,7 @@ int TNetworkDevice::AwaitAnswers(const std::vector<TComPortCommand>& Commands,
     // asked, and the line is in a state nobody asked for.
     if (Answers_[AnswerKind(Command.Code, Command.Value)].Value != Command.Value) {
       Applied_.reset();
-      return EINVAL;
+      return InvalidArgumentErrorCode;
     }
   }
   Lock.unlock();
@@ -241,8 +235,8 @@ int TNetworkDevice::WriteFile(const void* Buffer, std::uint32_t Count, TOverlapp
 }
 
 int TNetworkDevice::PurgeLocked(std::uint32_t Flags) {
-  if (Flags & PURGE_TXABORT) SignalWake(TxWake_);
-  if ((Flags & PURGE_RXCLEAR) && ReaderStarved_) SignalWake(ReaderWake_);
+  if (Flags & PURGE_TXABORT) TxWake_.Signal();
+  if ((Flags & PURGE_RXCLEAR) && ReaderStarved_) ReaderWake_.Signal();
   Changed_.notify_all();
   return 0;
 }
@@ -296,6 +290,7 @@ TWaitResult TNetworkDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal
     std::lock_guard Lock(Mutex_);
     MaskChanges = MaskChanges_;
   }
+  const std::intptr_t Wakes[] = {Stop.NativeHandle(), EventWake_.Native()};
   for (;;) {
     if (Stop.IsSet()) return TWaitResult::Stopped;
     {
@@ -303,16 +298,15 @@ TWaitResult TNetworkDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal
       if (const auto Outcome = WaitOutcomeLocked(MaskChanges, Mask)) return *Outcome;
       Polling_ = true;
     }
-    pollfd Polls[2] = {{StopSignalFd(Stop), POLLIN, 0}, {EventWake_, POLLIN, 0}};
-    const int Ready = poll(Polls, 2, -1);
-    const int PollError = errno;
+    TSocketReady Ready;
+    const int Error = WaitForWakes(Wakes, 2, -1, Ready);
     {
       std::lock_guard Lock(Mutex_);
       Polling_ = false;
     }
-    if (Ready < 0 && PollError != EINTR) return TWaitResult::Failed;
-    if (Ready > 0 && Polls[0].revents != 0) return TWaitResult::Stopped;
-    if (Ready > 0 && Polls[1].revents != 0) ConsumeWake(EventWake_);
+    if (Error != 0) return TWaitResult::Failed;
+    if (Ready.Woken & 1u) return TWaitResult::Stopped;
+    if (Ready.Woken & 2u) EventWake_.Consume();
   }
 }
 
