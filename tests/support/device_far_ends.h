@@ -1,5 +1,6 @@
 // The far end of each device type, for the device contract suite
-// (tests/serialport/device/device_contract_test.cpp). A backend is tested by one more adapter
+// (tests/serialport/device/device_contract_test.cpp); the network device's is in
+// network_far_end.h, which Windows shares. A backend is tested by one more adapter
 // of this shape and one more entry in the suite's list of types:
 //
 //   struct TSomeFarEnd {
@@ -18,10 +19,9 @@
 #include <string_view>
 
 #include "serialport/device/com_device.h"
-#include "serialport/device/network/network_device.h"
 #include "serialport/device/posix/posix_device.h"
-#include "tests/support/fake_comport_server.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/network_far_end.h"
 #include "tests/support/pty_pair.h"
 
 namespace tolvane::test {
@@ -65,24 +65,5 @@ class TPosixFarEnd {
  private:
   TPtyPair Pty_;
 };
-
-// The network device against the in-process server, over RFC 2217 or raw TCP; dropping the
-// connection ends the stream, which is how a server reports every loss.
-template <bool Telnet>
-class TNetworkFarEnd {
- public:
-  static constexpr const char* Name = Telnet ? "Rfc2217" : "RawTcp";
-  TNetworkFarEnd() : Server_(Telnet) {}
-  std::unique_ptr<TComDevice> NewDevice() { return std::make_unique<TNetworkDevice>(); }
-  std::string PortName() const { return Server_.PortName(); }
-  void Send(std::string_view Bytes) { Server_.Send(Bytes); }
-  std::string Received(std::size_t Count) { return Server_.Received(Count); }
-  void Drop() { Server_.Drop(); }
-
- private:
-  TFakeComPortServer Server_;
-};
-using TRfc2217FarEnd = TNetworkFarEnd<true>;
-using TRawTcpFarEnd = TNetworkFarEnd<false>;
 
 }  // namespace tolvane::test

@@ -1,5 +1,9 @@
 #include "tests/support/fake_comport_server.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -7,6 +11,7 @@
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -19,6 +24,50 @@ using namespace telnet;
 
 constexpr auto Patience = std::chrono::seconds(5);
 
+#ifdef _WIN32
+using TNative = SOCKET;
+using TSize = int;
+constexpr int NoSignal = 0;
+constexpr int ShutWrite = SD_SEND;
+constexpr int ShutBoth = SD_BOTH;
+// How often the serving thread looks whether it is to stop: WSAPoll waits on sockets only.
+constexpr int StopLookMs = 20;
+void CloseSocket(std::intptr_t Socket) {
+  closesocket(static_cast<SOCKET>(Socket));
+}
+TNative NewListener() {
+  WSADATA Data;
+  if (WSAStartup(MAKEWORD(2, 2), &Data) != 0) return INVALID_SOCKET;
+  return socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+}
+TNative Accept(TNative Listener) {
+  return accept(Listener, nullptr, nullptr);
+}
+#else
+using TNative = int;
+using TSize = std::size_t;
+constexpr int NoSignal = MSG_NOSIGNAL;
+constexpr int ShutWrite = SHUT_WR;
+constexpr int ShutBoth = SHUT_RDWR;
+void CloseSocket(std::intptr_t Socket) {
+  close(static_cast<int>(Socket));
+}
+TNative NewListener() {
+  return socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+}
+TNative Accept(TNative Listener) {
+  return accept4(Listener, nullptr, nullptr, SOCK_CLOEXEC);
+}
+#endif
+
+// The socket of a number, and the number of a socket (-1 for none).
+TNative NativeOf(std::intptr_t Socket) {
+  return static_cast<TNative>(Socket);
+}
+std::intptr_t NumberOf(TNative Socket) {
+  return Socket == static_cast<TNative>(-1) ? -1 : static_cast<std::intptr_t>(Socket);
+}
+
 // What a serial server offers a new client: it will do and wants the client to do binary and
 // no go-ahead, and asks for COM-PORT-OPTION.
 const std::vector<std::uint8_t> ServerOffers = {
@@ -28,17 +77,20 @@ const std::vector<std::uint8_t> ServerOffers = {
 }  // namespace
 
 TFakeComPortServer::TFakeComPortServer(bool Telnet) : Telnet_(Telnet) {
-  Listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const TNative Listener = NewListener();
+  Listener_ = NumberOf(Listener);
   sockaddr_in Address{};
   Address.sin_family = AF_INET;
   Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t Size = sizeof Address;
-  if (Listener_ < 0 || bind(Listener_, reinterpret_cast<sockaddr*>(&Address), Size) != 0 ||
-      listen(Listener_, 4) != 0 ||
-      getsockname(Listener_, reinterpret_cast<sockaddr*>(&Address), &Size) != 0)
+  if (Listener_ < 0 || bind(Listener, reinterpret_cast<sockaddr*>(&Address), Size) != 0 ||
+      listen(Listener, 4) != 0 ||
+      getsockname(Listener, reinterpret_cast<sockaddr*>(&Address), &Size) != 0)
     throw std::runtime_error("the fake server cannot listen on loopback");
   Port_ = ntohs(Address.sin_port);
+#ifndef _WIN32
   Wake_ = eventfd(0, EFD_CLOEXEC);
+#endif
   Thread_ = std::thread([this] { Serve(); });
 }
 
@@ -47,12 +99,16 @@ TFakeComPortServer::~TFakeComPortServer() {
     std::lock_guard Lock(Mutex_);
     Stopping_ = true;
   }
+#ifndef _WIN32
   const std::uint64_t One = 1;
   [[maybe_unused]] ssize_t Written = write(Wake_, &One, sizeof One);
+#endif
   Thread_.join();
-  if (Client_ >= 0) close(Client_);
-  close(Listener_);
+  if (Client_ >= 0) CloseSocket(Client_);
+  CloseSocket(Listener_);
+#ifndef _WIN32
   close(Wake_);
+#endif
 }
 
 std::string TFakeComPortServer::PortName() const {
@@ -72,7 +128,8 @@ void TFakeComPortServer::RefuseNextWith(std::string Text) {
 void TFakeComPortServer::Write(const std::vector<std::uint8_t>& Bytes) {
   std::size_t Done = 0;
   while (Client_ >= 0 && Done < Bytes.size()) {
-    const ssize_t Count = send(Client_, Bytes.data() + Done, Bytes.size() - Done, MSG_NOSIGNAL);
+    const auto Count = send(NativeOf(Client_), reinterpret_cast<const char*>(Bytes.data()) + Done,
+                            static_cast<TSize>(Bytes.size() - Done), NoSignal);
     if (Count <= 0) return;
     Done += static_cast<std::size_t>(Count);
   }
@@ -133,7 +190,7 @@ void TFakeComPortServer::Drop() {
   std::lock_guard Lock(Mutex_);
   if (Client_ < 0) return;
   // shutdown, not close: the serving thread still polls the descriptor and closes it itself.
-  shutdown(Client_, SHUT_RDWR);
+  shutdown(NativeOf(Client_), ShutBoth);
 }
 
 void TFakeComPortServer::Handle(const std::uint8_t* Raw, std::size_t Count) {
@@ -164,22 +221,28 @@ void TFakeComPortServer::Handle(const std::uint8_t* Raw, std::size_t Count) {
 
 void TFakeComPortServer::Serve() {
   for (;;) {
-    int Watched = -1;
+    std::intptr_t Watched = -1;
     {
       std::lock_guard Lock(Mutex_);
       if (Stopping_) return;
       Watched = Client_ >= 0 ? Client_ : Listener_;
     }
-    pollfd Polls[2] = {{Watched, POLLIN, 0}, {Wake_, POLLIN, 0}};
+#ifdef _WIN32
+    WSAPOLLFD Polls[1] = {{NativeOf(Watched), POLLIN, 0}};
+    if (WSAPoll(Polls, 1, StopLookMs) <= 0) continue;
+#else
+    pollfd Polls[2] = {{static_cast<int>(Watched), POLLIN, 0}, {Wake_, POLLIN, 0}};
     if (poll(Polls, 2, -1) <= 0) continue;
     if (Polls[1].revents != 0) return;
+#endif
     std::lock_guard Lock(Mutex_);
     if (Watched == Listener_) {
-      Client_ = accept4(Listener_, nullptr, nullptr, SOCK_CLOEXEC);
+      Client_ = NumberOf(Accept(NativeOf(Listener_)));
       if (Client_ < 0) continue;
       // Answers go out at once, as a real server's do, not held back for the client's ACK.
       const int On = 1;
-      setsockopt(Client_, IPPROTO_TCP, TCP_NODELAY, &On, sizeof On);
+      setsockopt(NativeOf(Client_), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&On),
+                 sizeof On);
       Parser_ = TTelnetCodec();
       Refused_ = false;
       if (Telnet_) Write(ServerOffers);
@@ -189,16 +252,16 @@ void TFakeComPortServer::Serve() {
         Write(std::vector<std::uint8_t>(Text.begin(), Text.end()));
         // Half a close, then whatever the client still sends is read and dropped: closing with
         // unread input would reset the connection and could discard the text at the client.
-        shutdown(Client_, SHUT_WR);
+        shutdown(NativeOf(Client_), ShutWrite);
         Refused_ = true;
       }
       Changed_.notify_all();
       continue;
     }
     std::uint8_t Raw[4096];
-    const ssize_t Count = recv(Client_, Raw, sizeof Raw, 0);
+    const auto Count = recv(NativeOf(Client_), reinterpret_cast<char*>(Raw), sizeof Raw, 0);
     if (Count <= 0) {
-      close(Client_);
+      CloseSocket(Client_);
       Client_ = -1;
     } else if (!Refused_) {
       Handle(Raw, static_cast<std::size_t>(Count));

@@ -3,7 +3,8 @@
 // and line notifications, refusals and a connection that just ends. It listens on a free
 // loopback port, serves one client at a time, offers the options a serial server offers, answers
 // each COM-PORT-OPTION command with its value (code + 100) unless told not to, and keeps the data
-// it receives. Raw mode (Telnet false) serves plain TCP instead.
+// it receives. Raw mode (Telnet false) serves plain TCP instead. It builds for Windows too, on
+// Winsock, so that the network device's tests run under Wine.
 #pragma once
 
 #include <condition_variable>
@@ -64,13 +65,14 @@ class TFakeComPortServer {
   bool AwaitLocked(std::unique_lock<std::mutex>& Lock, TPredicate Predicate);
 
   const bool Telnet_;
-  int Listener_ = -1;
-  int Wake_ = -1;
+  // Sockets as numbers, -1 for none: descriptors on POSIX, Winsock's sockets on Windows.
+  std::intptr_t Listener_ = -1;
+  int Wake_ = -1;  // POSIX: an eventfd that ends the serving thread's wait
   std::uint16_t Port_ = 0;
   std::thread Thread_;
   std::mutex Mutex_;
   std::condition_variable Changed_;
-  int Client_ = -1;
+  std::intptr_t Client_ = -1;
   bool Stopping_ = false;
   bool Refused_ = false;  // the client was refused; its bytes are dropped until it leaves
   TTelnetCodec Parser_;

@@ -1,5 +1,6 @@
 // What every device owes the port, stated once and run against each device type through its
-// far end (tests/support/device_far_ends.h; on Windows tests/support/wine/win32_far_end.h). A
+// far end (tests/support/device_far_ends.h; on Windows tests/support/wine/win32_far_end.h and
+// the network device's, tests/support/network_far_end.h). A
 // new backend adds its far end to DeviceTypes.
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include "serialport/device/com_device.h"
 #include "serialport/dispatch/stop_signal.h"
 #ifdef _WIN32
+#include "tests/support/network_far_end.h"
 #include "tests/support/wine/win32_far_end.h"
 #else
 #include "tests/support/device_far_ends.h"
@@ -23,7 +25,7 @@ namespace tolvane {
 namespace {
 
 #ifdef _WIN32
-using DeviceTypes = ::testing::Types<test::TWin32FarEnd>;
+using DeviceTypes = ::testing::Types<test::TWin32FarEnd, test::TRfc2217FarEnd, test::TRawTcpFarEnd>;
 #else
 using DeviceTypes = ::testing::Types<test::TFakeFarEnd, test::TPosixFarEnd, test::TRfc2217FarEnd,
                                      test::TRawTcpFarEnd>;
