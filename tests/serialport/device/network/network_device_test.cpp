@@ -124,6 +124,20 @@ TEST_F(NetworkDevice, TheLineSettingsAndTheEscapedDataReachTheServer) {
   EXPECT_EQ(std::string(Got, Overlapped.Transferred), "\xff\xff");
 }
 
+// Far more than the socket's buffers take: the write waits for room again and again while the
+// reader thread waits on the same socket for input, and it must neither stall nor cut the data.
+TEST_F(NetworkDevice, AWriteLargerThanTheSocketTakesWaitsForRoomAndArrivesWhole) {
+  Open();
+  std::string Data(2 << 20, '\0');
+  for (std::size_t Index = 0; Index < Data.size(); ++Index)
+    Data[Index] = static_cast<char>(Index * 7 % 256);  // 0xFF among them, doubled on the wire
+  ASSERT_EQ(Device.SetCommTimeouts({0, 0, 0, 0, 20000}), 0);
+  TOverlapped Overlapped;
+  ASSERT_EQ(Device.WriteFile(Data.data(), static_cast<std::uint32_t>(Data.size()), Overlapped), 0);
+  EXPECT_EQ(Overlapped.Transferred, Data.size()) << "the write ran out of time waiting for room";
+  EXPECT_TRUE(Server.Received(Data.size()) == Data) << "the data arrived changed or cut";
+}
+
 TEST_F(NetworkDevice, AServerThatNeverAnswersDoesNotFailTheSettingsButAWrongAnswerDoes) {
   Server.SetAnswerRule([](const TCommand& Command) -> std::optional<std::vector<std::uint8_t>> {
     if (Command[0] == comport::SetBaudRate && Command[4] == 0) return {{0, 0, 0x25, 0x80}};
