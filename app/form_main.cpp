@@ -146,7 +146,8 @@ void TForm1::ConfigurePort() {
   ComDataPacket1_->SetName("ComDataPacket1");
   ComDataPacket1_->SetStopString(PacketStopString);
   ComDataPacket1_->SetComPort(&Port);
-  ComDataPacket1_->OnPacket = [this](TObject* Sender, const std::string& Str) {
+  // Taken as a view: the assembler hands each packet where it lies, building no string.
+  ComDataPacket1_->OnPacket = [this](TObject* Sender, std::string_view Str) {
     ComDataPacket1Packet(Sender, Str);
   };
 }
@@ -350,7 +351,7 @@ void TForm1::WriteToPort(const std::string& Packet) {
   }
 }
 
-void TForm1::ComDataPacket1Packet(TObject* /*Sender*/, const std::string& Str) {
+void TForm1::ComDataPacket1Packet(TObject* /*Sender*/, std::string_view Str) {
   ApplyReceivedPacket(Str, *this, Sequencer_);
   PanelTerminal->AppendPacket(Str);
   ShowConnectionState();

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "app/form_about.h"
 #include "app/views/adjustments_view.h"
@@ -90,7 +91,8 @@ class TForm1 : public QMainWindow, public TTransferHost {
   // The port's line is gone: everything running ends, the port closes without "DI;" and one box
   // names the device and the system's reason. Nothing happens once the port is closed.
   void ComPortLineLost(std::int32_t SystemErrorCode);
-  void ComDataPacket1Packet(TObject* Sender, const std::string& Str);
+  // Str lies in the assembler's buffer for the duration of the call; nothing keeps it.
+  void ComDataPacket1Packet(TObject* Sender, std::string_view Str);
 
   // Shows the view whose View item is checked; with several checked the last one wins.
   void ViewFace();

@@ -450,7 +450,7 @@ void MeasureRoundTrip() {
   TFarEnd FloorEnd;
   TArchitectureFloor Floor(FloorEnd, ReplyToEveryPacket);
   TRig Rig;
-  Rig.Assembler.OnPacket = [&](TObject*, const std::string&) { Rig.Port.WriteString(Reply); };
+  Rig.Assembler.OnPacket = [&](TObject*, std::string_view) { Rig.Port.WriteString(Reply); };
   Rig.Port.OpenPort();
   const std::vector<TRoundTrips> Trips = TimeRoundTrips({&BareEnd, &FloorEnd, &Rig.FarEnd});
   Rig.Port.ClosePort();
@@ -472,7 +472,7 @@ void MeasureRemoteRoundTrip() {
     return;
   }
   TRig Local;
-  Local.Assembler.OnPacket = [&](TObject*, const std::string&) { Local.Port.WriteString(Reply); };
+  Local.Assembler.OnPacket = [&](TObject*, std::string_view) { Local.Port.WriteString(Reply); };
   TRig Remote;
   const tolvane::TTempDirectory Directory;
   TSer2netServer Server(Remote.FarEnd.SlavePath(), TServerProtocol::Rfc2217, Directory.Path());
@@ -481,7 +481,7 @@ void MeasureRemoteRoundTrip() {
     return;
   }
   Remote.Port.SetPort(Server.Url());
-  Remote.Assembler.OnPacket = [&](TObject*, const std::string&) { Remote.Port.WriteString(Reply); };
+  Remote.Assembler.OnPacket = [&](TObject*, std::string_view) { Remote.Port.WriteString(Reply); };
   try {
     Remote.Port.OpenPort();
   } catch (const std::exception& Error) {
@@ -627,7 +627,7 @@ TFloodCost BareFlood(const TFarEnd& FarEnd, const std::string& OnePacket, int Pa
 }
 
 // The port on the same pseudo-terminal, with the assembler cutting on ";" and a handler that
-// counts, the way the main window takes its packets (by const reference).
+// counts, taking its packets the way the main window does (as a view).
 TFloodCost PortFlood(const TFarEnd& FarEnd, tolvane::TSyncMethod SyncMethod,
                      const std::string& OnePacket, int Packets) {
   TComPort Port(nullptr);
@@ -638,7 +638,7 @@ TFloodCost PortFlood(const TFarEnd& FarEnd, tolvane::TSyncMethod SyncMethod,
   Assembler.SetComPort(&Port);
   Assembler.SetStopString(";");
   int Received = 0;
-  Assembler.OnPacket = [&](TObject*, const std::string&) {
+  Assembler.OnPacket = [&](TObject*, std::string_view) {
     if (++Received == Packets) QuitFromAnyThread();
   };
   long long Deliveries = 0;
@@ -761,7 +761,7 @@ void MeasureFlood() {
 
 // The assembler with the main window's stop string over about one delivery's bytes, against a
 // bare memchr pass that counts the same packet ends, for a handler that takes the packet by
-// const reference (the main window's) and for one that takes it as a view. Three rounds, in each
+// const reference and for one that takes it as a view (the main window's). Three rounds, in each
 // of which the pass and the two take turns, so that the machine's drift falls on all alike;
 // every round's ratios are printed, then their medians.
 void MeasureAssembler() {

@@ -59,7 +59,7 @@ QString AskForLogFile(QWidget* Parent) {
 
 }  // namespace
 
-QString LogLineOf(const std::string& Packet) {
+QString LogLineOf(std::string_view Packet) {
   QString Line;
   Line.reserve(static_cast<qsizetype>(Packet.size()));
   for (const char Character : Packet) {
@@ -73,7 +73,7 @@ QString LogLineOf(const std::string& Packet) {
   return Line;
 }
 
-QString TimedLogLine(const QTime& Time, const char* Mark, const std::string& Packet) {
+QString TimedLogLine(const QTime& Time, const char* Mark, std::string_view Packet) {
   return Time.toString("HH:mm:ss.zzz") + ' ' + Mark + ' ' + LogLineOf(Packet);
 }
 
@@ -141,7 +141,7 @@ TTerminalView::TTerminalView(QWidget* Parent)
   setTabOrder(ButtonSaveLog, Memo);
 }
 
-void TTerminalView::AppendLine(const char* Mark, const std::string& Packet) {
+void TTerminalView::AppendLine(const char* Mark, std::string_view Packet) {
   // The log follows its newest line, unless the operator has scrolled back to read.
   QScrollBar* Bar = Memo->verticalScrollBar();
   const bool Following = !isVisible() || Bar->value() == Bar->maximum();
@@ -199,7 +199,7 @@ bool TTerminalView::eventFilter(QObject* Watched, QEvent* Event) {
   return QFrame::eventFilter(Watched, Event);
 }
 
-void TTerminalView::AppendPacket(const std::string& Packet) {
+void TTerminalView::AppendPacket(std::string_view Packet) {
   AppendLine(ReceivedMark, Packet);
   ++LogLines_;
   if (LogLines_ == LogLineLimit) ClearLog();

@@ -11,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "logic/files/line_end.h"
 
@@ -27,10 +28,10 @@ inline constexpr const char* NoteMark = "!";
 // The packet as one line of the log. Packets are byte strings; a control byte is shown escaped
 // ("\r", "\n", "\t", "\0", else "\xNN") so that a packet holding a line end still takes exactly
 // one line, and every other byte is shown as the Latin-1 character of that value.
-QString LogLineOf(const std::string& Packet);
+QString LogLineOf(std::string_view Packet);
 
 // "14:02:11.305 > ST0012;": the time, the direction mark and the packet.
-QString TimedLogLine(const QTime& Time, const char* Mark, const std::string& Packet);
+QString TimedLogLine(const QTime& Time, const char* Mark, std::string_view Packet);
 
 class TTerminalView : public QFrame {
   Q_OBJECT
@@ -43,7 +44,7 @@ class TTerminalView : public QFrame {
   explicit TTerminalView(QWidget* Parent);
 
   // Appends a packet received (without its ";"); the 1023rd received line empties the log.
-  void AppendPacket(const std::string& Packet);
+  void AppendPacket(std::string_view Packet);
   // Appends a packet as it was written to the port.
   void AppendSent(const std::string& Packet);
   // Appends a remark about the line itself (the device's note), not a packet.
@@ -79,7 +80,7 @@ class TTerminalView : public QFrame {
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
-  void AppendLine(const char* Mark, const std::string& Packet);
+  void AppendLine(const char* Mark, std::string_view Packet);
   void ScrollToNewest();
   // Up (Older) or Down through the lines sent; past the newest the line is empty again.
   void RecallSentLine(bool Older);
