@@ -27,6 +27,9 @@
 // With --short every measurement runs a hundredth of its work (CI's smoke run): the figures are
 // then too few to mean anything. --flood-partner=bare|threadsync|windowsync|none runs the flood
 // with that partner alone, for counting its system calls from outside (strace -c -f).
+// --flood-rounds=N splits the flood's volume into N rounds instead of five: on a machine whose
+// load changes from second to second, shorter rounds pair the partners more closely in time,
+// and more of them steady the median.
 #include <fcntl.h>
 #include <linux/futex.h>
 #include <linux/perf_event.h>
@@ -121,7 +124,8 @@ struct TWork {
 constexpr TWork FullWork = {5000, 20000, 4000000, 25000, 5000};
 constexpr TWork ShortWork = {50, 200, 20000, 250, 50};
 TWork Work = FullWork;
-std::string FloodPartnerOnly;                   // empty: every partner
+std::string FloodPartnerOnly;  // empty: every partner
+int FloodRounds = 5;
 constexpr const char* Packet = "ST001203200;";  // 12 bytes, a controller reply
 constexpr std::size_t PacketSize = 12;
 constexpr char Reply[] = "OK;";
@@ -521,9 +525,11 @@ std::string FloodChunk(const std::string& OnePacket) {
   return Chunk;
 }
 
-// The packets of one flood: as many bytes for every packet size.
+// The packets of one partner's turn in a round: as many bytes for every packet size, and
+// together over the rounds as many as five rounds of the full work.
 int FloodPacketCount(std::size_t Size) {
-  return static_cast<int>(static_cast<long long>(Work.FloodPackets) * PacketSize / Size);
+  return static_cast<int>(static_cast<long long>(Work.FloodPackets) * PacketSize * 5 /
+                          (static_cast<long long>(Size) * FloodRounds));
 }
 
 // What the receiving side spent in one flood, the far end's writer thread left out: every count
@@ -660,15 +666,15 @@ double Spread(const std::vector<double>& Values, bool Highest) {
                  : *std::min_element(Values.begin(), Values.end());
 }
 
-// For each packet size, five rounds; in each round the bare loop and the port in each
-// SyncMethod take turns on the same pseudo-terminal, the order turning by one every round, so
-// that the machine's drift and the order's own effect fall on all alike. Every round prints the
-// bare loop's rate and each port's ratio to it; then each partner's median ratio with the lowest
-// and highest, and what it spent per 1000 packets (medians of the rounds): processor time,
-// system calls, voluntary and involuntary context switches, reads or deliveries, and the
+// For each packet size, five rounds (or --flood-rounds); in each round the bare loop and the port
+// in each SyncMethod take turns on the same pseudo-terminal, the order turning by one every
+// round, so that the machine's drift and the order's own effect fall on all alike. Every round
+// prints the bare loop's rate and each port's ratio to it; then each partner's median ratio with
+// the lowest and highest, and what it spent per 1000 packets (medians of the rounds): processor
+// time, system calls, voluntary and involuntary context switches, reads or deliveries, and the
 // dispatcher's hand-overs, wake-ups of the owner thread and of the event thread.
 void MeasureFlood() {
-  constexpr int Rounds = 5;
+  const int Rounds = FloodRounds;
   const auto PortWith = [](tolvane::TSyncMethod SyncMethod) {
     return [SyncMethod](const TFarEnd& FarEnd, const std::string& OnePacket, int Packets) {
       return PortFlood(FarEnd, SyncMethod, OnePacket, Packets);
@@ -887,11 +893,16 @@ int main(int argc, char* argv[]) {
   };
   std::vector<std::string> Chosen(argv + 1, argv + argc);
   constexpr std::string_view PartnerOption = "--flood-partner=";
-  for (auto Option = Chosen.begin(); Option != Chosen.end(); ++Option) {
+  constexpr std::string_view RoundsOption = "--flood-rounds=";
+  for (auto Option = Chosen.begin(); Option != Chosen.end();) {
     if (Option->starts_with(PartnerOption)) {
       FloodPartnerOnly = Option->substr(PartnerOption.size());
-      Chosen.erase(Option);
-      break;
+      Option = Chosen.erase(Option);
+    } else if (Option->starts_with(RoundsOption)) {
+      FloodRounds = std::max(1, std::atoi(Option->c_str() + RoundsOption.size()));
+      Option = Chosen.erase(Option);
+    } else {
+      ++Option;
     }
   }
   if (const auto Short = std::find(Chosen.begin(), Chosen.end(), "--short");
