@@ -68,9 +68,10 @@ int TComThread::WaitAndDispatch() {
       if (Result != TWaitResult::Event) return 0;
       CurrentEvents = MaskToEvents(Mask);
       DispatchEvents();
-      while (Gathered_ != 0 && !Stopping()) {
-        CurrentEvents = MaskToEvents(Gathered_);
-        Gathered_ = 0;
+      while (!Stopping()) {
+        const std::uint32_t Gathered = Gathered_.exchange(0);
+        if (Gathered == 0) break;
+        CurrentEvents = MaskToEvents(Gathered);
         DispatchEvents();
       }
       if (LostDuringDelivery_) return Device.LineError();
@@ -137,7 +138,7 @@ bool TComThread::WaitDuringDelivery() {
   std::uint32_t Mask = 0;
   switch (OwnerPort.Device().WaitCommEvent(Mask, Delivered_)) {
     case TWaitResult::Event:
-      Gathered_ |= Mask;
+      Gathered_.fetch_or(Mask);
       return true;
     case TWaitResult::Stopped:
       return true;
@@ -167,21 +168,25 @@ void TComThread::DispatchLineLost(int Error) {
   }
 }
 
-// On the owner thread, while this thread waits for it. Events raised while the batch ran (the
-// transmit-empty of a reply that a handler wrote, say) are the batches this thread's next waits
-// would report; a few of them are delivered here, in the same order, saving each a hand-over,
-// but not so many that a line that never pauses keeps the owner thread from its own loop. A
-// handler that closes the port destroys this object, so after each batch the port is asked
-// first.
+// On the owner thread, while this thread waits for it. Events heard while the batch ran (what
+// this thread gathered on a busy line, else those the device raised: the transmit-empty of a
+// reply that a handler wrote, say) are the batches this thread would deliver next; a few of them
+// are delivered here, in the same order, saving each a hand-over, but not so many that a line
+// that never pauses keeps the owner thread from its own loop. A handler that closes the port
+// destroys this object, so after each batch the port is asked first.
 void TComThread::DeliverWithFollowing(TComEvents Events) {
   constexpr int MostFollowing = 4;
   TCustomComPort& Port = OwnerPort;
   const TComThread* const Self = this;
   DeliverEvents(Port, Events);
+  const auto NextBatch = [this, &Port](std::uint32_t& Mask) {
+    // What was gathered came before what the device still holds.
+    Mask = Gathered_.exchange(0);
+    return Mask != 0 || Port.Device().TakeCommEvents(Mask);
+  };
   std::uint32_t Mask = 0;
-  for (int Following = 0;
-       Following < MostFollowing && Port.Connected() && Port.EventThread_.get() == Self &&
-       !Stopping() && Port.Device().TakeCommEvents(Mask);
+  for (int Following = 0; Following < MostFollowing && Port.Connected() &&
+                          Port.EventThread_.get() == Self && !Stopping() && NextBatch(Mask);
        ++Following) {
     DeliverEvents(Port, MaskToEvents(Mask));
   }

@@ -13,13 +13,16 @@
 //   lost is delivered the same way (ProcessLineLost) and ends the loop.
 // - In smThreadSync on a busy line this thread, while the owner thread runs a delivery, goes on
 //   waiting on the device (which moves what the system received into the device's input queue),
-//   until the delivery has ended; the events it hears meanwhile are delivered next, in one
-//   hand-over, so that a line faster than the owner thread has all that is queued carried by each
-//   hand-over. It delivers nothing itself meanwhile. The owner thread, after a batch, also takes
-//   the events the device raised while it ran (TakeCommEvents) and delivers them too.
+//   until the delivery has ended, gathering the events it hears. The owner thread, after a batch,
+//   takes what was gathered meanwhile (or, with nothing gathered, the events the device raised
+//   while it ran: TakeCommEvents) and delivers it as the next batch in the same hand-over, a few
+//   times over; what is still gathered when the delivery ends goes in the next hand-over. So a
+//   line faster than the owner thread costs a hand-over per few batches, not per batch. This
+//   thread delivers nothing itself meanwhile.
 // - CurrentEvents is written only by this thread between waits; each delivery takes a copy, so
-//   no lock is needed. The stop flag is atomic; the stop signal is an eventfd that the device
-//   wait watches, so stopping never waits for a time-out.
+//   no lock is needed. Gathered_ is added to by this thread and taken by whichever thread
+//   delivers it next, atomically. The stop flag is atomic; the stop signal is an eventfd that
+//   the device wait watches, so stopping never waits for a time-out.
 #pragma once
 
 #include <atomic>
@@ -70,7 +73,8 @@ class TComThread {
   std::atomic<bool> Finished_{false};
   TComDispatcher::TCallRecord Call_;  // reused by every hand-over of this thread
   TStopSignal Delivered_;             // set once the delivery under way has run
-  std::uint32_t Gathered_ = 0;        // device events heard while the owner thread delivered
+  // Device events heard while the owner thread delivered, not delivered yet.
+  std::atomic<std::uint32_t> Gathered_{0};
   bool LostDuringDelivery_ = false;
   std::thread Thread_;
 };

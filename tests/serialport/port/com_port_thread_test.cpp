@@ -97,6 +97,38 @@ TEST_F(ComPortThreadTest, ThreadSyncWaitsOnTheDeviceWhileTheOwnerDeliversABusyLi
   Port.ClosePort();
 }
 
+// What the event thread hears while the owner thread delivers a busy line's bytes is delivered by
+// the owner thread right after them, in the same hand-over.
+TEST_F(ComPortThreadTest, WhatABusyLineBringsDuringADeliveryRidesOnTheSameHandOver) {
+  const std::string Busy(1024, 'x');
+  std::string Received;
+  bool Heard = false;
+  Link.OnRxBuf = [&](TObject*, const void* Buffer, std::int32_t Count) {
+    Received.append(static_cast<const char*>(Buffer), Count);
+    if (Received != Busy || !Device.WaitForWaiter(Generous)) return;
+    const std::size_t Waits = Device.CallsNamed("WaitCommEvent").size();
+    Device.InjectInput("ID200;");
+    Device.RaiseEvents(EV_RXCHAR);
+    // The event thread has heard the report once it waits again.
+    const auto Deadline = std::chrono::steady_clock::now() + Generous;
+    while (!(Heard = Device.CallsNamed("WaitCommEvent").size() > Waits) &&
+           std::chrono::steady_clock::now() < Deadline) {
+      std::this_thread::yield();
+    }
+  };
+  Port.AttachLink(&Link);
+  Port.OpenPort();
+  ASSERT_TRUE(Device.WaitForWaiter(Generous));
+  const std::uint64_t QueuedBefore = Dispatcher.Counts().Queued;
+  Device.InjectInput(Busy);
+  Device.RaiseEvents(EV_RXCHAR);
+  Dispatcher.ServeUntil([&] { return Received.size() == Busy.size() + 6; });
+  EXPECT_TRUE(Heard);
+  EXPECT_EQ(Received, Busy + "ID200;");
+  EXPECT_EQ(Dispatcher.Counts().Queued - QueuedBefore, 1u);
+  Port.ClosePort();
+}
+
 TEST_F(ComPortThreadTest, AHandlerMayCloseThePortDuringADelivery) {
   Port.OnRxBuf = [&](TObject*, const void*, std::int32_t) { Port.ClosePort(); };
   RecordLink(Link, "L", Log);
