@@ -5,6 +5,7 @@
 #include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <chrono>
 #include <stdexcept>
+#include <thread>
 
 namespace tolvane::test {
 namespace {
@@ -43,6 +45,10 @@ TNative NewListener() {
 TNative Accept(TNative Listener) {
   return accept(Listener, nullptr, nullptr);
 }
+void MakeNonBlocking(TNative Socket) {
+  u_long On = 1;
+  ioctlsocket(Socket, FIONBIO, &On);
+}
 #else
 using TNative = int;
 using TSize = std::size_t;
@@ -57,6 +63,9 @@ TNative NewListener() {
 }
 TNative Accept(TNative Listener) {
   return accept4(Listener, nullptr, nullptr, SOCK_CLOEXEC);
+}
+void MakeNonBlocking(TNative Socket) {
+  fcntl(Socket, F_SETFL, fcntl(Socket, F_GETFL) | O_NONBLOCK);
 }
 #endif
 
@@ -109,6 +118,36 @@ TFakeComPortServer::~TFakeComPortServer() {
 #ifndef _WIN32
   close(Wake_);
 #endif
+}
+
+TFullListener::TFullListener() {
+  const TNative Listener = NewListener();
+  Listener_ = NumberOf(Listener);
+  sockaddr_in Address{};
+  Address.sin_family = AF_INET;
+  Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t Size = sizeof Address;
+  // A backlog of none: the first connection fills it (a second, for a stack that keeps one more).
+  if (Listener_ < 0 || bind(Listener, reinterpret_cast<sockaddr*>(&Address), Size) != 0 ||
+      listen(Listener, 0) != 0 ||
+      getsockname(Listener, reinterpret_cast<sockaddr*>(&Address), &Size) != 0)
+    throw std::runtime_error("the full listener cannot listen on loopback");
+  Port_ = ntohs(Address.sin_port);
+  for (int Filler = 0; Filler < 2; ++Filler) {
+    const TNative Socket = NewListener();
+    if (NumberOf(Socket) < 0)
+      throw std::runtime_error("the full listener has no socket to fill it");
+    MakeNonBlocking(Socket);
+    connect(Socket, reinterpret_cast<sockaddr*>(&Address), Size);  // in progress, or done
+    Fillers_.push_back(NumberOf(Socket));
+  }
+  // Time for the stack to queue the fillers.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+TFullListener::~TFullListener() {
+  for (const std::intptr_t Filler : Fillers_) CloseSocket(Filler);
+  CloseSocket(Listener_);
 }
 
 std::string TFakeComPortServer::PortName() const {

@@ -82,4 +82,21 @@ class TFakeComPortServer {
   std::vector<TCommand> Commands_;
 };
 
+// A loopback listener that never accepts, its backlog filled at once: a connection to it gets
+// no answer (the stack drops its SYN) and waits until it times out or is given up.
+class TFullListener {
+ public:
+  TFullListener();
+  ~TFullListener();
+  TFullListener(const TFullListener&) = delete;
+  TFullListener& operator=(const TFullListener&) = delete;
+
+  std::uint16_t Port() const { return Port_; }
+
+ private:
+  std::intptr_t Listener_ = -1;
+  std::vector<std::intptr_t> Fillers_;
+  std::uint16_t Port_ = 0;
+};
+
 }  // namespace tolvane::test

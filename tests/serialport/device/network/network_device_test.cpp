@@ -248,6 +248,38 @@ TEST(NetworkDeviceOpening, SucceedsOnlyOnTheRatesAnswerAndOtherwiseSaysWhatTheSe
   }
 }
 
+// A server that does not take the connection (its backlog is full, so the SYN goes unanswered):
+// the connect waits for its time-out and says so, and a cancel ends it at once.
+TEST(NetworkDeviceOpening, AConnectionNobodyTakesEndsAtTheConnectTimeOutOrAtOnceOnACancel) {
+  const test::TFullListener Listener;
+  const std::string Name = "socket://127.0.0.1:" + std::to_string(Listener.Port());
+  using TClock = std::chrono::steady_clock;
+  {
+    TNetworkDevice Device;
+    const auto Began = TClock::now();
+    EXPECT_EQ(Device.Open(Name), TimedOutErrorCode);
+    const auto Took = TClock::now() - Began;
+    EXPECT_GE(Took, std::chrono::milliseconds(TNetworkDevice::ConnectTimeoutMs - 100));
+    EXPECT_LT(Took, std::chrono::milliseconds(TNetworkDevice::ConnectTimeoutMs + 1000));
+    EXPECT_FALSE(Device.IsOpen());
+  }
+  TNetworkDevice Device;
+  int Result = 0;
+  TClock::time_point Ended;
+  std::thread Opening([&] {
+    Result = Device.Open(Name);
+    Ended = TClock::now();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto Cancelled = TClock::now();
+  Device.CancelOpening();
+  Opening.join();
+  EXPECT_EQ(Result, CancelledErrorCode);
+  EXPECT_LT(Ended - Cancelled, std::chrono::milliseconds(TNetworkDevice::ConnectTimeoutMs / 2))
+      << "the cancel does not wait for the connect's time-out";
+  EXPECT_FALSE(Device.IsOpen());
+}
+
 TEST_F(NetworkDevice, APortOpeningARefusingServerNamesTheServersWords) {
   Server.RefuseNextWith("Device open failure: Value or file not found");
   TComPort Port(nullptr);
