@@ -150,6 +150,54 @@ TFullListener::~TFullListener() {
   CloseSocket(Listener_);
 }
 
+TQuietPeer::TQuietPeer() {
+  const TNative Listener = NewListener();
+  Listener_ = NumberOf(Listener);
+  sockaddr_in Address{};
+  Address.sin_family = AF_INET;
+  Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t Size = sizeof Address;
+  if (Listener_ < 0 || bind(Listener, reinterpret_cast<sockaddr*>(&Address), Size) != 0 ||
+      listen(Listener, 1) != 0 ||
+      getsockname(Listener, reinterpret_cast<sockaddr*>(&Address), &Size) != 0)
+    throw std::runtime_error("the quiet peer cannot listen on loopback");
+  Port_ = ntohs(Address.sin_port);
+  MakeNonBlocking(Listener);
+}
+
+TQuietPeer::~TQuietPeer() {
+  if (Client_ >= 0) CloseSocket(Client_);
+  CloseSocket(Listener_);
+}
+
+bool TQuietPeer::Accept() {
+  const auto Deadline = std::chrono::steady_clock::now() + Patience;
+  while (Client_ < 0 && std::chrono::steady_clock::now() < Deadline) {
+    Client_ = NumberOf(::tolvane::test::Accept(NativeOf(Listener_)));
+    if (Client_ < 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (Client_ >= 0) MakeNonBlocking(NativeOf(Client_));
+  return Client_ >= 0;
+}
+
+std::size_t TQuietPeer::Drain(std::size_t Count) {
+  const auto Deadline = std::chrono::steady_clock::now() + Patience;
+  std::size_t Done = 0;
+  char Raw[64 * 1024];
+  while (Done < Count && std::chrono::steady_clock::now() < Deadline) {
+    const auto Got = recv(NativeOf(Client_), Raw, sizeof Raw, 0);
+    if (Got > 0)
+      Done += static_cast<std::size_t>(Got);
+    else
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return Done;
+}
+
+void TQuietPeer::Send(std::string_view Bytes) {
+  send(NativeOf(Client_), Bytes.data(), static_cast<TSize>(Bytes.size()), NoSignal);
+}
+
 std::string TFakeComPortServer::PortName() const {
   return std::string(Telnet_ ? "rfc2217" : "socket") + "://127.0.0.1:" + std::to_string(Port_);
 }

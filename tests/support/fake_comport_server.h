@@ -99,4 +99,26 @@ class TFullListener {
   std::uint16_t Port_ = 0;
 };
 
+// A loopback peer that takes one connection and reads or writes only when told: a client's
+// writes fill the connection until the peer drains it.
+class TQuietPeer {
+ public:
+  TQuietPeer();
+  ~TQuietPeer();
+  TQuietPeer(const TQuietPeer&) = delete;
+  TQuietPeer& operator=(const TQuietPeer&) = delete;
+
+  std::uint16_t Port() const { return Port_; }
+  // Waits for the client's connection; false if none came within a few seconds.
+  bool Accept();
+  // Reads until Count bytes have come (or a few seconds have passed); the count read.
+  std::size_t Drain(std::size_t Count);
+  void Send(std::string_view Bytes);
+
+ private:
+  std::intptr_t Listener_ = -1;
+  std::intptr_t Client_ = -1;
+  std::uint16_t Port_ = 0;
+};
+
 }  // namespace tolvane::test

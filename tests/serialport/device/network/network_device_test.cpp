@@ -87,6 +87,44 @@ TEST(NetworkNameLookup, ConnectsToANameThatIsNotAnsweredShareOneLookup) {
   SetAddressLookup(nullptr);
 }
 
+// The reader and a writer wait on one connection at once. Room that appears while only the
+// reader waits (it sees the report and goes on waiting for input) must still be there for the
+// writer's next wait, also after the reader has taken a later report (Windows hands each report
+// of a socket to one waiter only).
+TEST(NetworkSocket, RoomReportedWhileOnlyTheReaderWaitedIsThereForTheNextWaitForRoom) {
+  test::TQuietPeer Peer;
+  TTcpSocket Socket;
+  std::string Reason;
+  ASSERT_EQ(
+      Socket.Connect({TNetworkProtocol::RawTcp, "127.0.0.1", Peer.Port()}, 3000, nullptr, Reason),
+      0)
+      << Reason;
+  ASSERT_TRUE(Peer.Accept());
+  const std::vector<std::uint8_t> Chunk(64 * 1024, 0x55);
+  std::size_t Sent = 0;
+  for (;;) {
+    const TSocketIo Out = Socket.Send(Chunk.data(), Chunk.size());
+    ASSERT_NE(Out.Status, TSocketIo::Failed) << Out.Error;
+    if (Out.Status == TSocketIo::WouldBlock) break;
+    Sent += Out.Count;
+    ASSERT_LT(Sent, std::size_t{256} << 20) << "the connection never filled";
+  }
+  TSocketReady ReaderSaw;
+  int ReaderError = -1;
+  std::thread Reader(
+      [&] { ReaderError = Socket.Wait(WaitReadable, nullptr, 0, 10000, ReaderSaw); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ASSERT_EQ(Peer.Drain(Sent), Sent);  // room: reported while the reader waits
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  Peer.Send("x");  // a later report, which ends the reader's wait
+  Reader.join();
+  EXPECT_EQ(ReaderError, 0);
+  EXPECT_TRUE(ReaderSaw.Readable);
+  TSocketReady WriterSaw;
+  ASSERT_EQ(Socket.Wait(WaitWritable, nullptr, 0, 2000, WriterSaw), 0);
+  EXPECT_TRUE(WriterSaw.Writable) << "the room was lost to the reader's wait";
+}
+
 class NetworkDevice : public testing::Test {
  protected:
   void Open() {
