@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <thread>
 
 #include "serialport/device/device_core.h"
 #include "serialport/device/posix/posix_device_helper.h"
@@ -77,13 +78,17 @@ class TPosixDevice final : public TDeviceCore {
   int EventWake_ = -1;
   int DrainKick_ = -1;
 
-  // The last read found the kernel's input empty; the waiter polls before it reads again.
+  // The last read found the kernel's input empty; the waiter polls before it reads again. A
+  // busy line's delivery on the waiter's own thread clears it (see ReadFile).
   bool TtyEmpty_ = false;
   // The waiter watches the tty for input in its poll() (not while the queue is full).
   bool PollingInput_ = false;
   // An event thread waits for events again after each one it delivers (from its first wait
   // until it stops, fails or clears the mask), so it moves new input from the kernel itself.
   bool HasWaiter_ = false;
+  // The thread of the last event wait: the one that delivers, too, when the port delivers
+  // without handing over.
+  std::thread::id WaiterThread_;
   // A pseudo-terminal hands written bytes straight to its master: its output queue is always
   // empty, so a write is followed by transmit-empty without asking.
   bool OutputNeverQueues_ = false;

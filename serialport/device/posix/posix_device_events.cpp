@@ -53,6 +53,7 @@ TWaitResult TPosixDevice::WaitCommEvent(std::uint32_t& Mask, const TStopSignal& 
   {
     std::lock_guard Lock(Mutex_);
     HasWaiter_ = true;
+    WaiterThread_ = std::this_thread::get_id();
   }
   const TWaitResult Result = AwaitEvents(Mask, Stop);
   if (Result != TWaitResult::Event) {
@@ -96,6 +97,9 @@ TWaitResult TPosixDevice::AwaitEvents(std::uint32_t& Mask, const TStopSignal& St
     {
       std::lock_guard Lock(Mutex_);
       Polling_ = false;
+      // Input that poll() reports is read by this wait, or, when the stop ends it first (the
+      // port's wait during a delivery, say), by the next one without polling again.
+      if (Ready > 0 && (Polls[0].revents & POLLIN) != 0) TtyEmpty_ = false;
     }
     if (Ready < 0) {
       if (PollError == EINTR) continue;

@@ -118,6 +118,12 @@ int TPosixDevice::ReadFile(void* Buffer, std::uint32_t Count, TOverlapped& Overl
       Got += static_cast<std::uint32_t>(Queue_.Take(Out + Got, Count - Got));
       // A waiter that stopped watching the tty because the queue was full watches it again.
       if (Got > Before && Polling_ && !PollingInput_) SignalWake(EventWake_);
+      // The waiter's own thread takes a busy line's bytes to deliver them itself: by the time it
+      // waits again, the kernel has most likely received more, so that wait reads before it
+      // polls, one system call instead of two. Should the tty be empty after all, the read
+      // says so and the wait polls as ever.
+      if (Got - Before >= BusyLineQueue && std::this_thread::get_id() == WaiterThread_)
+        TtyEmpty_ = false;
       if (Got < Count) {
         PullError = PullLocked();
         if (PullError == 0 && SawHangUp && Got == Before && Queue_.Size() == 0) {

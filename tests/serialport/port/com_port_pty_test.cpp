@@ -3,7 +3,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "serialport/dispatch/com_dispatcher.h"
@@ -62,6 +64,45 @@ TEST(ComPortPtyTest, AReplyAndItsTransmitEmptyShareOneHandOver) {
   EXPECT_EQ(Pty.Receive(3), "OK;");
   Port.ClosePort();  // the event thread has ended: its hand-overs are all counted
   EXPECT_EQ(Dispatcher.Counts().Queued, 1u);
+}
+
+// A far end that never pauses keeps the port on its busy-line paths (reading again between
+// deliveries, waiting on the device during a delivery, deliveries that follow one another in one
+// hand-over): every byte still reaches the link once and in order, in every SyncMethod.
+TEST(ComPortPtyTest, AFloodReachesTheLinkWholeAndInOrderInEverySyncMethod) {
+  std::string Flood;
+  for (int Packet = 0; Flood.size() < 512 * 1024; ++Packet) {
+    Flood += "ST" + std::to_string(Packet) + ";";
+  }
+  for (const TSyncMethod Sync :
+       {TSyncMethod::smThreadSync, TSyncMethod::smWindowSync, TSyncMethod::smNone}) {
+    SCOPED_TRACE(static_cast<int>(Sync));
+    test::TPtyPair Pty;
+    TComDispatcher Dispatcher;
+    std::string Received;  // the delivering thread's; read here once the port has closed
+    std::atomic<std::size_t> ReceivedSize{0};
+    TComLink Link;
+    Link.OnRxBuf = [&](TObject*, const void* Buffer, std::int32_t Count) {
+      Received.append(static_cast<const char*>(Buffer), Count);
+      ReceivedSize.store(Received.size());
+    };
+    TComPort Port(nullptr);
+    Port.SetDispatcher(Dispatcher);
+    Port.SetSyncMethod(Sync);
+    Port.AttachLink(&Link);
+    Port.SetPort(Pty.SlavePath());
+    Port.OpenPort();
+    std::thread FarEnd([&] { Pty.Send(Flood); });
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (ReceivedSize.load() < Flood.size() && std::chrono::steady_clock::now() < Deadline) {
+      Dispatcher.Drain();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    FarEnd.join();
+    Port.ClosePort();
+    EXPECT_EQ(Received.size(), Flood.size());
+    EXPECT_TRUE(Received == Flood);
+  }
 }
 
 // The last packet before closing (the disconnect notice) must reach the far end even though
