@@ -201,7 +201,8 @@ TEST_F(StallingServerConnect, ADisconnectFromAServerThatStoppedAnsweringLeavesTh
   RunFor(300);
   EXPECT_FALSE(Form->ComPort().Connected());
   EXPECT_EQ(StateText(), "Disconnected");
-  EXPECT_NE(Server.Received(6).find("DI;"), std::string::npos) << "the notice still goes out";
+  // Behind however many identification polls a busy machine let through before the click.
+  EXPECT_TRUE(Server.AwaitReceived("DI;")) << "the notice still goes out";
   std::printf("GUI thread held at most %lld ms by a Disconnect from a stalled server\n",
               static_cast<long long>(Longest));
   EXPECT_LT(Longest, HeldLimitMs);

@@ -256,6 +256,11 @@ std::string TFakeComPortServer::Received(std::size_t Count) {
   return Received_.substr(0, std::min(Count, Received_.size()));
 }
 
+bool TFakeComPortServer::AwaitReceived(std::string_view Sought) {
+  std::unique_lock Lock(Mutex_);
+  return AwaitLocked(Lock, [&] { return Received_.find(Sought) != std::string::npos; });
+}
+
 bool TFakeComPortServer::AwaitCommand(const TCommand& Sought) {
   std::unique_lock Lock(Mutex_);
   return AwaitLocked(Lock, [&] {

@@ -49,6 +49,8 @@ class TFakeComPortServer {
 
   // The data received so far, after waiting up to a few seconds for at least Count bytes.
   std::string Received(std::size_t Count);
+  // Waits up to a few seconds until Sought is in the data received; false if not.
+  bool AwaitReceived(std::string_view Sought);
   // Waits up to a few seconds until Sought is among the commands received; false if not.
   bool AwaitCommand(const TCommand& Sought);
   std::vector<TCommand> Commands();
