@@ -20,10 +20,25 @@
 namespace tolvane {
 namespace {
 
+// The slave side of a Unix 98 pseudo-terminal (/dev/pts/N): majors 136 to 143.
+bool IsPseudoTerminalSlave(int Fd) {
+  struct stat Status {};
+  if (fstat(Fd, &Status) != 0 || !S_ISCHR(Status.st_mode)) return false;
+  const unsigned int Major = major(Status.st_rdev);
+  return Major >= 136 && Major <= 143;
+}
+
+// A pseudo-terminal never receives a break or a byte with a parity or framing error, so there is
+// nothing to mark in its input; unmarked, the kernel's line discipline copies what arrives whole
+// instead of looking at every byte, which is most of a busy line's cost there.
+void UnmarkedOnPseudoTerminal(termios& Settings, bool PseudoTerminal) {
+  if (PseudoTerminal) Settings.c_iflag &= ~static_cast<tcflag_t>(PARMRK);
+}
+
 // Exclusive, raw, and a tty at all. flock keeps out a second opener even when it runs as root,
 // which TIOCEXCL does not. Exclusive tells whether TIOCEXCL was set, so that a failure after it
 // can clear it again (and a failure before it leaves another holder's exclusive mode alone).
-int PrepareTty(int Fd, bool& Exclusive) {
+int PrepareTty(int Fd, bool PseudoTerminal, bool& Exclusive) {
   Exclusive = false;
   if (!isatty(Fd)) return ENOTTY;
   if (flock(Fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? EBUSY : errno;
@@ -33,16 +48,9 @@ int PrepareTty(int Fd, bool& Exclusive) {
   termios Settings{};
   if (tcgetattr(Fd, &Settings) != 0) return errno;
   ApplyRawMode(Settings);
+  UnmarkedOnPseudoTerminal(Settings, PseudoTerminal);
   if (tcsetattr(Fd, TCSANOW, &Settings) != 0) return errno;
   return 0;
-}
-
-// The slave side of a Unix 98 pseudo-terminal (/dev/pts/N): majors 136 to 143.
-bool IsPseudoTerminalSlave(int Fd) {
-  struct stat Status {};
-  if (fstat(Fd, &Status) != 0 || !S_ISCHR(Status.st_mode)) return false;
-  const unsigned int Major = major(Status.st_rdev);
-  return Major >= 136 && Major <= 143;
 }
 
 // A pseudo-terminal has no modem lines and answers their ioctls with one of these.
@@ -83,7 +91,8 @@ int TPosixDevice::Open(const std::string& Path) {
   const int Fd = open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (Fd < 0) return errno;
   bool Exclusive = false;
-  int Error = PrepareTty(Fd, Exclusive);
+  const bool PseudoTerminal = IsPseudoTerminalSlave(Fd);
+  int Error = PrepareTty(Fd, PseudoTerminal, Exclusive);
   if (Error == 0) Error = OpenWakeups();
   if (Error != 0) {
     // Exclusive mode belongs to the tty and would outlive the descriptor (see Close).
@@ -98,7 +107,10 @@ int TPosixDevice::Open(const std::string& Path) {
     Fd_ = Fd;
     TtyEmpty_ = false;
     HasWaiter_ = false;
-    OutputNeverQueues_ = IsPseudoTerminalSlave(Fd);
+    PseudoTerminal_ = PseudoTerminal;
+    TInputQueueOptions Options = Queue_.Options();
+    Options.Marked = !PseudoTerminal;
+    Queue_.Configure(Options);
     serial_icounter_struct Counters{};
     HasCounters_ = ioctl(Fd, TIOCGICOUNT, &Counters) == 0;
     TakeLineErrorsLocked();
@@ -153,6 +165,7 @@ int TPosixDevice::SetCommState(const TDcb& Dcb) {
   termios New = Old;
   bool NeedsCustomRate = false;
   if (int Error = TermiosForDcb(Dcb, New, NeedsCustomRate)) return Error;
+  UnmarkedOnPseudoTerminal(New, PseudoTerminal_);
   if (tcsetattr(Fd_, TCSANOW, &New) != 0) return errno;
   if (NeedsCustomRate) {
     if (int Error = SetCustomRate(Fd_, Dcb.BaudRate)) {

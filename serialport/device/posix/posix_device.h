@@ -90,8 +90,9 @@ class TPosixDevice final : public TDeviceCore {
   // without handing over.
   std::thread::id WaiterThread_;
   // A pseudo-terminal hands written bytes straight to its master: its output queue is always
-  // empty, so a write is followed by transmit-empty without asking.
-  bool OutputNeverQueues_ = false;
+  // empty, so a write is followed by transmit-empty without asking. Nor does it carry breaks,
+  // parity or framing errors, so its input is not marked (see UnmarkedOnPseudoTerminal).
+  bool PseudoTerminal_ = false;
   bool HasCounters_ = false;
   std::uint32_t LastCounters_[5] = {};
 

@@ -75,7 +75,7 @@ void TPosixDevice::ReportWriteEnd() {
   {
     std::lock_guard Lock(Mutex_);
     if ((Mask_ & EV_TXEMPTY) == 0) return;
-    if (OutputNeverQueues_) {
+    if (PseudoTerminal_) {
       AddEventsLocked(EV_TXEMPTY);
       return;
     }

@@ -155,6 +155,11 @@ TYPED_TEST(DeviceContract, ReadReturnsWhatTheFarEndWrote) {
   std::uint32_t Count = 99;
   ASSERT_EQ(this->Tested->InputCount(Count), 0);
   EXPECT_EQ(Count, 0u);
+  // Bytes that look like a tty's in-band marks of a break or a bad byte are data like any other.
+  const std::string LikeMarks("\xFF\xFF\xFF\x00\x41\xFF\x00\x00", 8);
+  this->FarEnd.Send(LikeMarks);
+  ASSERT_TRUE(this->CountReaches(8));
+  EXPECT_EQ(this->Read(8, {}), LikeMarks);
 }
 
 TYPED_TEST(DeviceContract, EachTimeoutRuleEndsAReadOfMoreThanIsThere) {
