@@ -77,6 +77,24 @@ std::intptr_t NumberOf(TNative Socket) {
   return Socket == static_cast<TNative>(-1) ? -1 : static_cast<std::intptr_t>(Socket);
 }
 
+// A listener on an ephemeral loopback port with room for Backlog waiting connections: its socket
+// as a number (Listener), its address and port; throws naming Who when the system refuses.
+sockaddr_in ListenOnLoopback(int Backlog, const char* Who, std::intptr_t& Listener,
+                             std::uint16_t& Port) {
+  const TNative Socket = NewListener();
+  Listener = NumberOf(Socket);
+  sockaddr_in Address{};
+  Address.sin_family = AF_INET;
+  Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t Size = sizeof Address;
+  if (Listener < 0 || bind(Socket, reinterpret_cast<sockaddr*>(&Address), Size) != 0 ||
+      listen(Socket, Backlog) != 0 ||
+      getsockname(Socket, reinterpret_cast<sockaddr*>(&Address), &Size) != 0)
+    throw std::runtime_error(std::string(Who) + " cannot listen on loopback");
+  Port = ntohs(Address.sin_port);
+  return Address;
+}
+
 // What a serial server offers a new client: it will do and wants the client to do binary and
 // no go-ahead, and asks for COM-PORT-OPTION.
 const std::vector<std::uint8_t> ServerOffers = {
@@ -86,17 +104,7 @@ const std::vector<std::uint8_t> ServerOffers = {
 }  // namespace
 
 TFakeComPortServer::TFakeComPortServer(bool Telnet) : Telnet_(Telnet) {
-  const TNative Listener = NewListener();
-  Listener_ = NumberOf(Listener);
-  sockaddr_in Address{};
-  Address.sin_family = AF_INET;
-  Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t Size = sizeof Address;
-  if (Listener_ < 0 || bind(Listener, reinterpret_cast<sockaddr*>(&Address), Size) != 0 ||
-      listen(Listener, 4) != 0 ||
-      getsockname(Listener, reinterpret_cast<sockaddr*>(&Address), &Size) != 0)
-    throw std::runtime_error("the fake server cannot listen on loopback");
-  Port_ = ntohs(Address.sin_port);
+  ListenOnLoopback(4, "the fake server", Listener_, Port_);
 #ifndef _WIN32
   Wake_ = eventfd(0, EFD_CLOEXEC);
 #endif
@@ -121,18 +129,9 @@ TFakeComPortServer::~TFakeComPortServer() {
 }
 
 TFullListener::TFullListener() {
-  const TNative Listener = NewListener();
-  Listener_ = NumberOf(Listener);
-  sockaddr_in Address{};
-  Address.sin_family = AF_INET;
-  Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t Size = sizeof Address;
   // A backlog of none: the first connection fills it (a second, for a stack that keeps one more).
-  if (Listener_ < 0 || bind(Listener, reinterpret_cast<sockaddr*>(&Address), Size) != 0 ||
-      listen(Listener, 0) != 0 ||
-      getsockname(Listener, reinterpret_cast<sockaddr*>(&Address), &Size) != 0)
-    throw std::runtime_error("the full listener cannot listen on loopback");
-  Port_ = ntohs(Address.sin_port);
+  sockaddr_in Address = ListenOnLoopback(0, "the full listener", Listener_, Port_);
+  const socklen_t Size = sizeof Address;
   for (int Filler = 0; Filler < 2; ++Filler) {
     const TNative Socket = NewListener();
     if (NumberOf(Socket) < 0)
@@ -151,18 +150,8 @@ TFullListener::~TFullListener() {
 }
 
 TQuietPeer::TQuietPeer() {
-  const TNative Listener = NewListener();
-  Listener_ = NumberOf(Listener);
-  sockaddr_in Address{};
-  Address.sin_family = AF_INET;
-  Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t Size = sizeof Address;
-  if (Listener_ < 0 || bind(Listener, reinterpret_cast<sockaddr*>(&Address), Size) != 0 ||
-      listen(Listener, 1) != 0 ||
-      getsockname(Listener, reinterpret_cast<sockaddr*>(&Address), &Size) != 0)
-    throw std::runtime_error("the quiet peer cannot listen on loopback");
-  Port_ = ntohs(Address.sin_port);
-  MakeNonBlocking(Listener);
+  ListenOnLoopback(1, "the quiet peer", Listener_, Port_);
+  MakeNonBlocking(NativeOf(Listener_));
 }
 
 TQuietPeer::~TQuietPeer() {
