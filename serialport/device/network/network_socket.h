@@ -30,7 +30,6 @@ extern const int ConnectionResetErrorCode;       // the peer ended or reset the 
 extern const int ConnectionRefusedErrorCode;     // a server said no (nobody listens, or it refused)
 extern const int TimedOutErrorCode;              // no answer in time
 extern const int ProtocolNotSupportedErrorCode;  // the server does not speak the protocol asked
-extern const int AddressNotAvailableErrorCode;   // the host name could not be resolved
 
 // A wake-up that a Wait sees: an eventfd on POSIX, a manual-reset event on Windows. It stays
 // signalled until consumed.
@@ -90,8 +89,9 @@ class TTcpSocket {
   bool IsOpen() const;
   // Connects to Address within TimeoutMs, the name's lookup included, and sets the connection up
   // so that a dead peer is noticed (see network_socket_posix.cpp). 0, or the error: TimedOut
-  // when the lookup or every address took too long, AddressNotAvailable with the resolver's
-  // words in Reason for a name that cannot be resolved, CancelledErrorCode once Cancel (may be
+  // when the lookup or every address took too long, the system's "address not available"
+  // (EADDRNOTAVAIL, WSAEADDRNOTAVAIL) with the resolver's words in Reason for a name that cannot
+  // be resolved, CancelledErrorCode once Cancel (may be
   // null) is signalled. At most one lookup of a name runs at a time: a connection to a name
   // being looked up waits for that lookup, also when the connection that started it gave up.
   int Connect(const TNetworkAddress& Address, int TimeoutMs, const TSocketWake* Cancel,

@@ -23,7 +23,6 @@ const int ConnectionResetErrorCode = ECONNRESET;
 const int ConnectionRefusedErrorCode = ECONNREFUSED;
 const int TimedOutErrorCode = ETIMEDOUT;
 const int ProtocolNotSupportedErrorCode = EPROTONOSUPPORT;
-const int AddressNotAvailableErrorCode = EADDRNOTAVAIL;
 
 namespace {
 

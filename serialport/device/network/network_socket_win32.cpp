@@ -36,7 +36,6 @@ const int ConnectionResetErrorCode = WSAECONNRESET;
 const int ConnectionRefusedErrorCode = WSAECONNREFUSED;
 const int TimedOutErrorCode = WSAETIMEDOUT;
 const int ProtocolNotSupportedErrorCode = WSAEPROTONOSUPPORT;
-const int AddressNotAvailableErrorCode = WSAEADDRNOTAVAIL;
 
 namespace {
 
